@@ -1,0 +1,9 @@
+#include "PagesCommand.h"
+
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    return tessary::runPagesCommand(std::vector<std::string>(argv + 1, argv + argc), std::cout,
+                                    std::cerr);
+}
