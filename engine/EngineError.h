@@ -30,8 +30,7 @@ public:
     EngineError(ErrorKind kind, const std::string& message)
         : std::runtime_error(message)
         , m_kind(kind)
-    {
-    }
+    {}
 
     ErrorKind kind() const noexcept { return m_kind; }
 

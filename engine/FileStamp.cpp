@@ -6,7 +6,8 @@ namespace tessary {
 
 std::optional<FileStamp> FileStamp::of(const std::filesystem::path& path)
 {
-    struct stat st {};
+    struct stat st
+    {};
     if (::stat(path.c_str(), &st) != 0)
         return std::nullopt;
     FileStamp stamp;

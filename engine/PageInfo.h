@@ -16,7 +16,7 @@ struct PageInfo
     std::uint16_t photometric = 0;
     std::uint16_t orientation = 1;
     std::uint16_t planarConfig = 1;
-    double xResolution = 0;     // 0 when the page states none
+    double xResolution = 0; // 0 when the page states none
     double yResolution = 0;
     std::uint16_t resolutionUnit = 2; // 1 none, 2 inch, 3 centimetre
     bool tiled = false;

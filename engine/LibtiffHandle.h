@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+
+typedef struct tiff TIFF;
+
+namespace tessary {
+
+class ReadableFile;
+
+// A libtiff handle on an open file: read through our own calls, never memory-mapped,
+// with every libtiff error and warning collected instead of printed, and a cap on any
+// single allocation libtiff makes.
+class LibtiffHandle
+{
+public:
+    // Throws EngineError (Damaged) when libtiff cannot take the file at all.
+    explicit LibtiffHandle(const ReadableFile& file);
+    ~LibtiffHandle();
+    LibtiffHandle(const LibtiffHandle&) = delete;
+    LibtiffHandle& operator=(const LibtiffHandle&) = delete;
+
+    TIFF* get() const { return m_tiff; }
+
+    // Makes the directory at offset current; false when libtiff cannot read it.
+    bool selectDirectory(std::uint64_t offset);
+
+    // The first error libtiff reported since the last clearErrors(), or "".
+    const std::string& firstError() const { return m_firstError; }
+    void clearErrors() { m_firstError.clear(); }
+
+    static constexpr std::uint64_t maxSingleAllocation = 256u << 20;
+
+    // Where libtiff's reads go: the file and libtiff's position in it.
+    struct Io
+    {
+        const ReadableFile* file;
+        std::uint64_t position;
+    };
+
+private:
+    static int onError(TIFF*, void* user, const char* module, const char* format, va_list args);
+    static int onWarning(TIFF*, void* user, const char* module, const char* format, va_list args);
+
+    Io m_io;
+    TIFF* m_tiff = nullptr;
+    std::string m_firstError;
+    std::uint64_t m_selected = 0;
+};
+
+} // namespace tessary

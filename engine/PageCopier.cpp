@@ -1,0 +1,526 @@
+#include "PageCopier.h"
+
+#include "FileLayer.h"
+#include "ReadableFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <numeric>
+
+namespace tessary {
+
+using namespace tiff;
+
+namespace {
+
+// How deep directories may point to further directories, and how many one page may hold:
+// enough for every real file, and a bound on damaged ones that point in circles.
+constexpr int maxDepth = 8;
+constexpr std::size_t maxDirectories = 512;
+constexpr std::uint64_t copyChunk = 16u << 20;
+
+// Compressions whose stored bytes do not depend on the file's byte order, whatever the
+// sample size: their codecs work on byte streams.
+bool byteStreamCodec(std::uint64_t compression)
+{
+    switch (compression) {
+    case 2:     // CCITT RLE
+    case 3:     // CCITT G3
+    case 4:     // CCITT G4
+    case 6:     // old JPEG
+    case 7:     // JPEG
+    case 32771: // CCITT RLE/W
+    case 34661: // JBIG
+    case 34676: // SGI LogLuv
+    case 34677: // SGI LogLuv24
+    case 34712: // JPEG 2000
+    case 34892: // lossy JPEG
+    case 50001: // WebP
+    case 50002: // JPEG XL
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::uint64_t maxFor(std::uint16_t type)
+{
+    switch (type) {
+    case Byte:
+        return 0xff;
+    case Short:
+        return 0xffff;
+    case Long:
+    case Ifd:
+        return 0xffffffffu;
+    default:
+        return std::numeric_limits<std::uint64_t>::max();
+    }
+}
+
+} // namespace
+
+PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
+                   const OutputFormat& format)
+    : m_source(source)
+    , m_format(format)
+    , m_start(0)
+{
+    m_start = align(start);
+    addDirectory(directoryOffset, 0, true);
+    layOut();
+}
+
+std::uint64_t PagePlan::align(std::uint64_t position) const
+{
+    const std::uint64_t unit = m_format.bigTiff ? 8 : 4;
+    return (position + unit - 1) / unit * unit;
+}
+
+long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
+{
+    if (depth > maxDepth || m_directories.size() >= maxDirectories ||
+        std::find(m_visited.begin(), m_visited.end(), offset) != m_visited.end()) {
+        if (mainDirectory)
+            throw StructureError("its directory cannot be read");
+        return -1;
+    }
+    Directory dir;
+    if (mainDirectory) {
+        dir = m_source.readDirectory(offset);
+    } else {
+        try {
+            dir = m_source.readDirectory(offset);
+        } catch (const StructureError&) {
+            // A sub-directory that cannot be read cannot be copied; the page itself can.
+            return -1;
+        }
+    }
+    m_visited.push_back(offset);
+    const long index = long(m_directories.size());
+    m_directories.emplace_back();
+
+    PlannedDirectory planned;
+    for (const Entry& entry : dir.entries) {
+        switch (entry.tag) {
+        case FreeOffsets:
+        case FreeByteCounts:
+            // They describe unused space of the old file.
+            break;
+        case StripOffsets:
+            addImageData(dir, StripOffsets, StripByteCounts, planned);
+            break;
+        case TileOffsets:
+            addImageData(dir, TileOffsets, TileByteCounts, planned);
+            break;
+        case StripByteCounts:
+            if (!dir.find(StripOffsets))
+                addRaw(entry, planned);
+            break;
+        case TileByteCounts:
+            if (!dir.find(TileOffsets))
+                addRaw(entry, planned);
+            break;
+        case JpegInterchangeFormat:
+        case JpegQTables:
+        case JpegDcTables:
+        case JpegAcTables:
+            addJpegTables(entry, dir, planned);
+            break;
+        case SubIfds:
+        case ExifIfd:
+        case GpsIfd:
+        case InteroperabilityIfd:
+        case GlobalParametersIfd:
+            addDirectoryPointers(entry, depth, planned);
+            break;
+        default:
+            if (entry.type == Ifd || entry.type == Ifd8)
+                addDirectoryPointers(entry, depth, planned);
+            else
+                addRaw(entry, planned);
+            break;
+        }
+    }
+    std::stable_sort(planned.entries.begin(), planned.entries.end(),
+                     [](const PlannedEntry& a, const PlannedEntry& b) { return a.tag < b.tag; });
+    if (!m_format.bigTiff && planned.entries.size() > 0xffff)
+        m_needsBigTiff = true;
+    // Sub-directories may form chains of their own; the page's own next pointer is the
+    // page chain, which the caller writes.
+    if (!mainDirectory && dir.next != 0)
+        planned.nextDirectory = addDirectory(dir.next, depth + 1, false);
+    m_directories[std::size_t(index)] = std::move(planned);
+    return index;
+}
+
+void PagePlan::addImageData(const Directory& dir, std::uint16_t offsetsTag, std::uint16_t countsTag,
+                            PlannedDirectory& planned)
+{
+    const Entry* offsetsEntry = dir.find(offsetsTag);
+    const Entry* countsEntry = dir.find(countsTag);
+    const std::vector<std::uint64_t> offsets = m_source.readUnsigned(*offsetsEntry);
+    const std::uint64_t fileSize = m_source.file().size();
+    const bool tiled = offsetsTag == TileOffsets;
+    const std::uint64_t compression = m_source.readFirst(dir, Compression, 1);
+
+    std::vector<std::uint64_t> counts;
+    if (countsEntry) {
+        counts = m_source.readUnsigned(*countsEntry);
+        if (counts.size() != offsets.size())
+            throw StructureError("its tables of image data do not match");
+    } else {
+        // Without byte counts each block runs to the next block or to the end of the file,
+        // as readers estimate it.
+        std::vector<std::uint64_t> sorted = offsets;
+        std::sort(sorted.begin(), sorted.end());
+        for (std::uint64_t offset : offsets) {
+            const auto next = std::upper_bound(sorted.begin(), sorted.end(), offset);
+            const std::uint64_t end = next == sorted.end() ? fileSize : *next;
+            counts.push_back(end > offset ? end - offset : 0);
+        }
+    }
+
+    // A single uncompressed strip whose count is missing, zero or too small is read by
+    // its geometry; copy what a reader would read.
+    if (!tiled && offsets.size() == 1 && compression == 1 && offsets[0] != 0 &&
+        offsets[0] < fileSize) {
+        const std::uint64_t width = m_source.readFirst(dir, ImageWidth, 0);
+        const std::uint64_t length = m_source.readFirst(dir, ImageLength, 0);
+        const std::uint64_t bits = m_source.readFirst(dir, BitsPerSample, 1);
+        const std::uint64_t samples = m_source.readFirst(dir, SamplesPerPixel, 1);
+        if (width < (1u << 24) && bits <= 64 && samples <= 0xffff && length < (1u << 24)) {
+            const std::uint64_t expected = (width * bits * samples + 7) / 8 * length;
+            const std::uint64_t available = fileSize - offsets[0];
+            if (counts[0] == 0 || counts[0] > available || counts[0] < expected)
+                counts[0] = std::min(expected, available);
+        }
+    }
+
+    PlannedEntry offsetsOut;
+    offsetsOut.tag = offsetsTag;
+    offsetsOut.type = m_format.bigTiff ? Long8 : Long;
+    offsetsOut.count = offsets.size();
+    offsetsOut.kind = Kind::Blocks;
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        if (counts[i] > 0 && offsets[i] >= fileSize)
+            throw StructureError("its image data lies past the end of the file");
+        if (counts[i] > fileSize - std::min(offsets[i], fileSize))
+            counts[i] = fileSize - offsets[i];
+        offsetsOut.values.push_back(addBlock(offsets[i], counts[i]));
+    }
+
+    PlannedEntry countsOut;
+    countsOut.tag = countsTag;
+    countsOut.type = widthFor(countsEntry ? countsEntry->type : std::uint16_t(Long), counts);
+    countsOut.count = counts.size();
+    countsOut.kind = Kind::Numbers;
+    countsOut.values = std::move(counts);
+
+    planned.entries.push_back(std::move(offsetsOut));
+    planned.entries.push_back(std::move(countsOut));
+
+    if (m_source.header().bigEndian != m_format.bigEndian && !byteStreamCodec(compression)) {
+        std::uint64_t bits = 1;
+        if (const Entry* bitsEntry = dir.find(BitsPerSample)) {
+            const auto values = m_source.readUnsigned(*bitsEntry);
+            if (!values.empty())
+                bits = *std::max_element(values.begin(), values.end());
+        }
+        if (bits > 8)
+            m_byteOrderDependent = true;
+    }
+}
+
+void PagePlan::addJpegTables(const Entry& entry, const Directory& dir, PlannedDirectory& planned)
+{
+    std::vector<std::uint64_t> offsets;
+    try {
+        offsets = m_source.readUnsigned(entry);
+    } catch (const StructureError&) {
+        addRaw(entry, planned);
+        return;
+    }
+    PlannedEntry out;
+    out.tag = entry.tag;
+    out.type = m_format.bigTiff ? Long8 : Long;
+    out.count = offsets.size();
+    out.kind = Kind::Blocks;
+    const std::uint64_t fileSize = m_source.file().size();
+    for (std::uint64_t offset : offsets) {
+        std::uint64_t size = 0;
+        if (entry.tag == JpegInterchangeFormat) {
+            // The embedded JPEG stream; without a stated length it runs to the end of
+            // the file, as readers of such files take it.
+            size = m_source.readFirst(dir, JpegInterchangeFormatLength, 0);
+            if (!dir.find(JpegInterchangeFormatLength) && offset < fileSize)
+                size = fileSize - offset;
+        } else if (entry.tag == JpegQTables) {
+            size = 64;
+        } else {
+            // Huffman tables: sixteen code counts, then as many values as they add up to.
+            std::uint8_t lengths[16];
+            if (!m_source.file().readAt(offset, lengths, sizeof lengths))
+                throw StructureError("its JPEG tables lie past the end of the file");
+            size = 16 + std::accumulate(lengths, lengths + 16, std::uint64_t(0));
+        }
+        if (offset >= fileSize && size > 0)
+            throw StructureError("its JPEG data lies past the end of the file");
+        size = std::min(size, fileSize - std::min(offset, fileSize));
+        out.values.push_back(addBlock(offset, size));
+    }
+    planned.entries.push_back(std::move(out));
+}
+
+void PagePlan::addDirectoryPointers(const Entry& entry, int depth, PlannedDirectory& planned)
+{
+    std::vector<std::uint64_t> offsets;
+    try {
+        offsets = m_source.readUnsigned(entry);
+    } catch (const StructureError&) {
+        return;
+    }
+    PlannedEntry out;
+    out.tag = entry.tag;
+    const bool ifdType = entry.type == Ifd || entry.type == Ifd8;
+    out.type = m_format.bigTiff ? (ifdType ? Ifd8 : Long8) : (ifdType ? Ifd : Long);
+    out.kind = Kind::Directories;
+    for (std::uint64_t offset : offsets) {
+        if (offset == 0)
+            continue;
+        const long index = addDirectory(offset, depth + 1, false);
+        if (index >= 0)
+            out.values.push_back(std::uint64_t(index));
+    }
+    // Pointers to directories that are not there are left out.
+    out.count = out.values.size();
+    if (out.count > 0)
+        planned.entries.push_back(std::move(out));
+}
+
+void PagePlan::addRaw(const Entry& entry, PlannedDirectory& planned)
+{
+    const std::uint64_t fileSize = m_source.file().size();
+    const std::uint64_t size = entry.byteSize();
+    // A value that is not in the file cannot be carried over; readers ignore it too.
+    if (entry.valueOffset > fileSize || size > fileSize - entry.valueOffset)
+        return;
+    if (size > (256u << 20))
+        throw StructureError("the value of its tag " + std::to_string(entry.tag) +
+                             " is impossibly large");
+    PlannedEntry out;
+    out.tag = entry.tag;
+    out.type = entry.type;
+    out.count = entry.count;
+    out.kind = Kind::Raw;
+    out.source = entry;
+    if (!m_format.bigTiff && (entry.type == Long8 || entry.type == SLong8)) {
+        // Classic TIFF has no 64-bit integers: narrow them when every value fits.
+        std::vector<std::uint8_t> bytes;
+        m_source.readValueBytes(entry, bytes);
+        bool fits = true;
+        for (std::uint64_t i = 0; i < entry.count; ++i) {
+            const std::uint64_t v = m_source.u64(bytes.data() + i * 8);
+            if (entry.type == Long8) {
+                fits = fits && v <= 0xffffffffu;
+            } else {
+                const auto s = std::int64_t(v);
+                fits = fits && s >= std::numeric_limits<std::int32_t>::min() &&
+                       s <= std::numeric_limits<std::int32_t>::max();
+            }
+            out.values.push_back(v);
+        }
+        if (fits) {
+            out.kind = Kind::Numbers;
+            out.type = entry.type == Long8 ? std::uint16_t(Long) : std::uint16_t(SLong);
+        } else {
+            m_needsBigTiff = true;
+            out.values.clear();
+        }
+    }
+    planned.entries.push_back(std::move(out));
+}
+
+std::size_t PagePlan::addBlock(std::uint64_t offset, std::uint64_t size)
+{
+    m_blocks.push_back({offset, size, 0});
+    return m_blocks.size() - 1;
+}
+
+std::uint16_t PagePlan::widthFor(std::uint16_t sourceType, const std::vector<std::uint64_t>& values)
+{
+    const std::uint64_t largest =
+        values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+    if ((sourceType == Short || sourceType == Long) && largest <= maxFor(sourceType))
+        return sourceType;
+    if (largest <= maxFor(Long))
+        return sourceType == Long8 && m_format.bigTiff ? std::uint16_t(Long8) : std::uint16_t(Long);
+    if (!m_format.bigTiff)
+        m_needsBigTiff = true;
+    return Long8;
+}
+
+void PagePlan::layOut()
+{
+    const unsigned inlineSize = m_format.bigTiff ? 8 : 4;
+    const Header outHeader{m_format.bigEndian, m_format.bigTiff, 0};
+    std::uint64_t position = m_start;
+    for (PlannedDirectory& dir : m_directories) {
+        position = align(position);
+        dir.position = position;
+        position += outHeader.ifdSize(dir.entries.size());
+        for (PlannedEntry& entry : dir.entries) {
+            const std::uint64_t size = entry.count * typeSize(entry.type);
+            if (size > inlineSize) {
+                position = align(position);
+                entry.valuePosition = position;
+                position += size;
+            }
+        }
+    }
+    m_metadataSize = position - m_start;
+
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        if (m_blocks[i].size > 0)
+            order.push_back(i);
+    }
+    std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        return m_blocks[a].sourceOffset < m_blocks[b].sourceOffset;
+    });
+    // Blocks that touch or overlap are copied as one run, so shared and adjacent data is
+    // copied once and in one call.
+    std::vector<std::size_t> runOf(m_blocks.size(), 0);
+    for (std::size_t i : order) {
+        const Block& block = m_blocks[i];
+        if (m_runs.empty() ||
+            block.sourceOffset > m_runs.back().sourceOffset + m_runs.back().size) {
+            m_runs.push_back({block.sourceOffset, block.size, 0});
+        } else {
+            Run& run = m_runs.back();
+            run.size = std::max(run.size, block.sourceOffset + block.size - run.sourceOffset);
+        }
+        runOf[i] = m_runs.size() - 1;
+    }
+    for (Run& run : m_runs) {
+        run.position = position;
+        position += run.size;
+        m_dataSize += run.size;
+    }
+    for (std::size_t i : order) {
+        const Run& run = m_runs[runOf[i]];
+        m_blocks[i].position = run.position + (m_blocks[i].sourceOffset - run.sourceOffset);
+    }
+    position = align(position);
+    m_size = position - m_start;
+    if (!m_format.bigTiff && position > 0xffffffffu)
+        m_needsBigTiff = true;
+}
+
+void PagePlan::encodeValue(const PlannedEntry& entry, std::uint8_t* out) const
+{
+    const bool big = m_format.bigEndian;
+    if (entry.kind == Kind::Raw) {
+        std::vector<std::uint8_t> bytes;
+        m_source.readValueBytes(entry.source, bytes);
+        const unsigned unit = swapUnit(entry.type);
+        if (m_source.header().bigEndian != big && unit > 1 && entry.tag != Iptc) {
+            for (std::size_t i = 0; i + unit <= bytes.size(); i += unit)
+                std::reverse(bytes.begin() + std::ptrdiff_t(i),
+                             bytes.begin() + std::ptrdiff_t(i + unit));
+        }
+        if (!bytes.empty())
+            std::memcpy(out, bytes.data(), bytes.size());
+        return;
+    }
+    const unsigned size = typeSize(entry.type);
+    for (std::size_t i = 0; i < entry.values.size(); ++i) {
+        std::uint64_t v = entry.values[i];
+        if (entry.kind == Kind::Blocks) {
+            const Block& block = m_blocks[std::size_t(v)];
+            v = block.size > 0 ? block.position : 0;
+        } else if (entry.kind == Kind::Directories) {
+            v = m_directories[std::size_t(v)].position;
+        }
+        std::uint8_t* p = out + i * size;
+        switch (size) {
+        case 1:
+            *p = std::uint8_t(v);
+            break;
+        case 2:
+            put16(p, std::uint16_t(v), big);
+            break;
+        case 4:
+            put32(p, std::uint32_t(v), big);
+            break;
+        default:
+            put64(p, v, big);
+            break;
+        }
+    }
+}
+
+void PagePlan::write(WritableFile& out, std::uint64_t next,
+                     const std::function<void(std::uint64_t)>& progress) const
+{
+    const bool big = m_format.bigEndian;
+    const bool bigTiff = m_format.bigTiff;
+    const unsigned inlineSize = bigTiff ? 8 : 4;
+    std::vector<std::uint8_t> buffer(std::size_t(m_metadataSize), 0);
+    for (std::size_t d = 0; d < m_directories.size(); ++d) {
+        const PlannedDirectory& dir = m_directories[d];
+        std::uint8_t* p = buffer.data() + (dir.position - m_start);
+        if (bigTiff) {
+            put64(p, dir.entries.size(), big);
+            p += 8;
+        } else {
+            put16(p, std::uint16_t(dir.entries.size()), big);
+            p += 2;
+        }
+        for (const PlannedEntry& entry : dir.entries) {
+            put16(p, entry.tag, big);
+            put16(p + 2, entry.type, big);
+            if (bigTiff) {
+                put64(p + 4, entry.count, big);
+                p += 12;
+            } else {
+                put32(p + 4, std::uint32_t(entry.count), big);
+                p += 8;
+            }
+            if (entry.valuePosition != 0) {
+                if (bigTiff)
+                    put64(p, entry.valuePosition, big);
+                else
+                    put32(p, std::uint32_t(entry.valuePosition), big);
+                encodeValue(entry, buffer.data() + (entry.valuePosition - m_start));
+            } else {
+                encodeValue(entry, p);
+            }
+            p += inlineSize;
+        }
+        std::uint64_t nextOffset = 0;
+        if (d == 0)
+            nextOffset = next;
+        else if (dir.nextDirectory >= 0)
+            nextOffset = m_directories[std::size_t(dir.nextDirectory)].position;
+        if (bigTiff)
+            put64(p, nextOffset, big);
+        else
+            put32(p, std::uint32_t(nextOffset), big);
+    }
+    out.write(m_start, buffer.data(), buffer.size());
+    if (progress)
+        progress(buffer.size());
+    for (const Run& run : m_runs) {
+        for (std::uint64_t done = 0; done < run.size;) {
+            const std::uint64_t chunk = std::min(copyChunk, run.size - done);
+            out.copyFrom(m_source.file(), run.sourceOffset + done, chunk, run.position + done);
+            done += chunk;
+            if (progress)
+                progress(chunk);
+        }
+    }
+}
+
+} // namespace tessary

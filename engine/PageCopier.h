@@ -1,0 +1,119 @@
+#pragma once
+
+#include "TiffStructure.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace tessary {
+
+class WritableFile;
+
+// The form of the file a page is copied into.
+struct OutputFormat
+{
+    bool bigEndian = false;
+    bool bigTiff = false;
+
+    unsigned headerSize() const { return bigTiff ? 16 : 8; }
+};
+
+// A copy of one page, planned before anything is written: every directory of the page
+// (its own and the ones it points to: SubIFDs, EXIF, GPS, interoperability), every tag
+// value and every block of image data, with the place each will have in the new file.
+// The image data is copied as it is stored, never decoded; tags keep their values,
+// converted only where the new file's byte order or kind (classic or BigTIFF) demands.
+class PagePlan
+{
+public:
+    // Plans the page whose directory is at directoryOffset of source, to be written at
+    // start. Throws tiff::StructureError when the page's directory or data cannot be read.
+    PagePlan(const tiff::Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
+             const OutputFormat& format);
+
+    std::uint64_t start() const { return m_start; }
+    // Bytes the page takes, from start; the next page may begin at start() + size().
+    std::uint64_t size() const { return m_size; }
+    // Bytes of image data copied as they are.
+    std::uint64_t dataSize() const { return m_dataSize; }
+    // True when the page cannot be written into a classic TIFF (values too large).
+    bool needsBigTiff() const { return m_needsBigTiff; }
+    // True when the page's stored samples mean different numbers in the other byte order,
+    // so its data would have to be re-encoded to be copied into the planned format.
+    bool dataDependsOnByteOrder() const { return m_byteOrderDependent; }
+
+    // Writes the page; next is the directory offset of the page that follows, or 0.
+    // progress, when set, is told the bytes written as the copy goes on.
+    void write(WritableFile& out, std::uint64_t next,
+               const std::function<void(std::uint64_t)>& progress = {}) const;
+
+private:
+    enum class Kind
+    {
+        Raw,        // bytes of the source value, byte-swapped when the orders differ
+        Numbers,    // explicit whole numbers
+        Blocks,     // offsets of data blocks
+        Directories // offsets of directories
+    };
+
+    struct PlannedEntry
+    {
+        std::uint16_t tag = 0;
+        std::uint16_t type = 0;
+        std::uint64_t count = 0;
+        Kind kind = Kind::Raw;
+        tiff::Entry source;
+        std::vector<std::uint64_t> values; // numbers, or block / directory indexes
+        std::uint64_t valuePosition = 0;   // where an out-of-line value goes; 0 inline
+    };
+
+    struct PlannedDirectory
+    {
+        std::vector<PlannedEntry> entries;
+        long nextDirectory = -1;
+        std::uint64_t position = 0;
+    };
+
+    struct Block
+    {
+        std::uint64_t sourceOffset = 0;
+        std::uint64_t size = 0;
+        std::uint64_t position = 0;
+    };
+
+    struct Run
+    {
+        std::uint64_t sourceOffset = 0;
+        std::uint64_t size = 0;
+        std::uint64_t position = 0;
+    };
+
+    long addDirectory(std::uint64_t offset, int depth, bool mainDirectory);
+    void addImageData(const tiff::Directory& dir, std::uint16_t offsetsTag, std::uint16_t countsTag,
+                      PlannedDirectory& planned);
+    void addDirectoryPointers(const tiff::Entry& entry, int depth, PlannedDirectory& planned);
+    void addJpegTables(const tiff::Entry& entry, const tiff::Directory& dir,
+                       PlannedDirectory& planned);
+    void addRaw(const tiff::Entry& entry, PlannedDirectory& planned);
+    std::size_t addBlock(std::uint64_t offset, std::uint64_t size);
+    std::uint16_t widthFor(std::uint16_t sourceType, const std::vector<std::uint64_t>& values);
+    void layOut();
+    std::uint64_t align(std::uint64_t position) const;
+    void encodeValue(const PlannedEntry& entry, std::uint8_t* out) const;
+
+    const tiff::Reader& m_source;
+    OutputFormat m_format;
+    std::uint64_t m_start;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_dataSize = 0;
+    std::uint64_t m_metadataSize = 0;
+    bool m_needsBigTiff = false;
+    bool m_byteOrderDependent = false;
+    std::vector<PlannedDirectory> m_directories;
+    std::vector<std::uint64_t> m_visited;
+    std::vector<Block> m_blocks;
+    std::vector<Run> m_runs;
+};
+
+} // namespace tessary

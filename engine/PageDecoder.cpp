@@ -1,0 +1,364 @@
+#include "PageDecoder.h"
+
+#include "LibtiffHandle.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <tiffio.h>
+
+namespace tessary {
+
+namespace {
+
+// Each byte of a bilevel row as eight grey pixels, for both meanings of a set bit.
+struct BilevelTable
+{
+    std::array<std::array<std::uint8_t, 8>, 256> minIsBlack;
+    std::array<std::array<std::uint8_t, 8>, 256> minIsWhite;
+
+    BilevelTable()
+    {
+        for (int byte = 0; byte < 256; ++byte) {
+            for (int bit = 0; bit < 8; ++bit) {
+                const bool set = (byte >> (7 - bit)) & 1;
+                minIsBlack[std::size_t(byte)][std::size_t(bit)] = set ? 255 : 0;
+                minIsWhite[std::size_t(byte)][std::size_t(bit)] = set ? 0 : 255;
+            }
+        }
+    }
+};
+
+const BilevelTable& bilevelTable()
+{
+    static const BilevelTable table;
+    return table;
+}
+
+struct FreeDeleter
+{
+    void operator()(void* p) const { _TIFFfree(p); }
+};
+
+std::unique_ptr<std::uint8_t, FreeDeleter> allocate(tmsize_t size)
+{
+    return std::unique_ptr<std::uint8_t, FreeDeleter>(
+        size > 0 ? static_cast<std::uint8_t*>(_TIFFmalloc(size)) : nullptr);
+}
+
+} // namespace
+
+PageDecoder::PageDecoder(LibtiffHandle& handle, std::uint64_t maxDecodedBytes)
+    : m_handle(handle)
+    , m_maxDecodedBytes(maxDecodedBytes)
+{}
+
+void PageDecoder::noteDamage()
+{
+    if (m_damage.empty())
+        m_damage = m_handle.firstError().empty() ? "part of its image data cannot be decoded"
+                                                 : m_handle.firstError();
+}
+
+PageImage PageDecoder::decode()
+{
+    TIFF* tif = m_handle.get();
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &m_width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &m_height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &m_bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &m_samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &m_planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &m_sampleFormat);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &m_orientation);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &m_photometric))
+        m_photometric = m_samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    std::uint16_t* extraTypes = nullptr;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &m_extraSamples, &extraTypes);
+    if (m_orientation < 1 || m_orientation > 8)
+        m_orientation = 1;
+
+    if (m_width == 0 || m_height == 0)
+        throw EngineError(ErrorKind::Damaged, "its width or height is zero");
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFIsCODECConfigured(compression))
+        throw EngineError(ErrorKind::Unsupported, "its compression (" +
+                                                      std::to_string(compression) +
+                                                      ") cannot be decoded by this program");
+
+    const bool grey =
+        (m_photometric == PHOTOMETRIC_MINISBLACK || m_photometric == PHOTOMETRIC_MINISWHITE) &&
+        m_samples == 1;
+    // The general reader needs four bytes a pixel whatever the result, so that is the
+    // size checked for every page that is not decoded natively.
+    const bool nativeGrey = grey && (m_bits == 1 || m_bits == 8) && m_sampleFormat == 1;
+    const bool nativeRgb = m_photometric == PHOTOMETRIC_RGB && m_bits == 8 && m_samples == 3 &&
+                           m_planar == PLANARCONFIG_CONTIG && m_sampleFormat == 1;
+    const std::uint64_t bytes = std::uint64_t(m_width) * m_height * (nativeGrey ? 1 : 4);
+    if (bytes > m_maxDecodedBytes) {
+        throw EngineError(ErrorKind::TooLarge, "it is too large to show (" +
+                                                   std::to_string(m_width) + " by " +
+                                                   std::to_string(m_height) + " pixels)");
+    }
+
+    m_handle.clearErrors();
+    PageImage image;
+    if (nativeGrey)
+        image = decodeGrey();
+    else if (nativeRgb)
+        image = decodeRgb();
+    else
+        image = decodeWithRgbaReader(grey);
+    orient(image);
+    return image;
+}
+
+PageImage PageDecoder::decodeGrey()
+{
+    TIFF* tif = m_handle.get();
+    PageImage image;
+    image.format = PageImage::Format::Grey8;
+    image.width = m_width;
+    image.height = m_height;
+    image.pixels.assign(std::size_t(m_width) * m_height, 255);
+    const bool bilevel = m_bits == 1;
+    const bool minIsWhite = m_photometric == PHOTOMETRIC_MINISWHITE;
+    const auto& table = minIsWhite ? bilevelTable().minIsWhite : bilevelTable().minIsBlack;
+
+    // Copies w pixels of one decoded row into the image at (x, y).
+    auto putRow = [&](const std::uint8_t* src, std::uint32_t x, std::uint32_t y, std::uint32_t w) {
+        std::uint8_t* dst = image.pixels.data() + std::size_t(y) * m_width + x;
+        if (bilevel) {
+            std::uint32_t i = 0;
+            for (; i + 8 <= w; i += 8)
+                std::memcpy(dst + i, table[src[i / 8]].data(), 8);
+            for (; i < w; ++i)
+                dst[i] = table[src[i / 8]][i % 8];
+        } else if (minIsWhite) {
+            for (std::uint32_t i = 0; i < w; ++i)
+                dst[i] = std::uint8_t(255 - src[i]);
+        } else {
+            std::memcpy(dst, src, w);
+        }
+    };
+    auto rowBytes = [&](std::uint32_t w) -> std::size_t {
+        return bilevel ? (std::size_t(w) + 7) / 8 : w;
+    };
+
+    if (TIFFIsTiled(tif)) {
+        std::uint32_t tileWidth = 0;
+        std::uint32_t tileLength = 0;
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength);
+        const tmsize_t tileSize = TIFFTileSize(tif);
+        auto buffer = allocate(tileSize);
+        if (!buffer || tileWidth == 0 || tileLength == 0)
+            throw EngineError(ErrorKind::Damaged, "its tiles cannot be read");
+        bool any = false;
+        for (std::uint32_t ty = 0; ty < m_height; ty += tileLength) {
+            for (std::uint32_t tx = 0; tx < m_width; tx += tileWidth) {
+                const ttile_t tile = TIFFComputeTile(tif, tx, ty, 0, 0);
+                if (TIFFReadEncodedTile(tif, tile, buffer.get(), tileSize) < 0) {
+                    noteDamage();
+                    continue;
+                }
+                any = true;
+                const std::uint32_t w = std::min(tileWidth, m_width - tx);
+                const std::uint32_t h = std::min(tileLength, m_height - ty);
+                for (std::uint32_t r = 0; r < h; ++r)
+                    putRow(buffer.get() + std::size_t(r) * rowBytes(tileWidth), tx, ty + r, w);
+            }
+        }
+        if (!any)
+            throw EngineError(ErrorKind::Damaged, m_damage);
+        return image;
+    }
+
+    std::uint32_t rowsPerStrip = m_height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, m_height);
+    const tmsize_t stripSize = TIFFStripSize(tif);
+    auto buffer = allocate(stripSize);
+    if (!buffer)
+        throw EngineError(ErrorKind::Damaged, "its strips cannot be read");
+    const std::size_t bytesPerRow = rowBytes(m_width);
+    bool any = false;
+    for (std::uint32_t y = 0; y < m_height; y += rowsPerStrip) {
+        const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
+        const std::uint32_t rows = std::min(rowsPerStrip, m_height - y);
+        const tmsize_t got =
+            TIFFReadEncodedStrip(tif, strip, buffer.get(), tmsize_t(bytesPerRow * rows));
+        if (got < 0) {
+            noteDamage();
+            continue;
+        }
+        any = true;
+        const std::uint32_t complete = std::uint32_t(std::size_t(got) / bytesPerRow);
+        for (std::uint32_t r = 0; r < std::min(rows, complete); ++r)
+            putRow(buffer.get() + r * bytesPerRow, 0, y + r, m_width);
+        if (complete < rows)
+            noteDamage();
+    }
+    if (!any)
+        throw EngineError(ErrorKind::Damaged, m_damage);
+    return image;
+}
+
+PageImage PageDecoder::decodeRgb()
+{
+    TIFF* tif = m_handle.get();
+    if (TIFFIsTiled(tif))
+        return decodeWithRgbaReader(false);
+    PageImage image;
+    image.format = PageImage::Format::Rgba8;
+    image.width = m_width;
+    image.height = m_height;
+    image.pixels.assign(std::size_t(m_width) * m_height * 4, 255);
+    std::uint32_t rowsPerStrip = m_height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, m_height);
+    const tmsize_t stripSize = TIFFStripSize(tif);
+    auto buffer = allocate(stripSize);
+    if (!buffer)
+        throw EngineError(ErrorKind::Damaged, "its strips cannot be read");
+    const std::size_t bytesPerRow = std::size_t(m_width) * 3;
+    bool any = false;
+    for (std::uint32_t y = 0; y < m_height; y += rowsPerStrip) {
+        const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
+        const std::uint32_t rows = std::min(rowsPerStrip, m_height - y);
+        const tmsize_t got =
+            TIFFReadEncodedStrip(tif, strip, buffer.get(), tmsize_t(bytesPerRow * rows));
+        if (got < 0) {
+            noteDamage();
+            continue;
+        }
+        any = true;
+        const std::uint32_t complete = std::uint32_t(std::size_t(got) / bytesPerRow);
+        for (std::uint32_t r = 0; r < std::min(rows, complete); ++r) {
+            const std::uint8_t* src = buffer.get() + r * bytesPerRow;
+            std::uint8_t* dst = image.pixels.data() + (std::size_t(y) + r) * m_width * 4;
+            for (std::uint32_t x = 0; x < m_width; ++x) {
+                dst[4 * x] = src[3 * x];
+                dst[4 * x + 1] = src[3 * x + 1];
+                dst[4 * x + 2] = src[3 * x + 2];
+            }
+        }
+        if (complete < rows)
+            noteDamage();
+    }
+    if (!any)
+        throw EngineError(ErrorKind::Damaged, m_damage);
+    return image;
+}
+
+PageImage PageDecoder::decodeWithRgbaReader(bool grey)
+{
+    TIFF* tif = m_handle.get();
+    char message[1024] = {};
+    if (!TIFFRGBAImageOK(tif, message)) {
+        throw EngineError(ErrorKind::Unsupported,
+                          std::string("it is of a kind this program cannot show (") + message +
+                              ")");
+    }
+    TIFFRGBAImage reader{};
+    if (!TIFFRGBAImageBegin(&reader, tif, 0, message)) {
+        throw EngineError(ErrorKind::Unsupported,
+                          std::string("it is of a kind this program cannot show (") + message +
+                              ")");
+    }
+    // Asking for the page's own orientation reads the rows as stored; orient() then turns
+    // the image upright for all eight orientations alike.
+    reader.req_orientation = reader.orientation;
+    std::vector<std::uint32_t> raster;
+    try {
+        raster.assign(std::size_t(m_width) * m_height, 0xffffffffu);
+    } catch (const std::bad_alloc&) {
+        TIFFRGBAImageEnd(&reader);
+        throw EngineError(ErrorKind::TooLarge, "there is not enough memory to show it");
+    }
+    const int ok = TIFFRGBAImageGet(&reader, raster.data(), m_width, m_height);
+    TIFFRGBAImageEnd(&reader);
+    if (!ok)
+        noteDamage();
+    else if (!m_handle.firstError().empty())
+        noteDamage();
+
+    PageImage image;
+    image.width = m_width;
+    image.height = m_height;
+    if (grey) {
+        image.format = PageImage::Format::Grey8;
+        image.pixels.resize(raster.size());
+        for (std::size_t i = 0; i < raster.size(); ++i)
+            image.pixels[i] = std::uint8_t(TIFFGetR(raster[i]));
+    } else {
+        image.format = PageImage::Format::Rgba8;
+        image.pixels.resize(raster.size() * 4);
+        for (std::size_t i = 0; i < raster.size(); ++i) {
+            const std::uint32_t p = raster[i];
+            image.pixels[4 * i] = std::uint8_t(TIFFGetR(p));
+            image.pixels[4 * i + 1] = std::uint8_t(TIFFGetG(p));
+            image.pixels[4 * i + 2] = std::uint8_t(TIFFGetB(p));
+            image.pixels[4 * i + 3] = std::uint8_t(TIFFGetA(p));
+        }
+    }
+    return image;
+}
+
+void PageDecoder::orient(PageImage& image) const
+{
+    if (m_orientation == ORIENTATION_TOPLEFT)
+        return;
+    const std::size_t bpp = image.bytesPerPixel();
+    const std::uint32_t w = image.width;
+    const std::uint32_t h = image.height;
+    const bool transposed = m_orientation >= ORIENTATION_LEFTTOP;
+    const std::uint32_t outWidth = transposed ? h : w;
+    const std::uint32_t outHeight = transposed ? w : h;
+    std::vector<std::uint8_t> out(image.pixels.size());
+    // For each upright pixel (x, y), the stored row and column it comes from.
+    for (std::uint32_t y = 0; y < outHeight; ++y) {
+        for (std::uint32_t x = 0; x < outWidth; ++x) {
+            std::uint32_t row = y;
+            std::uint32_t column = x;
+            switch (m_orientation) {
+            case ORIENTATION_TOPRIGHT:
+                column = w - 1 - x;
+                break;
+            case ORIENTATION_BOTRIGHT:
+                row = h - 1 - y;
+                column = w - 1 - x;
+                break;
+            case ORIENTATION_BOTLEFT:
+                row = h - 1 - y;
+                break;
+            case ORIENTATION_LEFTTOP:
+                row = x;
+                column = y;
+                break;
+            case ORIENTATION_RIGHTTOP:
+                row = h - 1 - x;
+                column = y;
+                break;
+            case ORIENTATION_RIGHTBOT:
+                row = h - 1 - x;
+                column = w - 1 - y;
+                break;
+            case ORIENTATION_LEFTBOT:
+                row = x;
+                column = w - 1 - y;
+                break;
+            default:
+                break;
+            }
+            std::memcpy(out.data() + (std::size_t(y) * outWidth + x) * bpp,
+                        image.pixels.data() + (std::size_t(row) * w + column) * bpp, bpp);
+        }
+    }
+    image.pixels = std::move(out);
+    image.width = outWidth;
+    image.height = outHeight;
+}
+
+} // namespace tessary

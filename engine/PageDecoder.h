@@ -1,0 +1,46 @@
+#pragma once
+
+#include "EngineError.h"
+#include "PageImage.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tessary {
+
+class LibtiffHandle;
+
+// Decodes the current directory of a libtiff handle into an upright image.
+class PageDecoder
+{
+public:
+    PageDecoder(LibtiffHandle& handle, std::uint64_t maxDecodedBytes);
+
+    // Returns the page; when parts of it could not be decoded, the image holds what could
+    // be, and damage() says what went wrong. Throws EngineError (TooLarge, Unsupported,
+    // Damaged) with a reason that names no file: the caller adds which page of which file.
+    PageImage decode();
+    const std::string& damage() const { return m_damage; }
+
+private:
+    PageImage decodeGrey();
+    PageImage decodeRgb();
+    PageImage decodeWithRgbaReader(bool grey);
+    void noteDamage();
+    void orient(PageImage& image) const;
+
+    LibtiffHandle& m_handle;
+    std::uint64_t m_maxDecodedBytes;
+    std::uint32_t m_width = 0;
+    std::uint32_t m_height = 0;
+    std::uint16_t m_bits = 1;
+    std::uint16_t m_samples = 1;
+    std::uint16_t m_photometric = 0;
+    std::uint16_t m_planar = 1;
+    std::uint16_t m_sampleFormat = 1;
+    std::uint16_t m_orientation = 1;
+    std::uint16_t m_extraSamples = 0;
+    std::string m_damage;
+};
+
+} // namespace tessary

@@ -1,0 +1,523 @@
+#include "PageEngine.h"
+
+#include "EngineError.h"
+#include "Messages.h"
+#include "PageCopier.h"
+#include "PosixFileLayer.h"
+#include "TiffSource.h"
+
+#include <cerrno>
+#include <csignal>
+#include <memory>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace tessary {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct PageRef
+{
+    TiffSource* source;
+    std::int32_t page;
+};
+
+// The path a change must go to: links followed, so that a link keeps pointing at the file.
+fs::path resolved(const fs::path& path)
+{
+    std::error_code ec;
+    fs::path real = fs::canonical(path, ec);
+    if (ec)
+        real = fs::absolute(path, ec);
+    return ec ? path : real;
+}
+
+bool hasNoWriteBits(const fs::path& path)
+{
+    struct stat st
+    {};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+}
+
+// A file or folder counts as read-only when the user may not write it, or when it carries
+// no write permission for anyone (which the superuser would otherwise write regardless).
+bool isReadOnly(const fs::path& path)
+{
+    return ::access(path.c_str(), W_OK) != 0 || hasNoWriteBits(path);
+}
+
+void checkCount(std::int32_t count)
+{
+    if (count < 1) {
+        throw EngineError(ErrorKind::PageRange, "The number of pages must be at least 1, not " +
+                                                    std::to_string(count) + ".");
+    }
+}
+
+void checkRun(const TiffSource& source, std::int32_t first, std::int32_t count)
+{
+    checkCount(count);
+    source.checkPage(first);
+    if (count > source.pageCount() - first + 1) {
+        throw EngineError(ErrorKind::PageRange,
+                          quoted(source.path()) + " has no pages " + std::to_string(first) +
+                              " to " + std::to_string(std::int64_t(first) + count - 1) +
+                              "; it has " + std::to_string(source.pageCount()) + " page(s).");
+    }
+}
+
+void checkStamp(const TiffSource& source, const std::optional<FileStamp>& expected)
+{
+    if (expected && !(*expected == source.file().stamp())) {
+        throw EngineError(ErrorKind::Changed,
+                          quoted(source.path()) +
+                              " changed on disk after it was opened; open it again and repeat "
+                              "the operation. Nothing was changed.");
+    }
+}
+
+void checkStillSame(const TiffSource& source)
+{
+    const auto now = FileStamp::of(source.path());
+    if (!now || !(*now == source.file().stamp())) {
+        throw EngineError(ErrorKind::Changed,
+                          quoted(source.path()) +
+                              " changed on disk while the operation ran; nothing was changed.");
+    }
+}
+
+// Once we have begun to write a file in place its size and time are ours; what may still
+// happen is that another program replaced it by another file.
+void checkStillThere(const TiffSource& source)
+{
+    const auto now = FileStamp::of(source.path());
+    if (!now || !now->sameFile(source.file().stamp())) {
+        throw EngineError(
+            ErrorKind::Changed,
+            quoted(source.path()) +
+                " was replaced on disk while the operation ran; nothing was changed.");
+    }
+}
+
+// Reports progress to the caller's callback and turns a request to stop into an error.
+class Progress
+{
+public:
+    Progress(const OperationOptions& options, const fs::path& target)
+        : m_callback(options.progress)
+        , m_target(target)
+    {}
+
+    void setTotal(std::uint64_t total) { m_total = total; }
+    void add(std::uint64_t bytes)
+    {
+        m_done += bytes;
+        if (m_callback && !m_callback(m_done, m_total)) {
+            throw EngineError(ErrorKind::Cancelled,
+                              "The operation was stopped; " + quoted(m_target) + " is unchanged.");
+        }
+    }
+    std::function<void(std::uint64_t)> sink()
+    {
+        return [this](std::uint64_t bytes) {
+            add(bytes);
+        };
+    }
+
+private:
+    std::function<bool(std::uint64_t, std::uint64_t)> m_callback;
+    fs::path m_target;
+    std::uint64_t m_total = 0;
+    std::uint64_t m_done = 0;
+};
+
+OutputFormat formatOf(const TiffSource& source)
+{
+    return {source.reader().header().bigEndian, source.reader().header().bigTiff};
+}
+
+// Plans a copy of every page, laid out one after the other from start. Returns false when
+// the pages do not fit the format (a classic file beyond 4 GiB, values too large).
+bool planPages(const std::vector<PageRef>& pages, const OutputFormat& format, std::uint64_t start,
+               std::vector<PagePlan>& plans)
+{
+    plans.clear();
+    plans.reserve(pages.size());
+    std::uint64_t position = start;
+    for (const PageRef& ref : pages) {
+        try {
+            plans.emplace_back(ref.source->reader(),
+                               ref.source->chain().pages[std::size_t(ref.page - 1)], position,
+                               format);
+        } catch (const tiff::StructureError& e) {
+            throw EngineError(ErrorKind::Damaged,
+                              capitalized(pageOf(ref.page, ref.source->path())) +
+                                  " is damaged: " + e.what() + ".");
+        }
+        const PagePlan& plan = plans.back();
+        if (plan.dataDependsOnByteOrder()) {
+            throw EngineError(
+                ErrorKind::Unsupported,
+                capitalized(pageOf(ref.page, ref.source->path())) +
+                    " stores samples of more than 8 bits in the other byte order and cannot be "
+                    "copied into this file without decoding it.");
+        }
+        if (plan.needsBigTiff())
+            return false;
+        position = plan.start() + plan.size();
+    }
+    return format.bigTiff || position <= 0xffffffffu;
+}
+
+void writeHeader(WritableFile& out, const OutputFormat& format, std::uint64_t firstDirectory)
+{
+    std::uint8_t header[16] = {};
+    header[0] = header[1] = format.bigEndian ? 'M' : 'I';
+    tiff::put16(header + 2, format.bigTiff ? 43 : 42, format.bigEndian);
+    if (format.bigTiff) {
+        tiff::put16(header + 4, 8, format.bigEndian);
+        tiff::put64(header + 8, firstDirectory, format.bigEndian);
+    } else {
+        tiff::put32(header + 4, std::uint32_t(firstDirectory), format.bigEndian);
+    }
+    out.write(0, header, format.headerSize());
+}
+
+// Makes sure every page that goes into another file can be read: its directory by
+// libtiff, as any reader will take it.
+void checkReadable(const std::vector<PageRef>& pages)
+{
+    for (const PageRef& ref : pages)
+        ref.source->select(ref.page);
+}
+
+// The file an operation changes, opened and checked.
+struct Target
+{
+    fs::path real;
+    std::unique_ptr<TiffSource> source;
+};
+
+Target openTarget(const fs::path& path, const std::optional<FileStamp>& expected)
+{
+    Target target;
+    target.real = resolved(path);
+    target.source = std::make_unique<TiffSource>(target.real);
+    checkStamp(*target.source, expected);
+    if (!target.source->chain().complete) {
+        throw EngineError(ErrorKind::PartlyReadable,
+                          quoted(path) + " cannot be changed: its list of pages is damaged (" +
+                              target.source->chain().problem +
+                              "), and rewriting it would lose the pages behind the damage.");
+    }
+    if (isReadOnly(target.real))
+        throw EngineError(ErrorKind::ReadOnly, quoted(path) + " is read-only; it was not changed.");
+    return target;
+}
+
+// The source of a transfer: the target itself when both name the same file.
+TiffSource& openSource(const fs::path& path, Target& target, std::unique_ptr<TiffSource>& storage,
+                       const std::optional<FileStamp>& expected)
+{
+    if (isSameFile(path, target.real)) {
+        checkStamp(*target.source, expected);
+        return *target.source;
+    }
+    storage = std::make_unique<TiffSource>(resolved(path));
+    checkStamp(*storage, expected);
+    return *storage;
+}
+
+void checkFolderWritable(const fs::path& real, const fs::path& shown)
+{
+    const fs::path folder = real.parent_path();
+    if (isReadOnly(folder)) {
+        throw EngineError(ErrorKind::ReadOnly,
+                          "The folder of " + quoted(shown) + " is read-only; nothing was changed.");
+    }
+}
+
+} // namespace
+
+PageEngine::PageEngine(FileLayer& files)
+    : m_files(files)
+{}
+
+namespace {
+
+// Writes pages into a new file that then replaces target (or becomes it, when there is
+// none), keeping the replaced file's permissions. existing, when given, is the file being
+// replaced as it was read; it is checked once more just before the rename.
+void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef>& pages,
+             OutputFormat format, const TiffSource* existing, const OperationOptions& options)
+{
+    std::vector<PagePlan> plans;
+    if (!planPages(pages, format, format.headerSize(), plans)) {
+        format.bigTiff = true;
+        planPages(pages, format, format.headerSize(), plans);
+    }
+    Progress progress(options, target);
+    progress.setTotal(plans.back().start() + plans.back().size());
+
+    PageEngine::removeStaleTemporaries(target.parent_path());
+    fs::path tempPath;
+    std::unique_ptr<WritableFile> out;
+    try {
+        out = files.createTemporary(target, tempPath);
+    } catch (const std::system_error& e) {
+        throw writeFailure(target, e.code().value());
+    }
+    try {
+        writeHeader(*out, format, plans.front().start());
+        for (std::size_t i = 0; i < plans.size(); ++i)
+            plans[i].write(*out, i + 1 < plans.size() ? plans[i + 1].start() : 0, progress.sink());
+        std::error_code ec;
+        if (fs::exists(target, ec))
+            out->copyPermissionsFrom(target);
+        out->sync();
+        if (existing)
+            checkStillSame(*existing);
+        files.rename(tempPath, target);
+    } catch (const std::system_error& e) {
+        out.reset();
+        files.remove(tempPath);
+        throw writeFailure(target, e.code().value());
+    } catch (...) {
+        out.reset();
+        files.remove(tempPath);
+        throw;
+    }
+    out.reset();
+    try {
+        files.syncFolder(target.parent_path());
+    } catch (const std::system_error& e) {
+        EngineError error = writeFailure(target, e.code().value(), false);
+        throw EngineError(error.kind(), std::string(error.what()) +
+                                            " The change was made, but the disk may not have "
+                                            "stored it safely yet.");
+    }
+}
+
+// Writes pages at the end of target and links them into its page chain before page
+// `before` (0: behind the last page) with one pointer write. Returns false, having
+// written nothing, when the pages do not fit the file's format in place.
+bool linkInPlace(FileLayer& files, Target& target, const std::vector<PageRef>& pages,
+                 std::int32_t before, const OperationOptions& options)
+{
+    const TiffSource& dest = *target.source;
+    const OutputFormat format = formatOf(dest);
+    const std::uint64_t originalSize = dest.file().size();
+    std::vector<PagePlan> plans;
+    if (!planPages(pages, format, originalSize, plans))
+        return false;
+
+    const tiff::Chain& chain = dest.chain();
+    const std::uint64_t followingPage = before == 0 ? 0 : chain.pages[std::size_t(before - 1)];
+    const std::uint64_t pointerAt = before == 0   ? chain.nextFields.back()
+                                    : before == 1 ? (format.bigTiff ? 8 : 4)
+                                                  : chain.nextFields[std::size_t(before - 2)];
+    const unsigned pointerSize = format.bigTiff ? 8 : 4;
+    std::uint8_t oldPointer[8] = {};
+    std::uint8_t newPointer[8] = {};
+    if (!dest.file().readAt(pointerAt, oldPointer, pointerSize))
+        throw EngineError(ErrorKind::Changed,
+                          quoted(dest.path()) + " changed on disk; nothing was changed.");
+    if (format.bigTiff)
+        tiff::put64(newPointer, plans.front().start(), format.bigEndian);
+    else
+        tiff::put32(newPointer, std::uint32_t(plans.front().start()), format.bigEndian);
+
+    Progress progress(options, target.real);
+    progress.setTotal(plans.back().start() + plans.back().size() - originalSize);
+
+    std::unique_ptr<WritableFile> out;
+    try {
+        out = files.openForUpdate(target.real);
+    } catch (const std::system_error& e) {
+        throw writeFailure(target.real, e.code().value());
+    }
+    checkStillSame(dest);
+    bool linked = false;
+    try {
+        // Padding up to the first new directory, so the file's tail is fully written.
+        const std::uint64_t padding = plans.front().start() - originalSize;
+        if (padding > 0) {
+            const std::uint8_t zeros[8] = {};
+            out->write(originalSize, zeros, std::size_t(padding));
+        }
+        for (std::size_t i = 0; i < plans.size(); ++i) {
+            plans[i].write(*out, i + 1 < plans.size() ? plans[i + 1].start() : followingPage,
+                           progress.sink());
+        }
+        // The new pages are durable before anything points at them.
+        out->sync();
+        checkStillThere(dest);
+        linked = true;
+        out->write(pointerAt, newPointer, pointerSize);
+        out->sync();
+    } catch (...) {
+        // Put the file back as it was: the old pointer, then the old length.
+        bool restored = true;
+        try {
+            if (linked)
+                out->write(pointerAt, oldPointer, pointerSize);
+            out->truncate(originalSize);
+            out->sync();
+        } catch (...) {
+            restored = false;
+        }
+        try {
+            throw;
+        } catch (const std::system_error& e) {
+            throw writeFailure(target.real, e.code().value(), restored);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void PageEngine::appendPages(const fs::path& destination, const fs::path& source,
+                             std::int32_t first, std::int32_t count,
+                             const OperationOptions& options)
+{
+    checkCount(count);
+    Target target = openTarget(destination, options.expectDestination);
+    std::unique_ptr<TiffSource> storage;
+    TiffSource& src = openSource(source, target, storage, options.expectSource);
+    checkRun(src, first, count);
+    std::vector<PageRef> incoming;
+    for (std::int32_t i = 0; i < count; ++i)
+        incoming.push_back({&src, first + i});
+    checkReadable(incoming);
+    if (linkInPlace(m_files, target, incoming, 0, options))
+        return;
+    checkFolderWritable(target.real, destination);
+    std::vector<PageRef> pages;
+    for (std::int32_t i = 1; i <= target.source->pageCount(); ++i)
+        pages.push_back({target.source.get(), i});
+    pages.insert(pages.end(), incoming.begin(), incoming.end());
+    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), options);
+}
+
+void PageEngine::insertPages(const fs::path& destination, const fs::path& source,
+                             std::int32_t first, std::int32_t before, std::int32_t count,
+                             const OperationOptions& options)
+{
+    checkCount(count);
+    Target target = openTarget(destination, options.expectDestination);
+    target.source->checkPage(before);
+    std::unique_ptr<TiffSource> storage;
+    TiffSource& src = openSource(source, target, storage, options.expectSource);
+    checkRun(src, first, count);
+    std::vector<PageRef> incoming;
+    for (std::int32_t i = 0; i < count; ++i)
+        incoming.push_back({&src, first + i});
+    checkReadable(incoming);
+    if (linkInPlace(m_files, target, incoming, before, options))
+        return;
+    checkFolderWritable(target.real, destination);
+    std::vector<PageRef> pages;
+    for (std::int32_t i = 1; i < before; ++i)
+        pages.push_back({target.source.get(), i});
+    pages.insert(pages.end(), incoming.begin(), incoming.end());
+    for (std::int32_t i = before; i <= target.source->pageCount(); ++i)
+        pages.push_back({target.source.get(), i});
+    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), options);
+}
+
+void PageEngine::replacePages(const fs::path& destination, const fs::path& source,
+                              std::int32_t first, std::int32_t at, std::int32_t count,
+                              const OperationOptions& options)
+{
+    checkCount(count);
+    Target target = openTarget(destination, options.expectDestination);
+    checkRun(*target.source, at, count);
+    std::unique_ptr<TiffSource> storage;
+    TiffSource& src = openSource(source, target, storage, options.expectSource);
+    checkRun(src, first, count);
+    std::vector<PageRef> incoming;
+    for (std::int32_t i = 0; i < count; ++i)
+        incoming.push_back({&src, first + i});
+    checkReadable(incoming);
+    checkFolderWritable(target.real, destination);
+    std::vector<PageRef> pages;
+    for (std::int32_t i = 1; i < at; ++i)
+        pages.push_back({target.source.get(), i});
+    pages.insert(pages.end(), incoming.begin(), incoming.end());
+    for (std::int32_t i = at + count; i <= target.source->pageCount(); ++i)
+        pages.push_back({target.source.get(), i});
+    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), options);
+}
+
+void PageEngine::deletePages(const fs::path& file, std::int32_t first, std::int32_t count,
+                             const OperationOptions& options)
+{
+    checkCount(count);
+    Target target = openTarget(file, options.expectDestination);
+    checkRun(*target.source, first, count);
+    if (count == target.source->pageCount()) {
+        throw EngineError(ErrorKind::PageRange, "Every page of " + quoted(file) +
+                                                    " cannot be deleted; a file keeps at least "
+                                                    "one page. Nothing was changed.");
+    }
+    checkFolderWritable(target.real, file);
+    std::vector<PageRef> pages;
+    for (std::int32_t i = 1; i <= target.source->pageCount(); ++i) {
+        if (i < first || i >= first + count)
+            pages.push_back({target.source.get(), i});
+    }
+    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), options);
+}
+
+void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::int32_t count,
+                              const fs::path& newFile, const OperationOptions& options)
+{
+    checkCount(count);
+    TiffSource src(resolved(source));
+    checkStamp(src, options.expectSource);
+    checkRun(src, first, count);
+    const fs::path real = resolved(newFile);
+    if (isSameFile(real, src.path())) {
+        throw EngineError(ErrorKind::SameFile, quoted(newFile) +
+                                                   " is the file the pages come from; choose "
+                                                   "another name. Nothing was changed.");
+    }
+    std::error_code ec;
+    const bool exists = fs::exists(real, ec);
+    if (!exists && !fs::is_directory(real.parent_path(), ec)) {
+        throw EngineError(ErrorKind::NotFound, "The folder of " + quoted(newFile) +
+                                                   " does not exist; nothing was written.");
+    }
+    if (exists && fs::is_directory(real, ec))
+        throw EngineError(ErrorKind::NotTiff, quoted(newFile) + " is a folder.");
+    if (exists && isReadOnly(real))
+        throw EngineError(ErrorKind::ReadOnly,
+                          quoted(newFile) + " is read-only; it was not replaced.");
+    checkFolderWritable(real, newFile);
+    std::vector<PageRef> pages;
+    for (std::int32_t i = 0; i < count; ++i)
+        pages.push_back({&src, first + i});
+    checkReadable(pages);
+    rewrite(m_files, real, pages, formatOf(src), nullptr, options);
+}
+
+void PageEngine::removeStaleTemporaries(const fs::path& folder)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        long processId = 0;
+        const std::string name = it->path().filename().string();
+        if (!isTemporaryName(name, &processId) || processId == long(::getpid()))
+            continue;
+        if (::kill(pid_t(processId), 0) != 0 && errno == ESRCH)
+            ::unlink(it->path().c_str());
+    }
+}
+
+} // namespace tessary

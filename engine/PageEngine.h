@@ -1,0 +1,74 @@
+#pragma once
+
+#include "FileLayer.h"
+#include "FileStamp.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace tessary {
+
+struct OperationOptions
+{
+    // When set, the operation refuses (ErrorKind::Changed) to touch a file that is no
+    // longer the one the caller looked at: replaced, rewritten or truncated since.
+    std::optional<FileStamp> expectDestination;
+    std::optional<FileStamp> expectSource;
+    // Told the bytes written so far and the bytes to write in all. Returning false stops
+    // the operation: it throws ErrorKind::Cancelled and leaves every file as it was.
+    std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
+};
+
+// The page operations on TIFF files. Pages count from 1. Pages are copied as stored,
+// never decoded and re-encoded, with every tag of the page (unknown ones and EXIF/GPS
+// directories included); the source may be the file being changed.
+//
+// Every operation is atomic: it completes, or it throws EngineError and every file is
+// byte-for-byte as it was (a process killed while appending or inserting may leave
+// unreferenced bytes at the end of the file, which no reader sees). A file is rewritten
+// through a temporary file in its own folder that is synced, renamed over it and the
+// folder synced before success is reported; appending and inserting write the new pages
+// at the end of the file and link them in with one final pointer write. Deleted and
+// replaced pages are gone from the file's bytes.
+//
+// Errors (EngineError, with a sentence naming the file and page): NotFound, NotTiff,
+// Damaged (a page that cannot be read), PartlyReadable (a file whose page list breaks
+// off is never rewritten), PageRange (pages outside the file, a count below 1),
+// ReadOnly, NoSpace, Io, Changed, Cancelled, SameFile, Unsupported.
+class PageEngine
+{
+public:
+    explicit PageEngine(FileLayer& files = FileLayer::system());
+
+    // Adds count pages of source, from first, behind the last page of destination.
+    void appendPages(const std::filesystem::path& destination, const std::filesystem::path& source,
+                     std::int32_t first, std::int32_t count, const OperationOptions& options = {});
+    // Puts count pages of source, from first, before page `before` of destination; the
+    // first of them takes that page's number.
+    void insertPages(const std::filesystem::path& destination, const std::filesystem::path& source,
+                     std::int32_t first, std::int32_t before, std::int32_t count,
+                     const OperationOptions& options = {});
+    // Overwrites count pages of destination, from `at`, one for one with pages of source
+    // from first; the page count stays the same.
+    void replacePages(const std::filesystem::path& destination, const std::filesystem::path& source,
+                      std::int32_t first, std::int32_t at, std::int32_t count,
+                      const OperationOptions& options = {});
+    // Removes count pages from first; at least one page must remain.
+    void deletePages(const std::filesystem::path& file, std::int32_t first, std::int32_t count,
+                     const OperationOptions& options = {});
+    // Writes count pages of source, from first, into newFile in the source's byte order
+    // and kind; an existing newFile is replaced. newFile may not be source itself.
+    void extractPages(const std::filesystem::path& source, std::int32_t first, std::int32_t count,
+                      const std::filesystem::path& newFile, const OperationOptions& options = {});
+
+    // Removes temporary files that operations of processes no longer running left in
+    // folder. Operations call it for their own folder; programs may call it at start.
+    static void removeStaleTemporaries(const std::filesystem::path& folder);
+
+private:
+    FileLayer& m_files;
+};
+
+} // namespace tessary

@@ -1,0 +1,242 @@
+#include "PosixFileLayer.h"
+
+#include "ReadableFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace tessary {
+
+namespace {
+
+[[noreturn]] void fail(const char* what)
+{
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+class PosixWritableFile : public WritableFile
+{
+public:
+    explicit PosixWritableFile(int fd)
+        : m_fd(fd)
+    {}
+    ~PosixWritableFile() override { ::close(m_fd); }
+
+    void write(std::uint64_t offset, const void* data, std::size_t size) override
+    {
+        const auto* in = static_cast<const unsigned char*>(data);
+        while (size > 0) {
+            const ssize_t n = ::pwrite(m_fd, in, size, off_t(offset));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                fail("write");
+            }
+            if (n == 0) {
+                errno = ENOSPC;
+                fail("write");
+            }
+            in += n;
+            offset += std::uint64_t(n);
+            size -= std::size_t(n);
+        }
+    }
+
+    void copyFrom(const ReadableFile& source, std::uint64_t sourceOffset, std::uint64_t size,
+                  std::uint64_t offset) override
+    {
+        if (m_kernelCopy) {
+            while (size > 0) {
+                loff_t in = loff_t(sourceOffset);
+                loff_t out = loff_t(offset);
+                const std::size_t chunk = size > (1u << 30) ? (1u << 30) : std::size_t(size);
+                const ssize_t n = ::copy_file_range(source.descriptor(), &in, m_fd, &out, chunk, 0);
+                if (n < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
+                        errno == EINVAL || errno == EBADF) {
+                        m_kernelCopy = false;
+                        break;
+                    }
+                    fail("copy");
+                }
+                if (n == 0) {
+                    // The source ended early: it changed under us.
+                    errno = EIO;
+                    fail("copy");
+                }
+                sourceOffset += std::uint64_t(n);
+                offset += std::uint64_t(n);
+                size -= std::uint64_t(n);
+            }
+            if (size == 0)
+                return;
+        }
+        std::vector<unsigned char> buffer(std::size_t(size < (1u << 20) ? size : (1u << 20)));
+        while (size > 0) {
+            const std::size_t chunk = size < buffer.size() ? std::size_t(size) : buffer.size();
+            if (!source.readAt(sourceOffset, buffer.data(), chunk)) {
+                errno = EIO;
+                fail("read");
+            }
+            write(offset, buffer.data(), chunk);
+            sourceOffset += chunk;
+            offset += chunk;
+            size -= chunk;
+        }
+    }
+
+    void truncate(std::uint64_t size) override
+    {
+        while (::ftruncate(m_fd, off_t(size)) != 0) {
+            if (errno != EINTR)
+                fail("truncate");
+        }
+    }
+
+    void sync() override
+    {
+        while (::fdatasync(m_fd) != 0) {
+            if (errno != EINTR)
+                fail("sync");
+        }
+    }
+
+    void copyPermissionsFrom(const std::filesystem::path& path) override
+    {
+        struct stat st
+        {};
+        if (::stat(path.c_str(), &st) != 0)
+            return;
+        // Owner first: changing it may clear set-id bits that fchmod then restores.
+        if (::fchown(m_fd, st.st_uid, st.st_gid) != 0) {
+            // Only the owner's group may be kept when we are not allowed to give the file away.
+            (void)::fchown(m_fd, uid_t(-1), st.st_gid);
+        }
+        if (::fchmod(m_fd, st.st_mode & 07777) != 0)
+            fail("chmod");
+    }
+
+private:
+    int m_fd;
+    bool m_kernelCopy = true;
+};
+
+std::atomic<unsigned> temporarySerial{0};
+
+const std::string temporaryMarker = ".tessary-";
+const std::string temporarySuffix = ".tmp";
+
+} // namespace
+
+std::string temporaryName(const std::filesystem::path& target, long processId, unsigned serial)
+{
+    return "." + target.filename().string() + temporaryMarker + std::to_string(processId) + "-" +
+           std::to_string(serial) + temporarySuffix;
+}
+
+bool isTemporaryName(const std::string& name, long* processId)
+{
+    if (name.size() < 2 || name[0] != '.' || name.size() <= temporarySuffix.size() ||
+        name.compare(name.size() - temporarySuffix.size(), temporarySuffix.size(),
+                     temporarySuffix) != 0)
+        return false;
+    const auto marker = name.rfind(temporaryMarker);
+    if (marker == std::string::npos)
+        return false;
+    const std::string rest =
+        name.substr(marker + temporaryMarker.size(),
+                    name.size() - temporarySuffix.size() - marker - temporaryMarker.size());
+    const auto dash = rest.find('-');
+    if (dash == std::string::npos || dash == 0)
+        return false;
+    long pid = 0;
+    for (std::size_t i = 0; i < dash; ++i) {
+        if (rest[i] < '0' || rest[i] > '9')
+            return false;
+        pid = pid * 10 + (rest[i] - '0');
+        if (pid > 0x3fffffff)
+            return false;
+    }
+    for (std::size_t i = dash + 1; i < rest.size(); ++i) {
+        if (rest[i] < '0' || rest[i] > '9')
+            return false;
+    }
+    if (processId)
+        *processId = pid;
+    return true;
+}
+
+std::unique_ptr<WritableFile> PosixFileLayer::createTemporary(const std::filesystem::path& target,
+                                                              std::filesystem::path& tempPath)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = target.parent_path() /
+                   temporaryName(target, long(::getpid()), temporarySerial.fetch_add(1));
+        const int fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return std::make_unique<PosixWritableFile>(fd);
+        if (errno != EEXIST && errno != EINTR) {
+            tempPath.clear();
+            fail("create");
+        }
+    }
+    tempPath.clear();
+    errno = EEXIST;
+    fail("create");
+}
+
+std::unique_ptr<WritableFile> PosixFileLayer::openForUpdate(const std::filesystem::path& path)
+{
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        fail("open");
+    return std::make_unique<PosixWritableFile>(fd);
+}
+
+void PosixFileLayer::rename(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        fail("rename");
+}
+
+void PosixFileLayer::syncFolder(const std::filesystem::path& folder)
+{
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail("open folder");
+    int result;
+    do {
+        result = ::fsync(fd);
+    } while (result != 0 && errno == EINTR);
+    const int error = errno;
+    ::close(fd);
+    // Some file systems cannot sync a folder; the rename is then as durable as they allow.
+    if (result != 0 && error != EINVAL && error != ENOTSUP) {
+        errno = error;
+        fail("sync folder");
+    }
+}
+
+void PosixFileLayer::remove(const std::filesystem::path& path) noexcept
+{
+    ::unlink(path.c_str());
+}
+
+FileLayer& FileLayer::system()
+{
+    static PosixFileLayer layer;
+    return layer;
+}
+
+} // namespace tessary
