@@ -1,0 +1,24 @@
+#include "ProcessLauncher.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace tessary {
+
+bool ProcessLauncher::startDetached(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
+}
+
+QString ProcessLauncher::findProgram(const QString& name) const
+{
+    return QStandardPaths::findExecutable(name);
+}
+
+} // namespace tessary
