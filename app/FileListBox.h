@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QListWidget>
+
+namespace tessary {
+
+// A list of the files of one folder whose names match a pattern, like the platform's file
+// list box: letter case is ignored in the match, hidden files (dot-files, names in the
+// folder's ".hidden" file, the hidden attribute on Windows) and folders are left out, and
+// the names are sorted without regard to letter case.
+class FileListBox : public QListWidget
+{
+    Q_OBJECT
+
+public:
+    explicit FileListBox(QWidget* parent = nullptr);
+
+    // The folder listed, with native separators; "" before one is set.
+    QString path() const { return m_path; }
+    // Lists folder (made absolute). A folder that does not exist lists nothing.
+    void setPath(const QString& folder);
+    QString pattern() const { return m_pattern; }
+    void setPattern(const QString& pattern);
+    // Reads the folder again.
+    void refresh();
+
+    // The name of entry index; "" outside the list.
+    QString entry(int index) const;
+
+private:
+    QString m_path;
+    QString m_pattern = QStringLiteral("*.*");
+};
+
+} // namespace tessary
