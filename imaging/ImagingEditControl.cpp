@@ -97,6 +97,9 @@ void ImagingEditControl::setImage(const QString& fileName)
         } catch (const std::bad_alloc&) {
             m_document.reset();
             m_openProblem = QStringLiteral("There is not enough memory to open %1.").arg(fileName);
+        } catch (const std::exception&) {
+            m_document.reset();
+            m_openProblem = QStringLiteral("%1 cannot be read.").arg(fileName);
         }
     }
     horizontalScrollBar()->setValue(0);
@@ -163,6 +166,9 @@ void ImagingEditControl::display()
             m_image = QImage();
             m_pageProblem =
                 QStringLiteral("There is not enough memory to show page %1.").arg(m_page);
+        } catch (const std::exception&) {
+            m_image = QImage();
+            m_pageProblem = QStringLiteral("Page %1 cannot be read.").arg(m_page);
         }
         m_decodedPage = m_page;
         m_selection = QRect();
