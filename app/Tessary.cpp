@@ -116,8 +116,8 @@ void Tessary::buildControls()
     const QFont symbol(symbolFont, symbolPoints);
     const QFont transfer(transferFont, transferPoints);
 
-    const auto place = [this](QWidget* control, const char* name, const QRect& where,
-                              const QFont& font) {
+    const auto place = [](QWidget* control, const char* name, const QRect& where,
+                          const QFont& font) {
         control->setObjectName(QString::fromLatin1(name));
         control->setGeometry(where);
         control->setFont(font);
@@ -261,7 +261,7 @@ void Tessary::buildControls()
 
 void Tessary::buildMenus()
 {
-    const auto item = [this](QMenu* menu, const char* name, const QString& caption) {
+    const auto item = [](QMenu* menu, const char* name, const QString& caption) {
         QAction* made = menu->addAction(caption);
         made->setObjectName(QString::fromLatin1(name));
         return made;
