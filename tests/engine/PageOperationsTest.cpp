@@ -216,6 +216,35 @@ TEST_F(PageOperations, pagesKeepTheirMeaningAcrossByteOrders)
     EXPECT_EQ(testtiff::rgba(dir / "motorola.tif", 1), testtiff::rgba(dest(), 6));
 }
 
+TEST_F(PageOperations, deepSamplesAreReEncodedForTheOtherByteOrderWithoutLoss)
+{
+    Page deep;
+    deep.bits = 16;
+    deep.samples = 3;
+    deep.photometric = PHOTOMETRIC_RGB;
+    deep.compression = COMPRESSION_LZW;
+    deep.predictor = PREDICTOR_HORIZONTAL;
+    Page deepTiled = deep;
+    deepTiled.tiled = true;
+    deepTiled.compression = COMPRESSION_ADOBE_DEFLATE;
+    deepTiled.metadata = true;
+    testtiff::write(dir / "motorola16.tif", {deep, deepTiled}, false, 'b');
+    engine.appendPages(dest(), dir / "motorola16.tif", 1, 2);
+    for (int page = 1; page <= 2; ++page) {
+        const auto expected = testtiff::samples(dir / "motorola16.tif", page);
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(testtiff::samples(dest(), 5 + page), expected) << page;
+    }
+    // Every tag but the image data's own is carried over unchanged.
+    const std::string diff = testtiff::comparePages(dir / "motorola16.tif", 2, dest(), 7);
+    EXPECT_NE(diff.find("image data differs"), std::string::npos) << diff;
+    // No scratch file is left behind.
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 4);
+}
+
 TEST_F(PageOperations, exifGpsAndSubDirectoriesTravelWithTheirPage)
 {
     const fs::path data = TESSARY_TEST_DATA_DIR;

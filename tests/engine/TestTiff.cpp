@@ -493,6 +493,29 @@ std::vector<std::uint32_t> rgba(const fs::path& path, int page, std::uint32_t* w
     return raster;
 }
 
+std::vector<std::uint8_t> samples(const fs::path& path, int page)
+{
+    TIFF* tif = openRead(path);
+    std::vector<std::uint8_t> all;
+    if (TIFFSetDirectory(tif, tdir_t(page - 1))) {
+        const bool tiled = TIFFIsTiled(tif);
+        const std::uint32_t blocks = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+        const tmsize_t size = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
+        for (std::uint32_t b = 0; b < blocks; ++b) {
+            const tmsize_t n = tiled ? TIFFReadEncodedTile(tif, b, buffer.data(), size)
+                                     : TIFFReadEncodedStrip(tif, b, buffer.data(), size);
+            if (n < 0) {
+                all.clear();
+                break;
+            }
+            all.insert(all.end(), buffer.begin(), buffer.begin() + n);
+        }
+    }
+    TIFFClose(tif);
+    return all;
+}
+
 std::string comparePages(const fs::path& a, int pageA, const fs::path& b, int pageB)
 {
     const MiniTiff ta(a);

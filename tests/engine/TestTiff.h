@@ -48,6 +48,10 @@ std::string pageNames(const fs::path& path);
 std::vector<std::uint32_t> rgba(const fs::path& path, int page, std::uint32_t* width = nullptr,
                                 std::uint32_t* height = nullptr);
 
+// All samples of a page as libtiff decodes them, strip by strip or tile by tile, in this
+// machine's byte order.
+std::vector<std::uint8_t> samples(const fs::path& path, int page);
+
 // Compares two pages as stored: every tag with its type, count and value, the bytes of
 // every strip, tile and JPEG table, and every sub-directory (EXIF, GPS, SubIFDs) the same
 // way. Offsets may differ. Returns "" when equal, else what differs.
