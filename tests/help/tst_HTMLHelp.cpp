@@ -1203,5 +1203,10 @@ void TestHTMLHelp::installed()
     QCOMPARE(m_platform->openKeys(), 0);
 }
 
-QTEST_MAIN(TestHTMLHelp)
+int runHTMLHelpTests(int argc, char** argv)
+{
+    TestHTMLHelp test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_HTMLHelp.moc"
