@@ -61,8 +61,6 @@ public:
 
     bool setValue(const QString& name, quint32 type, const QString& data) override
     {
-        if (m_platform.m_setValueFails)
-            return false;
         QList<RegistryValue>& values = m_platform.m_registry[m_id];
         for (RegistryValue& value : values) {
             if (value.name.compare(name, Qt::CaseInsensitive) == 0) {
@@ -92,7 +90,7 @@ public:
             return true;
         m_open = false;
         --m_platform.m_openKeys;
-        return !m_platform.m_closeKeyFails;
+        return true;
     }
 
 private:
@@ -140,11 +138,6 @@ void FakeHelpPlatform::setRegistryValue(RegistryRoot root, const QString& key, c
         }
     }
     values.append({name, type, data});
-}
-
-void FakeHelpPlatform::addRegistryKey(RegistryRoot root, const QString& key)
-{
-    m_registry[keyId(root, key)];
 }
 
 std::optional<FakeHelpPlatform::RegistryValue>
@@ -290,12 +283,10 @@ std::optional<QString> FakeHelpPlatform::findFirstFile(const QString& pattern)
 }
 
 std::unique_ptr<RegistryKey> FakeHelpPlatform::regOpenKey(RegistryRoot root, const QString& subKey,
-                                                          quint32 access)
+                                                          quint32)
 {
     const QString id = keyId(root, subKey);
     if (!m_registry.contains(id))
-        return nullptr;
-    if (access == RegistryAccess::AllAccess && m_fullAccessDenied)
         return nullptr;
     return std::make_unique<Key>(*this, id);
 }

@@ -72,7 +72,6 @@ public:
     void addFile(const QString& longPath, const QString& shortPath = QString());
     void setRegistryValue(RegistryRoot root, const QString& key, const QString& name,
                           const QString& data, quint32 type = RegistryType::String);
-    void addRegistryKey(RegistryRoot root, const QString& key);
     void setFileVersion(const QString& path, quint32 versionMS, quint32 versionLS);
     // Without a call the system gives no version record.
     void setWindowsVersion(quint32 platformId, quint32 major, quint32 minor);
@@ -83,9 +82,6 @@ public:
     // Failures to simulate.
     void setHelpControlMissing(bool missing) { m_helpControlMissing = missing; }
     void setCreateKeyFails(bool fails) { m_createKeyFails = fails; }
-    void setSetValueFails(bool fails) { m_setValueFails = fails; }
-    void setFullAccessDenied(bool denied) { m_fullAccessDenied = denied; }
-    void setCloseKeyFails(bool fails) { m_closeKeyFails = fails; }
 
     // --- what happened ---
     const QList<HelpCall>& helpCalls() const { return m_helpCalls; }
@@ -140,9 +136,6 @@ private:
     QPoint m_cursor;
     bool m_helpControlMissing = false;
     bool m_createKeyFails = false;
-    bool m_setValueFails = false;
-    bool m_fullAccessDenied = false;
-    bool m_closeKeyFails = false;
 
     QList<HelpCall> m_helpCalls;
     QList<MessageBoxParams> m_boxes;

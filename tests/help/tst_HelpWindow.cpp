@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 
 using namespace tessary;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -71,8 +72,8 @@ void TestHelpWindow::init()
     QVERIFY2(QFileInfo::exists(SampleFile), qPrintable(SampleFile));
     m_dir = std::make_unique<QTemporaryDir>();
     m_boxes = std::make_unique<ScriptedMessageBoxService>();
-    m_platform = std::make_unique<PortableHelpPlatform>(
-        *m_boxes, m_dir->filePath(QStringLiteral("registry.ini")));
+    m_platform =
+        std::make_unique<PortableHelpPlatform>(*m_boxes, m_dir->filePath(u"registry.ini"_s));
 }
 
 void TestHelpWindow::cleanup()
@@ -91,30 +92,29 @@ void TestHelpWindow::topicIsShownWithItsImageAndLinks()
 {
     HTMLHelp help(*m_platform);
     help.setCHMFile(SampleFile);
-    help.setHHWindow(QStringLiteral("Main"));
-    help.setHHTopicURL(QStringLiteral("welcome.html"));
+    help.setHHWindow(u"Main"_s);
+    help.setHHTopicURL(u"welcome.html"_s);
     help.HHDisplayTopicURL();
 
     HelpWindow* window = onlyWindow();
     QVERIFY(window);
     QVERIFY(window->isVisible());
-    QCOMPARE(window->windowTitle(), QStringLiteral("Sample Help")); // the window type's title
+    QCOMPARE(window->windowTitle(), u"Sample Help"_s); // the window type's title
     QCOMPARE(window->parentWidget(), nullptr);
-    QCOMPARE(window->currentTopic(), QStringLiteral("welcome.html"));
-    auto* browser = window->findChild<HelpBrowser*>(QStringLiteral("topic"));
-    QVERIFY(browser->toPlainText().contains(QStringLiteral("The zebra crosses here.")));
-    const QVariant image =
-        browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("logo.png")));
+    QCOMPARE(window->currentTopic(), u"welcome.html"_s);
+    auto* browser = window->findChild<HelpBrowser*>(u"topic"_s);
+    QVERIFY(browser->toPlainText().contains(u"The zebra crosses here."_s));
+    const QVariant image = browser->loadResource(QTextDocument::ImageResource, QUrl(u"logo.png"_s));
     QCOMPARE(QImage::fromData(image.toByteArray()).size(), QSize(8, 8));
 
     // A relative link leads to the other page of the file.
-    browser->setSource(QUrl(QStringLiteral("settings.html")));
-    QCOMPARE(window->currentTopic(), QStringLiteral("settings.html"));
-    QVERIFY(browser->toPlainText().contains(QStringLiteral("giraffe")));
+    browser->setSource(QUrl(u"settings.html"_s));
+    QCOMPARE(window->currentTopic(), u"settings.html"_s);
+    QVERIFY(browser->toPlainText().contains(u"giraffe"_s));
     // A page the file does not hold leaves the window as it was.
-    help.setHHTopicURL(QStringLiteral("missing.html"));
+    help.setHHTopicURL(u"missing.html"_s);
     help.HHDisplayTopicURL();
-    QCOMPARE(window->currentTopic(), QStringLiteral("settings.html"));
+    QCOMPARE(window->currentTopic(), u"settings.html"_s);
 }
 
 void TestHelpWindow::contentsListsTheTableOfContents()
@@ -125,73 +125,73 @@ void TestHelpWindow::contentsListsTheTableOfContents()
 
     HelpWindow* window = onlyWindow();
     QVERIFY(window);
-    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("navigation"));
-    auto* contents = window->findChild<QTreeWidget*>(QStringLiteral("contents"));
+    auto* tabs = window->findChild<QTabWidget*>(u"navigation"_s);
+    auto* contents = window->findChild<QTreeWidget*>(u"contents"_s);
     QVERIFY(contents);
     QCOMPARE(tabs->currentWidget(), contents);
     QCOMPARE(contents->topLevelItemCount(), 1);
     QTreeWidgetItem* welcome = contents->topLevelItem(0);
-    QCOMPARE(welcome->text(0), QStringLiteral("Welcome"));
+    QCOMPARE(welcome->text(0), u"Welcome"_s);
     QCOMPARE(welcome->childCount(), 1);
-    QCOMPARE(welcome->child(0)->text(0), QStringLiteral("Settings & folders"));
+    QCOMPARE(welcome->child(0)->text(0), u"Settings & folders"_s);
     // Without a topic named, the default topic is shown and marked in the contents.
-    QCOMPARE(window->currentTopic(), QStringLiteral("welcome.html"));
+    QCOMPARE(window->currentTopic(), u"welcome.html"_s);
     QCOMPARE(contents->currentItem(), welcome);
 
     const QRect row = contents->visualItemRect(welcome->child(0));
     QTest::mouseClick(contents->viewport(), Qt::LeftButton, {}, row.center());
-    QCOMPARE(window->currentTopic(), QStringLiteral("settings.html"));
+    QCOMPARE(window->currentTopic(), u"settings.html"_s);
 }
 
 void TestHelpWindow::indexFindsPagesByKeyword()
 {
     HTMLHelp help(*m_platform);
     help.setCHMFile(SampleFile);
-    help.setHHWindow(QStringLiteral("Main"));
+    help.setHHWindow(u"Main"_s);
     help.HHDisplayIndex();
 
     HelpWindow* window = onlyWindow();
     QVERIFY(window);
-    auto* index = window->findChild<QListWidget*>(QStringLiteral("index"));
-    auto* filter = window->findChild<QLineEdit*>(QStringLiteral("indexFilter"));
+    auto* index = window->findChild<QListWidget*>(u"index"_s);
+    auto* filter = window->findChild<QLineEdit*>(u"indexFilter"_s);
     QVERIFY(index && filter);
-    QCOMPARE(window->findChild<QTabWidget*>(QStringLiteral("navigation"))->currentWidget(),
+    QCOMPARE(window->findChild<QTabWidget*>(u"navigation"_s)->currentWidget(),
              index->parentWidget());
     QCOMPARE(itemTexts(index), (QStringList{"folders", "welcome"}));
 
-    QTest::keyClicks(filter, QStringLiteral("FOL"));
-    QCOMPARE(index->currentItem()->text(), QStringLiteral("folders"));
+    QTest::keyClicks(filter, u"FOL"_s);
+    QCOMPARE(index->currentItem()->text(), u"folders"_s);
     QTest::keyClick(filter, Qt::Key_Return);
-    QCOMPARE(window->currentTopic(), QStringLiteral("settings.html"));
+    QCOMPARE(window->currentTopic(), u"settings.html"_s);
 }
 
 void TestHelpWindow::searchFindsPagesByTheirText()
 {
     HTMLHelp help(*m_platform);
     help.setCHMFile(SampleFile);
-    help.setHHWindow(QStringLiteral("Main"));
+    help.setHHWindow(u"Main"_s);
     help.HHDisplaySearch();
 
     HelpWindow* window = onlyWindow();
     QVERIFY(window);
-    auto* text = window->findChild<QLineEdit*>(QStringLiteral("searchText"));
-    auto* button = window->findChild<QPushButton*>(QStringLiteral("searchButton"));
-    auto* results = window->findChild<QListWidget*>(QStringLiteral("searchResults"));
+    auto* text = window->findChild<QLineEdit*>(u"searchText"_s);
+    auto* button = window->findChild<QPushButton*>(u"searchButton"_s);
+    auto* results = window->findChild<QListWidget*>(u"searchResults"_s);
     QVERIFY(text && button && results);
-    QCOMPARE(window->findChild<QTabWidget*>(QStringLiteral("navigation"))->currentWidget(),
+    QCOMPARE(window->findChild<QTabWidget*>(u"navigation"_s)->currentWidget(),
              text->parentWidget());
     QVERIFY(text->text().isEmpty());
     QCOMPARE(results->count(), 0); // an empty query runs nothing
 
-    QTest::keyClicks(text, QStringLiteral("Giraffe corner"));
+    QTest::keyClicks(text, u"Giraffe corner"_s);
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(itemTexts(results), QStringList{"Settings"});
     QTest::mouseClick(results->viewport(), Qt::LeftButton, {},
                       results->visualItemRect(results->item(0)).center());
-    QCOMPARE(window->currentTopic(), QStringLiteral("settings.html"));
+    QCOMPARE(window->currentTopic(), u"settings.html"_s);
 
     text->clear();
-    QTest::keyClicks(text, QStringLiteral("zebra giraffe"));
+    QTest::keyClicks(text, u"zebra giraffe"_s);
     QTest::keyClick(text, Qt::Key_Return);
     QCOMPARE(itemTexts(results), QStringList{"No topics found."});
 }
@@ -207,26 +207,22 @@ void TestHelpWindow::lookups_data()
     QTest::addColumn<QString>("expectedBox");
     QTest::addColumn<QString>("expectedCaption");
 
-    QTest::newRow("keyword found")
-        << false << QStringLiteral("nothing; Folders") << QString() << QStringLiteral("Not here")
-        << QString() << QStringLiteral("settings.html") << QString() << QString();
+    QTest::newRow("keyword found") << false << u"nothing; Folders"_s << QString() << u"Not here"_s
+                                   << QString() << u"settings.html"_s << QString() << QString();
     QTest::newRow("keyword falls back to the default topic")
-        << false << QStringLiteral("nothing") << QStringLiteral("settings.html")
-        << QStringLiteral("Not here") << QString() << QStringLiteral("settings.html") << QString()
-        << QString();
+        << false << u"nothing"_s << u"settings.html"_s << u"Not here"_s << QString()
+        << u"settings.html"_s << QString() << QString();
     QTest::newRow("keyword falls back to the message")
-        << false << QStringLiteral("nothing") << QString() << QStringLiteral("Not here")
-        << QStringLiteral("Sample lookup") << QStringLiteral("welcome.html")
-        << QStringLiteral("Not here") << QStringLiteral("Sample lookup");
+        << false << u"nothing"_s << QString() << u"Not here"_s << u"Sample lookup"_s
+        << u"welcome.html"_s << u"Not here"_s << u"Sample lookup"_s;
     QTest::newRow("keyword with nothing to fall back to")
-        << false << QString() << QString() << QString() << QString()
-        << QStringLiteral("welcome.html") << QString() << QString();
-    QTest::newRow("link found") << true << QStringLiteral("begin") << QString() << QString()
-                                << QString() << QStringLiteral("welcome.html") << QString()
-                                << QString();
+        << false << QString() << QString() << QString() << QString() << u"welcome.html"_s
+        << QString() << QString();
+    QTest::newRow("link found") << true << u"begin"_s << QString() << QString() << QString()
+                                << u"welcome.html"_s << QString() << QString();
     QTest::newRow("link falls back to the message")
-        << true << QStringLiteral("missing") << QString() << QStringLiteral("No link") << QString()
-        << QString() << QStringLiteral("No link") << QStringLiteral("Sample");
+        << true << u"missing"_s << QString() << u"No link"_s << QString() << QString()
+        << u"No link"_s << u"Sample"_s;
 }
 
 void TestHelpWindow::lookups()
@@ -244,7 +240,7 @@ void TestHelpWindow::lookups()
         m_boxes->answer(MsgOk);
     HTMLHelp help(*m_platform);
     help.setCHMFile(SampleFile);
-    help.setHHWindow(QStringLiteral("Main"));
+    help.setHHWindow(u"Main"_s);
     help.setHHDefaultURL(defaultUrl);
     help.setHHMsgText(msgText);
     help.setHHMsgTitle(msgTitle);
@@ -272,7 +268,7 @@ void TestHelpWindow::contextNumberShowsItsPage()
     help.setHHTopicID(42);
     help.HHDisplayTopicID();
     QVERIFY(onlyWindow());
-    QCOMPARE(onlyWindow()->currentTopic(), QStringLiteral("settings.html"));
+    QCOMPARE(onlyWindow()->currentTopic(), u"settings.html"_s);
 
     help.HHClose();
     help.setHHTopicID(43); // not mapped: nothing opens
@@ -284,19 +280,19 @@ void TestHelpWindow::oneWindowPerWindowType()
 {
     HTMLHelp help(*m_platform);
     help.setCHMFile(SampleFile);
-    help.setHHWindow(QStringLiteral("Main"));
-    help.setHHTopicURL(QStringLiteral("welcome.html"));
+    help.setHHWindow(u"Main"_s);
+    help.setHHTopicURL(u"welcome.html"_s);
     help.HHDisplayTopicURL();
-    help.setHHTopicURL(QStringLiteral("settings.html"));
+    help.setHHTopicURL(u"settings.html"_s);
     help.HHDisplayTopicURL();
     help.setHHWindow(QString()); // the file's default window is Main as well
     help.HHDisplayIndex();
 
     HelpWindow* window = onlyWindow();
     QVERIFY(window);
-    QCOMPARE(window->currentTopic(), QStringLiteral("settings.html"));
+    QCOMPARE(window->currentTopic(), u"settings.html"_s);
 
-    help.setHHWindow(QStringLiteral("Second"));
+    help.setHHWindow(u"Second"_s);
     help.HHDisplayContents();
     QCOMPARE(m_platform->helpControl().windows().size(), 2);
 }
@@ -329,12 +325,11 @@ void TestHelpWindow::textPopups_data()
     QTest::addColumn<QString>("expectedText");
     QTest::addColumn<bool>("custom");
 
-    QTest::newRow("literal text") << qint32(HTMLHelp::PopupText) << QStringLiteral("A hint.")
-                                  << false;
+    QTest::newRow("literal text") << qint32(HTMLHelp::PopupText) << u"A hint."_s << false;
     QTest::newRow("topic of the text file")
-        << qint32(HTMLHelp::PopupFromFile) << QStringLiteral("Second pop-up text.") << true;
-    QTest::newRow("string table") << qint32(HTMLHelp::PopupFromStringTable)
-                                  << QStringLiteral("From the table") << false;
+        << qint32(HTMLHelp::PopupFromFile) << u"Second pop-up text."_s << true;
+    QTest::newRow("string table") << qint32(HTMLHelp::PopupFromStringTable) << u"From the table"_s
+                                  << false;
 }
 
 void TestHelpWindow::textPopups()
@@ -343,18 +338,18 @@ void TestHelpWindow::textPopups()
     QFETCH(QString, expectedText);
     QFETCH(bool, custom);
 
-    m_platform = std::make_unique<PortableHelpPlatform>(
-        *m_boxes, m_dir->filePath(QStringLiteral("registry.ini")),
-        QHash<quint32, QString>{{200, QStringLiteral("From the table")}});
+    m_platform =
+        std::make_unique<PortableHelpPlatform>(*m_boxes, m_dir->filePath(u"registry.ini"_s),
+                                               QHash<quint32, QString>{{200, u"From the table"_s}});
     QWidget form;
     HTMLHelp help(*m_platform);
     help.setCHMFile(SampleFile);
     help.setHHPopupType(type);
     help.setHHPopupID(200);
-    help.setHHPopupFile(QStringLiteral("popups.txt"));
-    help.setHHPopupText(QStringLiteral("A hint."));
-    help.setHHPopupTextFont(QStringLiteral("Liberation Serif"));
-    help.setHHPopupTextSize(QStringLiteral("14"));
+    help.setHHPopupFile(u"popups.txt"_s);
+    help.setHHPopupText(u"A hint."_s);
+    help.setHHPopupTextFont(u"Liberation Serif"_s);
+    help.setHHPopupTextSize(u"14"_s);
     help.setHHPopupTextBold(true);
     help.setHHPopupTextUnderline(true);
     help.setHHPopupCustomColors(custom);
@@ -391,12 +386,12 @@ void TestHelpWindow::closeAllClosesEveryWindow()
 {
     HTMLHelp help(*m_platform);
     help.setCHMFile(SampleFile);
-    help.setHHWindow(QStringLiteral("Main"));
+    help.setHHWindow(u"Main"_s);
     help.HHDisplayContents();
-    help.setHHWindow(QStringLiteral("Second"));
+    help.setHHWindow(u"Second"_s);
     help.HHDisplayIndex();
     help.setHHPopupType(HTMLHelp::PopupText);
-    help.setHHPopupText(QStringLiteral("A hint."));
+    help.setHHPopupText(u"A hint."_s);
     help.HHDisplayPopup(nullptr);
     QCOMPARE(m_platform->helpControl().windows().size(), 2);
     QList<QPointer<QWidget>> shown;
@@ -412,7 +407,7 @@ void TestHelpWindow::closeAllClosesEveryWindow()
         QTRY_VERIFY(!window);
 
     // The next request opens a fresh window.
-    help.setHHWindow(QStringLiteral("Main"));
+    help.setHHWindow(u"Main"_s);
     help.HHDisplayContents();
     QVERIFY(onlyWindow());
 }
@@ -424,24 +419,24 @@ void TestHelpWindow::registeredFileIsFoundByName()
     HTMLHelp help(*m_platform);
     QString name = SampleFile;
     help.HHRegister(name);
-    QCOMPARE(name, QStringLiteral("Sample.chm"));
+    QCOMPARE(name, u"Sample.chm"_s);
     QVERIFY(m_boxes->boxes().isEmpty());
 
     // A fresh platform on the same registry file finds the file by its bare name.
-    m_platform = std::make_unique<PortableHelpPlatform>(
-        *m_boxes, m_dir->filePath(QStringLiteral("registry.ini")));
+    m_platform =
+        std::make_unique<PortableHelpPlatform>(*m_boxes, m_dir->filePath(u"registry.ini"_s));
     m_platform->setApplicationFolder(programFolder.path());
     HTMLHelp later(*m_platform);
-    later.setCHMFile(QStringLiteral("Sample.chm"));
+    later.setCHMFile(u"Sample.chm"_s);
     later.HHDisplayContents();
     QCOMPARE(later.CHMFile(), QFileInfo(SampleFile).canonicalFilePath());
     QVERIFY(onlyWindow());
     QCOMPARE(later.HHRegFilePath(), QFileInfo(SampleFile).canonicalPath() + QLatin1Char('/'));
 
-    QString again = QStringLiteral("Sample.chm");
+    QString again = u"Sample.chm"_s;
     later.HHUnRegister(again);
     QVERIFY(later.HHRegFileName().isEmpty());
-    QCOMPARE(later.HHCheckRegistry(QStringLiteral("Sample.chm")), std::optional<bool>(false));
+    QCOMPARE(later.HHCheckRegistry(u"Sample.chm"_s), std::optional<bool>(false));
     QVERIFY(later.HHRegFileName().isEmpty());
 }
 

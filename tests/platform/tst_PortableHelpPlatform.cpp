@@ -1,7 +1,6 @@
 // The pieces of the portable help platform that stand in for the system: the INI-file
-// registry, the PE version reader, file search, long paths, environment expansion, boxes.
+// registry, the PE version reader, file search, long paths, environment expansion.
 
-#include "ChmSiteMap.h"
 #include "IniRegistry.h"
 #include "PeVersionReader.h"
 #include "PortableHelpPlatform.h"
@@ -14,6 +13,7 @@
 #include <QtEndian>
 
 using namespace tessary;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -72,7 +72,7 @@ QByteArray peImage(bool plus, quint32 fileMS, quint32 fileLS, quint32 resourceTy
     const qsizetype info = raw + 0x58;
     putWord(image, info, 92);
     putWord(image, info + 2, 52);
-    const QString key = QStringLiteral("VS_VERSION_INFO");
+    const QString key = u"VS_VERSION_INFO"_s;
     for (qsizetype i = 0; i < key.size(); ++i)
         putWord(image, info + 6 + i * 2, key.at(i).unicode());
     putDword(image, info + 40, 0xFEEF04BD);
@@ -96,7 +96,6 @@ private slots:
     void registryKeepsValuesAcrossInstances();
     void registryNames_data();
     void registryNames();
-    void registryKeyStaysWhenItsLastValueIsDeleted();
 
     void versionResource_data();
     void versionResource();
@@ -107,13 +106,10 @@ private slots:
     void findFirstFile();
     void longPathName();
     void environmentExpansion();
-    void messageBoxStyles_data();
-    void messageBoxStyles();
-    void siteMap();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
-    QString registryFile() const { return m_dir->filePath(QStringLiteral("registry.ini")); }
+    QString registryFile() const { return m_dir->filePath(u"registry.ini"_s); }
 };
 
 void TestPortableHelpPlatform::init()
@@ -126,22 +122,20 @@ void TestPortableHelpPlatform::init()
 
 void TestPortableHelpPlatform::registryKeepsValuesAcrossInstances()
 {
-    const QString listKey = QStringLiteral("Software\\Microsoft\\Windows\\HTML Help");
+    const QString listKey = u"Software\\Microsoft\\Windows\\HTML Help"_s;
     {
         IniRegistry registry(registryFile());
         QVERIFY(!registry.openKey(RegistryRoot::LocalMachine, listKey));
         std::unique_ptr<RegistryKey> key = registry.createKey(RegistryRoot::LocalMachine, listKey);
         QVERIFY(key);
-        QVERIFY(key->setValue(QStringLiteral("Tessary.chm"), RegistryType::String,
-                              QStringLiteral("/opt/help/")));
-        QVERIFY(key->setValue(QStringLiteral("Other.chm"), RegistryType::ExpandString,
-                              QStringLiteral("%HOME%/help/")));
+        QVERIFY(key->setValue(u"Tessary.chm"_s, RegistryType::String, u"/opt/help/"_s));
+        QVERIFY(key->setValue(u"Other.chm"_s, RegistryType::ExpandString, u"%HOME%/help/"_s));
         QVERIFY(key->close());
     }
 
     IniRegistry registry(registryFile());
-    std::unique_ptr<RegistryKey> key = registry.openKey(
-        RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\microsoft\\WINDOWS\\html help"));
+    std::unique_ptr<RegistryKey> key =
+        registry.openKey(RegistryRoot::LocalMachine, u"SOFTWARE\\microsoft\\WINDOWS\\html help"_s);
     QVERIFY(key);
     QVERIFY(!registry.openKey(RegistryRoot::CurrentUser, listKey));
     QList<RegistryValueInfo> values;
@@ -153,33 +147,33 @@ void TestPortableHelpPlatform::registryKeepsValuesAcrossInstances()
             QCOMPARE(value.type, RegistryType::String);
             QCOMPARE(value.dataSize, 11u); // the text and its terminating zero
         } else {
-            QCOMPARE(value.name, QStringLiteral("Other.chm"));
+            QCOMPARE(value.name, u"Other.chm"_s);
             QCOMPARE(value.type, RegistryType::ExpandString);
         }
     }
-    QCOMPARE(key->queryValue(QStringLiteral("TESSARY.CHM")), QStringLiteral("/opt/help/"));
-    QCOMPARE(key->queryValue(QStringLiteral("other.chm")), QStringLiteral("%HOME%/help/"));
-    QCOMPARE(key->queryValue(QStringLiteral("Missing.chm")), std::nullopt);
+    QCOMPARE(key->queryValue(u"TESSARY.CHM"_s), u"/opt/help/"_s);
+    QCOMPARE(key->queryValue(u"other.chm"_s), u"%HOME%/help/"_s);
+    QCOMPARE(key->queryValue(u"Missing.chm"_s), std::nullopt);
 }
 
 void TestPortableHelpPlatform::registryNames_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("slash") << QStringLiteral("a/b.chm");
-    QTest::newRow("backslash") << QStringLiteral("c\\d.chm");
-    QTest::newRow("percent") << QStringLiteral("50%.chm");
-    QTest::newRow("at sign") << QStringLiteral("@home");
+    QTest::newRow("slash") << u"a/b.chm"_s;
+    QTest::newRow("backslash") << u"c\\d.chm"_s;
+    QTest::newRow("percent") << u"50%.chm"_s;
+    QTest::newRow("at sign") << u"@home"_s;
     QTest::newRow("default value") << QString();
-    QTest::newRow("General") << QStringLiteral("General");
+    QTest::newRow("General") << u"General"_s;
 }
 
 void TestPortableHelpPlatform::registryNames()
 {
     QFETCH(QString, name);
-    const QString keyPath = QStringLiteral("CLSID\\{4662DAB0-D393-11D0-9A56-00C04FB68B66}");
+    const QString keyPath = u"CLSID\\{4662DAB0-D393-11D0-9A56-00C04FB68B66}"_s;
     IniRegistry(registryFile())
         .createKey(RegistryRoot::ClassesRoot, keyPath)
-        ->setValue(name, RegistryType::String, QStringLiteral("data of ") + name);
+        ->setValue(name, RegistryType::String, u"data of "_s + name);
 
     std::unique_ptr<RegistryKey> key =
         IniRegistry(registryFile()).openKey(RegistryRoot::ClassesRoot, keyPath);
@@ -188,23 +182,7 @@ void TestPortableHelpPlatform::registryNames()
     QVERIFY(value);
     QCOMPARE(value->name, name);
     QVERIFY(!key->enumValue(1));
-    QCOMPARE(key->queryValue(name), QStringLiteral("data of ") + name);
-}
-
-void TestPortableHelpPlatform::registryKeyStaysWhenItsLastValueIsDeleted()
-{
-    IniRegistry registry(registryFile());
-    std::unique_ptr<RegistryKey> key =
-        registry.createKey(RegistryRoot::LocalMachine, QStringLiteral("Software\\Empty"));
-    QVERIFY(key);
-    QVERIFY(registry.openKey(RegistryRoot::LocalMachine, QStringLiteral("Software\\Empty")));
-    QVERIFY(key->setValue(QStringLiteral("x"), RegistryType::String, QStringLiteral("1")));
-    QVERIFY(key->deleteValue(QStringLiteral("X")));
-    QVERIFY(!key->deleteValue(QStringLiteral("X")));
-    std::unique_ptr<RegistryKey> again =
-        registry.openKey(RegistryRoot::LocalMachine, QStringLiteral("software\\empty"));
-    QVERIFY(again);
-    QVERIFY(!again->enumValue(0));
+    QCOMPARE(key->queryValue(name), u"data of "_s + name);
 }
 
 // --- Version resources --------------------------------------------------------------------
@@ -254,7 +232,7 @@ void TestPortableHelpPlatform::truncatedImagesGiveNoVersion()
 
 void TestPortableHelpPlatform::versionIsReadFromAFile()
 {
-    QFile file(m_dir->filePath(QStringLiteral("hhctrl.ocx")));
+    QFile file(m_dir->filePath(u"hhctrl.ocx"_s));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(peImage(false, 0x0004004A, 0x21760000));
     file.close();
@@ -264,7 +242,7 @@ void TestPortableHelpPlatform::versionIsReadFromAFile()
     const std::optional<FixedFileInfo> info = platform.fileVersionInfo(file.fileName());
     QVERIFY(info);
     QCOMPARE(info->dwFileVersionMS, 0x0004004Au);
-    QVERIFY(!platform.fileVersionInfo(m_dir->filePath(QStringLiteral("missing.ocx"))));
+    QVERIFY(!platform.fileVersionInfo(m_dir->filePath(u"missing.ocx"_s)));
     QVERIFY(!platform.fileVersionInfo(m_dir->path()));
 }
 
@@ -275,17 +253,14 @@ void TestPortableHelpPlatform::findFirstFile_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<std::optional<QString>>("expected");
 
-    QTest::newRow("exact name") << QStringLiteral("help/Tessary.chm")
-                                << std::optional<QString>("Tessary.chm");
-    QTest::newRow("folder") << QStringLiteral("help") << std::optional<QString>("help");
-    QTest::newRow("star") << QStringLiteral("help/*.chm") << std::optional<QString>("Library.chm");
-    QTest::newRow("question mark")
-        << QStringLiteral("help/Tess?ry.*") << std::optional<QString>("Tessary.chm");
-    QTest::newRow("no match") << QStringLiteral("help/*.txt") << std::optional<QString>();
-    QTest::newRow("missing folder") << QStringLiteral("gone/*.chm") << std::optional<QString>();
-    QTest::newRow("trailing separator") << QStringLiteral("help/") << std::optional<QString>();
-    QTest::newRow("wildcard in a folder")
-        << QStringLiteral("h*/Tessary.chm") << std::optional<QString>();
+    QTest::newRow("exact name") << u"help/Tessary.chm"_s << std::optional<QString>("Tessary.chm");
+    QTest::newRow("folder") << u"help"_s << std::optional<QString>("help");
+    QTest::newRow("star") << u"help/*.chm"_s << std::optional<QString>("Library.chm");
+    QTest::newRow("question mark") << u"help/Tess?ry.*"_s << std::optional<QString>("Tessary.chm");
+    QTest::newRow("no match") << u"help/*.txt"_s << std::optional<QString>();
+    QTest::newRow("missing folder") << u"gone/*.chm"_s << std::optional<QString>();
+    QTest::newRow("trailing separator") << u"help/"_s << std::optional<QString>();
+    QTest::newRow("wildcard in a folder") << u"h*/Tessary.chm"_s << std::optional<QString>();
 }
 
 void TestPortableHelpPlatform::findFirstFile()
@@ -293,7 +268,7 @@ void TestPortableHelpPlatform::findFirstFile()
     QFETCH(QString, pattern);
     QFETCH(std::optional<QString>, expected);
 
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("help")));
+    QVERIFY(QDir(m_dir->path()).mkdir(u"help"_s));
     for (const char* name : {"help/Tessary.chm", "help/Library.chm"}) {
         QFile file(m_dir->filePath(QString::fromLatin1(name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -305,19 +280,18 @@ void TestPortableHelpPlatform::findFirstFile()
 
 void TestPortableHelpPlatform::longPathName()
 {
-    const QString real = m_dir->filePath(QStringLiteral("real"));
+    const QString real = m_dir->filePath(u"real"_s);
     QVERIFY(QDir().mkpath(real));
-    QVERIFY(QFile::link(real, m_dir->filePath(QStringLiteral("link"))));
+    QVERIFY(QFile::link(real, m_dir->filePath(u"link"_s)));
     const QString canonical = QFileInfo(real).canonicalFilePath();
 
     ScriptedMessageBoxService boxes;
     PortableHelpPlatform platform(boxes, registryFile());
-    QCOMPARE(platform.longPathName(m_dir->filePath(QStringLiteral("link"))), canonical);
-    QCOMPARE(platform.longPathName(m_dir->filePath(QStringLiteral("link/"))),
+    QCOMPARE(platform.longPathName(m_dir->filePath(u"link"_s)), canonical);
+    QCOMPARE(platform.longPathName(m_dir->filePath(u"link/"_s)), canonical + QLatin1Char('/'));
+    QCOMPARE(platform.longPathName(m_dir->filePath(u"link/../real/"_s)),
              canonical + QLatin1Char('/'));
-    QCOMPARE(platform.longPathName(m_dir->filePath(QStringLiteral("link/../real/"))),
-             canonical + QLatin1Char('/'));
-    QCOMPARE(platform.longPathName(m_dir->filePath(QStringLiteral("missing"))), std::nullopt);
+    QCOMPARE(platform.longPathName(m_dir->filePath(u"missing"_s)), std::nullopt);
     QCOMPARE(platform.separator(), QLatin1Char('/'));
     OsVersionInfo info;
     info.dwOSVersionInfoSize = 148;
@@ -330,71 +304,10 @@ void TestPortableHelpPlatform::environmentExpansion()
     qunsetenv("TESSARY_UNSET_DIR");
     ScriptedMessageBoxService boxes;
     PortableHelpPlatform platform(boxes, registryFile());
-    QCOMPARE(platform.expandEnvironmentStrings(QStringLiteral("%TESSARY_HELP_DIR%/x/")),
-             QStringLiteral("/srv/help/x/"));
-    QCOMPARE(platform.expandEnvironmentStrings(QStringLiteral("%TESSARY_UNSET_DIR%/x")),
-             QStringLiteral("%TESSARY_UNSET_DIR%/x"));
-    QCOMPARE(platform.expandEnvironmentStrings(QStringLiteral("100% sure")),
-             QStringLiteral("100% sure"));
-}
-
-void TestPortableHelpPlatform::messageBoxStyles_data()
-{
-    QTest::addColumn<quint32>("style");
-    QTest::addColumn<MsgButtons>("buttons");
-    QTest::addColumn<MsgIcon>("icon");
-    QTest::addColumn<int>("answer");
-
-    QTest::newRow("error box") << 0x10u << MsgButtons::Ok << MsgIcon::Critical << int(MsgOk);
-    QTest::newRow("information box")
-        << 0x40u << MsgButtons::Ok << MsgIcon::Information << int(MsgOk);
-    QTest::newRow("question") << 0x24u << MsgButtons::YesNo << MsgIcon::Question << int(MsgNo);
-    QTest::newRow("plain") << 0x00u << MsgButtons::Ok << MsgIcon::None << int(MsgOk);
-}
-
-void TestPortableHelpPlatform::messageBoxStyles()
-{
-    QFETCH(quint32, style);
-    QFETCH(MsgButtons, buttons);
-    QFETCH(MsgIcon, icon);
-    QFETCH(int, answer);
-
-    ScriptedMessageBoxService boxes;
-    boxes.answer(answer);
-    PortableHelpPlatform platform(boxes, registryFile());
-    MessageBoxParams params;
-    params.lpszText = QStringLiteral("Text");
-    params.lpszCaption = QStringLiteral("HTML Help Class");
-    params.dwStyle = style;
-    QCOMPARE(platform.messageBoxIndirect(params), answer);
-    QCOMPARE(boxes.boxes().size(), 1);
-    QCOMPARE(boxes.boxes()[0].text, QStringLiteral("Text"));
-    QCOMPARE(boxes.boxes()[0].caption, QStringLiteral("HTML Help Class"));
-    QCOMPARE(boxes.boxes()[0].buttons, buttons);
-    QCOMPARE(boxes.boxes()[0].icon, icon);
-}
-
-void TestPortableHelpPlatform::siteMap()
-{
-    const QString html = QStringLiteral(
-        "<HTML><BODY><OBJECT type=\"text/site properties\"><param name=\"Name\" value=\"x\">"
-        "</OBJECT><UL>"
-        "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Pages &amp; files\">"
-        "<param name=\"Local\" value=\"pages.htm\"><param name=\"Local\" value=\"files.htm\">"
-        "</OBJECT><UL><LI><object TYPE='text/sitemap'><param name=Name value=\"&#65;dd\">"
-        "<param name=\"Local\" value=\"add.htm#top\"></object></UL>"
-        "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Last\"></OBJECT>"
-        "</UL></BODY></HTML>");
-    const QList<ChmSiteMap::Entry> entries = ChmSiteMap::parse(html);
-    QCOMPARE(entries.size(), 2);
-    QCOMPARE(entries[0].name, QStringLiteral("Pages & files"));
-    QCOMPARE(entries[0].locals, (QStringList{"pages.htm", "files.htm"}));
-    QCOMPARE(entries[0].children.size(), 1);
-    QCOMPARE(entries[0].children[0].name, QStringLiteral("Add"));
-    QCOMPARE(entries[0].children[0].locals, QStringList{"add.htm#top"});
-    QCOMPARE(entries[1].name, QStringLiteral("Last"));
-    QVERIFY(entries[1].locals.isEmpty());
-    QVERIFY(ChmSiteMap::parse(QStringLiteral("<ul><li><object type=\"text/sitemap\">")).isEmpty());
+    QCOMPARE(platform.expandEnvironmentStrings(u"%TESSARY_HELP_DIR%/x/"_s), u"/srv/help/x/"_s);
+    QCOMPARE(platform.expandEnvironmentStrings(u"%TESSARY_UNSET_DIR%/x"_s),
+             u"%TESSARY_UNSET_DIR%/x"_s);
+    QCOMPARE(platform.expandEnvironmentStrings(u"100% sure"_s), u"100% sure"_s);
 }
 
 QTEST_MAIN(TestPortableHelpPlatform)
