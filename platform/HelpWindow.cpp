@@ -195,7 +195,7 @@ void HelpWindow::buildIndex()
 bool HelpWindow::showTopic(const QString& path)
 {
     const QUrl url = HelpBrowser::topicUrl(path);
-    if (path.isEmpty() || !m_file->contains(url.path()))
+    if (path.isEmpty() || !m_file->read(url.path()))
         return false;
     m_browser->setSource(url);
     return true;

@@ -1,6 +1,7 @@
 #include "PortableHtmlHelp.h"
 
 #include "ChmFile.h"
+#include "HelpBrowser.h"
 #include "HelpPopup.h"
 #include "HelpWindow.h"
 #include "MessageBoxService.h"
@@ -15,6 +16,12 @@ namespace {
 QString textOf(const char* text)
 {
     return text ? QString::fromLocal8Bit(text) : QString();
+}
+
+// True when the file holds a readable page at this address.
+bool hasTopic(const ChmFile& file, const QString& topic)
+{
+    return file.read(HelpBrowser::topicUrl(topic).path()).has_value();
 }
 
 QStringList names(const char* list)
@@ -157,12 +164,14 @@ quintptr PortableHtmlHelp::run(QWidget* owner, const char* targetText, quint32 c
         return 0;
     switch (command) {
     case HH_DISPLAY_TOPIC: {
-        HelpWindow* shown = window(file, target.window, owner);
         QString topic = target.topic;
         if (const auto* text = std::get_if<const char*>(&data); text && *text)
             topic = textOf(*text);
-        if (!topic.isEmpty() && !shown->showTopic(topic))
+        if (!topic.isEmpty() && !hasTopic(*file, topic))
             return 0;
+        HelpWindow* shown = window(file, target.window, owner);
+        if (!topic.isEmpty())
+            shown->showTopic(topic);
         return present(shown);
     }
     case HH_DISPLAY_TOC: {
@@ -189,7 +198,7 @@ quintptr PortableHtmlHelp::run(QWidget* owner, const char* targetText, quint32 c
         const auto* number = std::get_if<qint32>(&data);
         const std::optional<QString> topic =
             number ? file->contextTopic(quint32(*number)) : std::nullopt;
-        if (!topic)
+        if (!topic || !hasTopic(*file, *topic))
             return 0;
         HelpWindow* shown = window(file, target.window, owner);
         shown->showTopic(*topic);
@@ -228,10 +237,9 @@ quintptr PortableHtmlHelp::lookup(QWidget* owner, const Target& target, const HH
     QString topic = topics.value(0);
     if (topic.isEmpty() && link.pszUrl)
         topic = textOf(link.pszUrl);
-    if (!topic.isEmpty()) {
+    if (!topic.isEmpty() && hasTopic(*file, topic)) {
         HelpWindow* shown = window(file, windowName, owner);
-        if (!shown->showTopic(topic))
-            return 0;
+        shown->showTopic(topic);
         return present(shown);
     }
     if (link.fIndexOnFail) {

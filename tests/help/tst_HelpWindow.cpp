@@ -57,6 +57,7 @@ private slots:
     void textPopups();
     void closeAllClosesEveryWindow();
     void registeredFileIsFoundByName();
+    void damagedHelpFileShowsNothing();
 
 private:
     HelpWindow* onlyWindow() const;
@@ -438,6 +439,25 @@ void TestHelpWindow::registeredFileIsFoundByName()
     QVERIFY(later.HHRegFileName().isEmpty());
     QCOMPARE(later.HHCheckRegistry(u"Sample.chm"_s), std::optional<bool>(false));
     QVERIFY(later.HHRegFileName().isEmpty());
+}
+
+void TestHelpWindow::damagedHelpFileShowsNothing()
+{
+    QFile sample(SampleFile);
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    const QByteArray bytes = sample.readAll();
+    for (const QByteArray& content :
+         {QByteArray("not a help file"), bytes.left(bytes.size() / 4)}) {
+        QFile damaged(m_dir->filePath(u"damaged.chm"_s));
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write(content);
+        damaged.close();
+        HTMLHelp help(*m_platform);
+        help.setCHMFile(damaged.fileName());
+        help.setHHTopicURL(u"settings.html"_s);
+        help.HHDisplayTopicURL();
+        QVERIFY(m_platform->helpControl().windows().isEmpty());
+    }
 }
 
 int runHelpWindowTests(int argc, char** argv)
