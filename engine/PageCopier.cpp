@@ -72,6 +72,20 @@ PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uin
     layOut();
 }
 
+PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
+                   const OutputFormat& format, const Reader& imageData,
+                   std::uint64_t imageDirectory)
+    : m_source(source)
+    , m_format(format)
+    , m_start(0)
+    , m_imageData(&imageData)
+    , m_imageDirectory(imageDirectory)
+{
+    m_start = align(start);
+    addDirectory(directoryOffset, 0, true);
+    layOut();
+}
+
 std::uint64_t PagePlan::align(std::uint64_t position) const
 {
     const std::uint64_t unit = m_format.bigTiff ? 8 : 4;
@@ -109,10 +123,10 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
             // They describe unused space of the old file.
             break;
         case StripOffsets:
-            addImageData(dir, StripOffsets, StripByteCounts, planned);
+            addImageData(dir, StripOffsets, StripByteCounts, mainDirectory, planned);
             break;
         case TileOffsets:
-            addImageData(dir, TileOffsets, TileByteCounts, planned);
+            addImageData(dir, TileOffsets, TileByteCounts, mainDirectory, planned);
             break;
         case StripByteCounts:
             if (!dir.find(StripOffsets))
@@ -155,19 +169,26 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     return index;
 }
 
-void PagePlan::addImageData(const Directory& dir, std::uint16_t offsetsTag, std::uint16_t countsTag,
-                            PlannedDirectory& planned)
+void PagePlan::addImageData(const Directory& pageDir, std::uint16_t offsetsTag,
+                            std::uint16_t countsTag, bool mainDirectory, PlannedDirectory& planned)
 {
+    // A page whose data was re-encoded takes its strips or tiles from the new encoding;
+    // every other tag stays the page's own.
+    const bool reencoded = mainDirectory && m_imageData;
+    const Reader& data = reencoded ? *m_imageData : m_source;
+    const Directory dir = reencoded ? data.readDirectory(m_imageDirectory) : pageDir;
     const Entry* offsetsEntry = dir.find(offsetsTag);
     const Entry* countsEntry = dir.find(countsTag);
-    const std::vector<std::uint64_t> offsets = m_source.readUnsigned(*offsetsEntry);
-    const std::uint64_t fileSize = m_source.file().size();
+    if (!offsetsEntry)
+        throw StructureError("its re-encoded image data cannot be read");
+    const std::vector<std::uint64_t> offsets = data.readUnsigned(*offsetsEntry);
+    const std::uint64_t fileSize = data.file().size();
     const bool tiled = offsetsTag == TileOffsets;
-    const std::uint64_t compression = m_source.readFirst(dir, Compression, 1);
+    const std::uint64_t compression = data.readFirst(dir, Compression, 1);
 
     std::vector<std::uint64_t> counts;
     if (countsEntry) {
-        counts = m_source.readUnsigned(*countsEntry);
+        counts = data.readUnsigned(*countsEntry);
         if (counts.size() != offsets.size())
             throw StructureError("its tables of image data do not match");
     } else {
@@ -186,10 +207,10 @@ void PagePlan::addImageData(const Directory& dir, std::uint16_t offsetsTag, std:
     // its geometry; copy what a reader would read.
     if (!tiled && offsets.size() == 1 && compression == 1 && offsets[0] != 0 &&
         offsets[0] < fileSize) {
-        const std::uint64_t width = m_source.readFirst(dir, ImageWidth, 0);
-        const std::uint64_t length = m_source.readFirst(dir, ImageLength, 0);
-        const std::uint64_t bits = m_source.readFirst(dir, BitsPerSample, 1);
-        const std::uint64_t samples = m_source.readFirst(dir, SamplesPerPixel, 1);
+        const std::uint64_t width = data.readFirst(dir, ImageWidth, 0);
+        const std::uint64_t length = data.readFirst(dir, ImageLength, 0);
+        const std::uint64_t bits = data.readFirst(dir, BitsPerSample, 1);
+        const std::uint64_t samples = data.readFirst(dir, SamplesPerPixel, 1);
         if (width < (1u << 24) && bits <= 64 && samples <= 0xffff && length < (1u << 24)) {
             const std::uint64_t expected = (width * bits * samples + 7) / 8 * length;
             const std::uint64_t available = fileSize - offsets[0];
@@ -208,7 +229,7 @@ void PagePlan::addImageData(const Directory& dir, std::uint16_t offsetsTag, std:
             throw StructureError("its image data lies past the end of the file");
         if (counts[i] > fileSize - std::min(offsets[i], fileSize))
             counts[i] = fileSize - offsets[i];
-        offsetsOut.values.push_back(addBlock(offsets[i], counts[i]));
+        offsetsOut.values.push_back(addBlock(data.file(), offsets[i], counts[i]));
     }
 
     PlannedEntry countsOut;
@@ -221,7 +242,8 @@ void PagePlan::addImageData(const Directory& dir, std::uint16_t offsetsTag, std:
     planned.entries.push_back(std::move(offsetsOut));
     planned.entries.push_back(std::move(countsOut));
 
-    if (m_source.header().bigEndian != m_format.bigEndian && !byteStreamCodec(compression)) {
+    if (!reencoded && m_source.header().bigEndian != m_format.bigEndian &&
+        !byteStreamCodec(compression)) {
         std::uint64_t bits = 1;
         if (const Entry* bitsEntry = dir.find(BitsPerSample)) {
             const auto values = m_source.readUnsigned(*bitsEntry);
@@ -229,7 +251,7 @@ void PagePlan::addImageData(const Directory& dir, std::uint16_t offsetsTag, std:
                 bits = *std::max_element(values.begin(), values.end());
         }
         if (bits > 8)
-            m_byteOrderDependent = true;
+            (mainDirectory ? m_byteOrderDependent : m_subImageByteOrderDependent) = true;
     }
 }
 
@@ -268,7 +290,7 @@ void PagePlan::addJpegTables(const Entry& entry, const Directory& dir, PlannedDi
         if (offset >= fileSize && size > 0)
             throw StructureError("its JPEG data lies past the end of the file");
         size = std::min(size, fileSize - std::min(offset, fileSize));
-        out.values.push_back(addBlock(offset, size));
+        out.values.push_back(addBlock(m_source.file(), offset, size));
     }
     planned.entries.push_back(std::move(out));
 }
@@ -342,9 +364,9 @@ void PagePlan::addRaw(const Entry& entry, PlannedDirectory& planned)
     planned.entries.push_back(std::move(out));
 }
 
-std::size_t PagePlan::addBlock(std::uint64_t offset, std::uint64_t size)
+std::size_t PagePlan::addBlock(const ReadableFile& file, std::uint64_t offset, std::uint64_t size)
 {
-    m_blocks.push_back({offset, size, 0});
+    m_blocks.push_back({&file, offset, size, 0});
     return m_blocks.size() - 1;
 }
 
@@ -387,16 +409,19 @@ void PagePlan::layOut()
             order.push_back(i);
     }
     std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-        return m_blocks[a].sourceOffset < m_blocks[b].sourceOffset;
+        const Block& x = m_blocks[a];
+        const Block& y = m_blocks[b];
+        return x.file != y.file ? std::less<const ReadableFile*>()(x.file, y.file)
+                                : x.sourceOffset < y.sourceOffset;
     });
     // Blocks that touch or overlap are copied as one run, so shared and adjacent data is
     // copied once and in one call.
     std::vector<std::size_t> runOf(m_blocks.size(), 0);
     for (std::size_t i : order) {
         const Block& block = m_blocks[i];
-        if (m_runs.empty() ||
+        if (m_runs.empty() || block.file != m_runs.back().file ||
             block.sourceOffset > m_runs.back().sourceOffset + m_runs.back().size) {
-            m_runs.push_back({block.sourceOffset, block.size, 0});
+            m_runs.push_back({block.file, block.sourceOffset, block.size, 0});
         } else {
             Run& run = m_runs.back();
             run.size = std::max(run.size, block.sourceOffset + block.size - run.sourceOffset);
@@ -515,7 +540,7 @@ void PagePlan::write(WritableFile& out, std::uint64_t next,
     for (const Run& run : m_runs) {
         for (std::uint64_t done = 0; done < run.size;) {
             const std::uint64_t chunk = std::min(copyChunk, run.size - done);
-            out.copyFrom(m_source.file(), run.sourceOffset + done, chunk, run.position + done);
+            out.copyFrom(*run.file, run.sourceOffset + done, chunk, run.position + done);
             done += chunk;
             if (progress)
                 progress(chunk);

@@ -8,6 +8,7 @@
 
 namespace tessary {
 
+class ReadableFile;
 class WritableFile;
 
 // The form of the file a page is copied into.
@@ -31,6 +32,11 @@ public:
     // start. Throws tiff::StructureError when the page's directory or data cannot be read.
     PagePlan(const tiff::Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
              const OutputFormat& format);
+    // The same, but the page's own strips or tiles (and their counts) are taken from the
+    // directory at imageDirectory of imageData: the page's data re-encoded elsewhere.
+    PagePlan(const tiff::Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
+             const OutputFormat& format, const tiff::Reader& imageData,
+             std::uint64_t imageDirectory);
 
     std::uint64_t start() const { return m_start; }
     // Bytes the page takes, from start; the next page may begin at start() + size().
@@ -42,6 +48,8 @@ public:
     // True when the page's stored samples mean different numbers in the other byte order,
     // so its data would have to be re-encoded to be copied into the planned format.
     bool dataDependsOnByteOrder() const { return m_byteOrderDependent; }
+    // True when a sub-directory of the page (an overview, a thumbnail) holds such data.
+    bool subImageDependsOnByteOrder() const { return m_subImageByteOrderDependent; }
 
     // Writes the page; next is the directory offset of the page that follows, or 0.
     // progress, when set, is told the bytes written as the copy goes on.
@@ -77,6 +85,7 @@ private:
 
     struct Block
     {
+        const ReadableFile* file = nullptr;
         std::uint64_t sourceOffset = 0;
         std::uint64_t size = 0;
         std::uint64_t position = 0;
@@ -84,6 +93,7 @@ private:
 
     struct Run
     {
+        const ReadableFile* file = nullptr;
         std::uint64_t sourceOffset = 0;
         std::uint64_t size = 0;
         std::uint64_t position = 0;
@@ -91,12 +101,12 @@ private:
 
     long addDirectory(std::uint64_t offset, int depth, bool mainDirectory);
     void addImageData(const tiff::Directory& dir, std::uint16_t offsetsTag, std::uint16_t countsTag,
-                      PlannedDirectory& planned);
+                      bool mainDirectory, PlannedDirectory& planned);
     void addDirectoryPointers(const tiff::Entry& entry, int depth, PlannedDirectory& planned);
     void addJpegTables(const tiff::Entry& entry, const tiff::Directory& dir,
                        PlannedDirectory& planned);
     void addRaw(const tiff::Entry& entry, PlannedDirectory& planned);
-    std::size_t addBlock(std::uint64_t offset, std::uint64_t size);
+    std::size_t addBlock(const ReadableFile& file, std::uint64_t offset, std::uint64_t size);
     std::uint16_t widthFor(std::uint16_t sourceType, const std::vector<std::uint64_t>& values);
     void layOut();
     std::uint64_t align(std::uint64_t position) const;
@@ -110,6 +120,9 @@ private:
     std::uint64_t m_metadataSize = 0;
     bool m_needsBigTiff = false;
     bool m_byteOrderDependent = false;
+    bool m_subImageByteOrderDependent = false;
+    const tiff::Reader* m_imageData = nullptr;
+    std::uint64_t m_imageDirectory = 0;
     std::vector<PlannedDirectory> m_directories;
     std::vector<std::uint64_t> m_visited;
     std::vector<Block> m_blocks;

@@ -93,8 +93,10 @@ PageImage PageDecoder::decode()
     // The general reader needs four bytes a pixel whatever the result, so that is the
     // size checked for every page that is not decoded natively.
     const bool nativeGrey = grey && (m_bits == 1 || m_bits == 8) && m_sampleFormat == 1;
-    const bool nativeRgb = m_photometric == PHOTOMETRIC_RGB && m_bits == 8 && m_samples == 3 &&
-                           m_planar == PLANARCONFIG_CONTIG && m_sampleFormat == 1;
+    // JPEG in YCbCr is turned into RGB by libjpeg itself, the fastest way to decode it.
+    const bool jpegYCbCr = compression == COMPRESSION_JPEG && m_photometric == PHOTOMETRIC_YCBCR;
+    const bool nativeRgb = (m_photometric == PHOTOMETRIC_RGB || jpegYCbCr) && m_bits == 8 &&
+                           m_samples == 3 && m_planar == PLANARCONFIG_CONTIG && m_sampleFormat == 1;
     const std::uint64_t bytes = std::uint64_t(m_width) * m_height * (nativeGrey ? 1 : 4);
     if (bytes > m_maxDecodedBytes) {
         throw EngineError(ErrorKind::TooLarge, "it is too large to show (" +
@@ -104,48 +106,60 @@ PageImage PageDecoder::decode()
 
     m_handle.clearErrors();
     PageImage image;
-    if (nativeGrey)
-        image = decodeGrey();
-    else if (nativeRgb)
-        image = decodeRgb();
-    else
+    if (nativeGrey) {
+        image = decodeNative(PageImage::Format::Grey8);
+    } else if (nativeRgb) {
+        if (jpegYCbCr)
+            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        image = decodeNative(PageImage::Format::Rgba8);
+    } else
         image = decodeWithRgbaReader(grey);
     orient(image);
     return image;
 }
 
-PageImage PageDecoder::decodeGrey()
+PageImage PageDecoder::decodeNative(PageImage::Format format)
 {
     TIFF* tif = m_handle.get();
     PageImage image;
-    image.format = PageImage::Format::Grey8;
+    image.format = format;
     image.width = m_width;
     image.height = m_height;
-    image.pixels.assign(std::size_t(m_width) * m_height, 255);
-    const bool bilevel = m_bits == 1;
+    image.pixels.assign(std::size_t(m_width) * m_height * image.bytesPerPixel(), 255);
+    const bool grey = format == PageImage::Format::Grey8;
+    const bool bilevel = grey && m_bits == 1;
     const bool minIsWhite = m_photometric == PHOTOMETRIC_MINISWHITE;
     const auto& table = minIsWhite ? bilevelTable().minIsWhite : bilevelTable().minIsBlack;
+    const std::size_t outPixel = image.bytesPerPixel();
 
+    // Bytes of one decoded row w pixels wide.
+    auto rowBytes = [&](std::uint32_t w) -> std::size_t {
+        return bilevel ? (std::size_t(w) + 7) / 8 : std::size_t(w) * (grey ? 1 : 3);
+    };
     // Copies w pixels of one decoded row into the image at (x, y).
     auto putRow = [&](const std::uint8_t* src, std::uint32_t x, std::uint32_t y, std::uint32_t w) {
-        std::uint8_t* dst = image.pixels.data() + std::size_t(y) * m_width + x;
+        std::uint8_t* dst = image.pixels.data() + (std::size_t(y) * m_width + x) * outPixel;
         if (bilevel) {
             std::uint32_t i = 0;
             for (; i + 8 <= w; i += 8)
                 std::memcpy(dst + i, table[src[i / 8]].data(), 8);
             for (; i < w; ++i)
                 dst[i] = table[src[i / 8]][i % 8];
-        } else if (minIsWhite) {
+        } else if (grey && minIsWhite) {
             for (std::uint32_t i = 0; i < w; ++i)
                 dst[i] = std::uint8_t(255 - src[i]);
-        } else {
+        } else if (grey) {
             std::memcpy(dst, src, w);
+        } else {
+            for (std::uint32_t i = 0; i < w; ++i) {
+                dst[4 * i] = src[3 * i];
+                dst[4 * i + 1] = src[3 * i + 1];
+                dst[4 * i + 2] = src[3 * i + 2];
+            }
         }
     };
-    auto rowBytes = [&](std::uint32_t w) -> std::size_t {
-        return bilevel ? (std::size_t(w) + 7) / 8 : w;
-    };
 
+    bool any = false;
     if (TIFFIsTiled(tif)) {
         std::uint32_t tileWidth = 0;
         std::uint32_t tileLength = 0;
@@ -153,9 +167,9 @@ PageImage PageDecoder::decodeGrey()
         TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength);
         const tmsize_t tileSize = TIFFTileSize(tif);
         auto buffer = allocate(tileSize);
-        if (!buffer || tileWidth == 0 || tileLength == 0)
+        if (!buffer || tileWidth == 0 || tileLength == 0 ||
+            std::uint64_t(tileSize) < rowBytes(tileWidth) * tileLength)
             throw EngineError(ErrorKind::Damaged, "its tiles cannot be read");
-        bool any = false;
         for (std::uint32_t ty = 0; ty < m_height; ty += tileLength) {
             for (std::uint32_t tx = 0; tx < m_width; tx += tileWidth) {
                 const ttile_t tile = TIFFComputeTile(tif, tx, ty, 0, 0);
@@ -170,82 +184,31 @@ PageImage PageDecoder::decodeGrey()
                     putRow(buffer.get() + std::size_t(r) * rowBytes(tileWidth), tx, ty + r, w);
             }
         }
-        if (!any)
-            throw EngineError(ErrorKind::Damaged, m_damage);
-        return image;
-    }
-
-    std::uint32_t rowsPerStrip = m_height;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, m_height);
-    const tmsize_t stripSize = TIFFStripSize(tif);
-    auto buffer = allocate(stripSize);
-    if (!buffer)
-        throw EngineError(ErrorKind::Damaged, "its strips cannot be read");
-    const std::size_t bytesPerRow = rowBytes(m_width);
-    bool any = false;
-    for (std::uint32_t y = 0; y < m_height; y += rowsPerStrip) {
-        const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
-        const std::uint32_t rows = std::min(rowsPerStrip, m_height - y);
-        const tmsize_t got =
-            TIFFReadEncodedStrip(tif, strip, buffer.get(), tmsize_t(bytesPerRow * rows));
-        if (got < 0) {
-            noteDamage();
-            continue;
-        }
-        any = true;
-        const std::uint32_t complete = std::uint32_t(std::size_t(got) / bytesPerRow);
-        for (std::uint32_t r = 0; r < std::min(rows, complete); ++r)
-            putRow(buffer.get() + r * bytesPerRow, 0, y + r, m_width);
-        if (complete < rows)
-            noteDamage();
-    }
-    if (!any)
-        throw EngineError(ErrorKind::Damaged, m_damage);
-    return image;
-}
-
-PageImage PageDecoder::decodeRgb()
-{
-    TIFF* tif = m_handle.get();
-    if (TIFFIsTiled(tif))
-        return decodeWithRgbaReader(false);
-    PageImage image;
-    image.format = PageImage::Format::Rgba8;
-    image.width = m_width;
-    image.height = m_height;
-    image.pixels.assign(std::size_t(m_width) * m_height * 4, 255);
-    std::uint32_t rowsPerStrip = m_height;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, m_height);
-    const tmsize_t stripSize = TIFFStripSize(tif);
-    auto buffer = allocate(stripSize);
-    if (!buffer)
-        throw EngineError(ErrorKind::Damaged, "its strips cannot be read");
-    const std::size_t bytesPerRow = std::size_t(m_width) * 3;
-    bool any = false;
-    for (std::uint32_t y = 0; y < m_height; y += rowsPerStrip) {
-        const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
-        const std::uint32_t rows = std::min(rowsPerStrip, m_height - y);
-        const tmsize_t got =
-            TIFFReadEncodedStrip(tif, strip, buffer.get(), tmsize_t(bytesPerRow * rows));
-        if (got < 0) {
-            noteDamage();
-            continue;
-        }
-        any = true;
-        const std::uint32_t complete = std::uint32_t(std::size_t(got) / bytesPerRow);
-        for (std::uint32_t r = 0; r < std::min(rows, complete); ++r) {
-            const std::uint8_t* src = buffer.get() + r * bytesPerRow;
-            std::uint8_t* dst = image.pixels.data() + (std::size_t(y) + r) * m_width * 4;
-            for (std::uint32_t x = 0; x < m_width; ++x) {
-                dst[4 * x] = src[3 * x];
-                dst[4 * x + 1] = src[3 * x + 1];
-                dst[4 * x + 2] = src[3 * x + 2];
+    } else {
+        std::uint32_t rowsPerStrip = m_height;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, m_height);
+        const std::size_t bytesPerRow = rowBytes(m_width);
+        const tmsize_t stripSize = TIFFStripSize(tif);
+        auto buffer = allocate(stripSize);
+        if (!buffer || std::uint64_t(stripSize) < bytesPerRow * rowsPerStrip)
+            throw EngineError(ErrorKind::Damaged, "its strips cannot be read");
+        for (std::uint32_t y = 0; y < m_height; y += rowsPerStrip) {
+            const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
+            const std::uint32_t rows = std::min(rowsPerStrip, m_height - y);
+            const tmsize_t got =
+                TIFFReadEncodedStrip(tif, strip, buffer.get(), tmsize_t(bytesPerRow * rows));
+            if (got < 0) {
+                noteDamage();
+                continue;
             }
+            any = true;
+            const std::uint32_t complete = std::uint32_t(std::size_t(got) / bytesPerRow);
+            for (std::uint32_t r = 0; r < std::min(rows, complete); ++r)
+                putRow(buffer.get() + r * bytesPerRow, 0, y + r, m_width);
+            if (complete < rows)
+                noteDamage();
         }
-        if (complete < rows)
-            noteDamage();
     }
     if (!any)
         throw EngineError(ErrorKind::Damaged, m_damage);

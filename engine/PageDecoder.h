@@ -23,8 +23,8 @@ public:
     const std::string& damage() const { return m_damage; }
 
 private:
-    PageImage decodeGrey();
-    PageImage decodeRgb();
+    // Reads the page's strips or tiles as stored (1- or 8-bit grey, 8-bit RGB) into format.
+    PageImage decodeNative(PageImage::Format format);
     PageImage decodeWithRgbaReader(bool grey);
     void noteDamage();
     void orient(PageImage& image) const;

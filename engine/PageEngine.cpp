@@ -4,6 +4,7 @@
 #include "Messages.h"
 #include "PageCopier.h"
 #include "PosixFileLayer.h"
+#include "ReencodedPage.h"
 #include "TiffSource.h"
 
 #include <cerrno>
@@ -140,32 +141,40 @@ OutputFormat formatOf(const TiffSource& source)
     return {source.reader().header().bigEndian, source.reader().header().bigTiff};
 }
 
-// Plans a copy of every page, laid out one after the other from start. Returns false when
-// the pages do not fit the format (a classic file beyond 4 GiB, values too large).
+// Plans a copy of every page, laid out one after the other from start, into a file at
+// target. Pages whose data must be re-encoded for the format get it in scratch, which
+// must outlive the plans. Returns false when the pages do not fit the format (a classic
+// file beyond 4 GiB, values too large).
 bool planPages(const std::vector<PageRef>& pages, const OutputFormat& format, std::uint64_t start,
-               std::vector<PagePlan>& plans)
+               const fs::path& target, std::vector<PagePlan>& plans,
+               std::vector<std::unique_ptr<ReencodedPage>>& scratch)
 {
     plans.clear();
     plans.reserve(pages.size());
     std::uint64_t position = start;
     for (const PageRef& ref : pages) {
+        const std::uint64_t directory = ref.source->chain().pages[std::size_t(ref.page - 1)];
+        const std::string what = capitalized(pageOf(ref.page, ref.source->path()));
         try {
-            plans.emplace_back(ref.source->reader(),
-                               ref.source->chain().pages[std::size_t(ref.page - 1)], position,
-                               format);
+            plans.emplace_back(ref.source->reader(), directory, position, format);
+            if (plans.back().subImageDependsOnByteOrder()) {
+                throw EngineError(ErrorKind::Unsupported,
+                                  what +
+                                      " holds sub-images of more than 8 bits a sample in the "
+                                      "other byte order; it cannot be copied into " +
+                                      quoted(target) + ". Nothing was changed.");
+            }
+            if (plans.back().dataDependsOnByteOrder()) {
+                plans.pop_back();
+                scratch.push_back(std::make_unique<ReencodedPage>(*ref.source, ref.page,
+                                                                  format.bigEndian, target));
+                plans.emplace_back(ref.source->reader(), directory, position, format,
+                                   scratch.back()->reader(), scratch.back()->directory());
+            }
         } catch (const tiff::StructureError& e) {
-            throw EngineError(ErrorKind::Damaged,
-                              capitalized(pageOf(ref.page, ref.source->path())) +
-                                  " is damaged: " + e.what() + ".");
+            throw EngineError(ErrorKind::Damaged, what + " is damaged: " + e.what() + ".");
         }
         const PagePlan& plan = plans.back();
-        if (plan.dataDependsOnByteOrder()) {
-            throw EngineError(
-                ErrorKind::Unsupported,
-                capitalized(pageOf(ref.page, ref.source->path())) +
-                    " stores samples of more than 8 bits in the other byte order and cannot be "
-                    "copied into this file without decoding it.");
-        }
         if (plan.needsBigTiff())
             return false;
         position = plan.start() + plan.size();
@@ -256,9 +265,10 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
              OutputFormat format, const TiffSource* existing, const OperationOptions& options)
 {
     std::vector<PagePlan> plans;
-    if (!planPages(pages, format, format.headerSize(), plans)) {
+    std::vector<std::unique_ptr<ReencodedPage>> scratch;
+    if (!planPages(pages, format, format.headerSize(), target, plans, scratch)) {
         format.bigTiff = true;
-        planPages(pages, format, format.headerSize(), plans);
+        planPages(pages, format, format.headerSize(), target, plans, scratch);
     }
     Progress progress(options, target);
     progress.setTotal(plans.back().start() + plans.back().size());
@@ -312,7 +322,8 @@ bool linkInPlace(FileLayer& files, Target& target, const std::vector<PageRef>& p
     const OutputFormat format = formatOf(dest);
     const std::uint64_t originalSize = dest.file().size();
     std::vector<PagePlan> plans;
-    if (!planPages(pages, format, originalSize, plans))
+    std::vector<std::unique_ptr<ReencodedPage>> scratch;
+    if (!planPages(pages, format, originalSize, target.real, plans, scratch))
         return false;
 
     const tiff::Chain& chain = dest.chain();

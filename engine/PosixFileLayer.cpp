@@ -141,6 +141,12 @@ std::string temporaryName(const std::filesystem::path& target, long processId, u
            std::to_string(serial) + temporarySuffix;
 }
 
+std::filesystem::path scratchPathBeside(const std::filesystem::path& target)
+{
+    return target.parent_path() /
+           temporaryName(target, long(::getpid()), temporarySerial.fetch_add(1));
+}
+
 bool isTemporaryName(const std::string& name, long* processId)
 {
     if (name.size() < 2 || name[0] != '.' || name.size() <= temporarySuffix.size() ||

@@ -21,4 +21,7 @@ public:
 std::string temporaryName(const std::filesystem::path& target, long processId, unsigned serial);
 bool isTemporaryName(const std::string& name, long* processId);
 
+// A fresh temporary name beside target, for a scratch file of this process.
+std::filesystem::path scratchPathBeside(const std::filesystem::path& target);
+
 } // namespace tessary

@@ -112,9 +112,6 @@ Chain Reader::readChain(std::uint64_t maxPages) const
     Chain chain;
     std::unordered_set<std::uint64_t> seen;
     std::uint64_t offset = m_header.firstIfd;
-    std::uint64_t field = 4;
-    if (m_header.bigTiff)
-        field = 8;
     const unsigned countSize = m_header.countSize();
     const unsigned offsetSize = m_header.offsetSize();
     while (offset != 0) {
@@ -132,8 +129,10 @@ Chain Reader::readChain(std::uint64_t maxPages) const
         std::uint8_t bytes[8] = {};
         if (!m_file.readAt(offset, bytes, countSize)) {
             chain.complete = false;
-            chain.problem = "its list of pages points past the end of the file after page " +
-                            std::to_string(chain.pages.size());
+            chain.problem = chain.pages.empty()
+                                ? "its first page lies past the end of the file"
+                                : "its list of pages points past the end of the file after page " +
+                                      std::to_string(chain.pages.size());
             break;
         }
         const std::uint64_t count = countSize == 2 ? u16(bytes) : u64(bytes);
@@ -149,10 +148,8 @@ Chain Reader::readChain(std::uint64_t maxPages) const
         }
         chain.pages.push_back(offset);
         chain.nextFields.push_back(nextField);
-        field = nextField;
         offset = offsetSize == 4 ? u32(bytes) : u64(bytes);
     }
-    (void)field;
     return chain;
 }
 

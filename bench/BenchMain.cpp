@@ -1,0 +1,310 @@
+// Times every tessary-pages operation on a corpus of large files against cp of the file
+// written, cp with sync and rename, and tiffcp doing the same job; times decoding pages
+// against libtiff's own fastest decode. Prints medians, ratios and peak memory.
+
+#include "Corpus.h"
+#include "TiffDocument.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Run;
+Run spawn(const std::vector<std::string>& args);
+
+struct Run
+{
+    double ms = 0;
+    long peakKiB = 0;
+};
+
+// Runs a command (no shell), returning its wall time and peak resident memory.
+Run spawn(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", argv[0]);
+        std::exit(1);
+    }
+    int status = 0;
+    struct rusage usage
+    {};
+    wait4(pid, &status, 0, &usage);
+    const auto end = Clock::now();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::string line;
+        for (const auto& a : args)
+            line += a + " ";
+        std::fprintf(stderr, "command failed: %s\n", line.c_str());
+        std::exit(1);
+    }
+    return {std::chrono::duration<double, std::milli>(end - start).count(), usage.ru_maxrss};
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// A fresh work copy, already on disk as a user's file would be, so that no operation pays
+// for writing out the copy itself.
+void copyFile(const fs::path& from, const fs::path& to)
+{
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write);
+    spawn({"sync", to.string()});
+}
+
+// tiffcp's list of directory numbers (from 0) first to last.
+std::string range(int first, int last)
+{
+    std::string list;
+    for (int i = first; i <= last; ++i)
+        list += (i > first ? "," : "") + std::to_string(i);
+    return list;
+}
+
+std::uint64_t largestPage(const fs::path& path)
+{
+    TIFF* tif = TIFFOpen(path.c_str(), "rm");
+    std::uint64_t largest = 0;
+    if (!tif)
+        return 0;
+    do {
+        std::uint64_t sum = 0;
+        const std::uint32_t n = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+        for (std::uint32_t i = 0; i < n; ++i)
+            sum += TIFFGetStrileByteCount(tif, i);
+        largest = std::max(largest, sum);
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return largest;
+}
+
+struct Case
+{
+    std::string op;
+    std::vector<std::string> ours;   // {...} with "W" for the work file, "O" for the output
+    std::vector<std::string> tiffcp; // tiffcp arguments after "tiffcp"
+    bool writesOutput;               // the file written is O (extract) rather than W
+};
+
+void benchFile(const fs::path& corpus, const fs::path& work, const fs::path& tool,
+               const bench::CorpusFile& file, const fs::path& onePage, int reps)
+{
+    const fs::path original = corpus / file.name;
+    const int n = file.pages;
+    const int mid = n / 2;
+    const std::string src = onePage.string();
+    const std::vector<Case> cases = {
+        {"append 1", {"append", "W", src, "1", "1"}, {"W", src + ",0", "O"}, false},
+        {"insert 1 at middle",
+         {"insert", "W", src, "1", std::to_string(mid), "1"},
+         {"W," + range(0, mid - 2), src + ",0", "W," + range(mid - 1, n - 1), "O"},
+         false},
+        {"replace middle",
+         {"replace", "W", src, "1", std::to_string(mid), "1"},
+         {"W," + range(0, mid - 2), src + ",0", "W," + range(mid, n - 1), "O"},
+         false},
+        {"delete middle",
+         {"delete", "W", std::to_string(mid), "1"},
+         {"W," + range(0, mid - 2) + "," + range(mid, n - 1), "O"},
+         false},
+        {"extract 10 from middle",
+         {"extract", "W", std::to_string(mid), "10", "O"},
+         {"W," + range(mid - 1, mid + 8), "O"},
+         true},
+    };
+    const fs::path w = work / ("w-" + file.name);
+    const fs::path o = work / ("o-" + file.name);
+    const fs::path tmp = work / "cp-target.tif";
+    const std::uint64_t largest = largestPage(original);
+    auto substitute = [&](std::vector<std::string> args) {
+        for (std::string& a : args) {
+            if (a.rfind("W", 0) == 0)
+                a = w.string() + a.substr(1);
+            else if (a == "O")
+                a = o.string();
+        }
+        return args;
+    };
+    const double sizeMiB = double(fs::file_size(original)) / (1 << 20);
+    std::printf("\n%s (%.1f MiB, largest page %.2f MiB)\n", file.description.c_str(), sizeMiB,
+                double(largest) / (1 << 20));
+    std::printf("%-24s %8s %8s %6s %11s %8s %10s %8s %12s %8s %9s\n", "operation", "ours ms",
+                "cp ms", "/cp", "cp+sync+mv", "/durable", "tiffcp ms", "tiffcp/", "tiffcp+sync",
+                "tc+sync/", "peak MiB");
+    for (const Case& c : cases) {
+        std::vector<double> ours;
+        std::vector<double> cp;
+        std::vector<double> durable;
+        long peak = 0;
+        for (int r = 0; r < reps; ++r) {
+            copyFile(original, w);
+            fs::remove(o);
+            std::vector<std::string> args = {tool.string()};
+            for (const auto& a : substitute(c.ours))
+                args.push_back(a);
+            const Run run = spawn(args);
+            ours.push_back(run.ms);
+            peak = std::max(peak, run.peakKiB);
+            const fs::path written = c.writesOutput ? o : w;
+            fs::remove(tmp);
+            cp.push_back(spawn({"cp", written.string(), tmp.string()}).ms);
+            fs::remove(tmp);
+            const double a = spawn({"cp", written.string(), tmp.string()}).ms;
+            const double b = spawn({"sync", tmp.string()}).ms;
+            const double d = spawn({"mv", tmp.string(), (work / "mv-target.tif").string()}).ms;
+            durable.push_back(a + b + d);
+        }
+        // tiffcp decodes and re-encodes every page: slow on large files, so fewer runs.
+        std::vector<double> tiffcp;
+        std::vector<double> tiffcpDurable;
+        const int tiffcpReps = sizeMiB > 40 ? 1 : std::min(reps, 3);
+        for (int r = 0; r < tiffcpReps; ++r) {
+            copyFile(original, w);
+            fs::remove(o);
+            std::vector<std::string> args = {"tiffcp"};
+            for (const auto& a : substitute(c.tiffcp))
+                args.push_back(a);
+            const double t = spawn(args).ms;
+            tiffcp.push_back(t);
+            tiffcpDurable.push_back(t + spawn({"sync", o.string()}).ms);
+        }
+        const double m = median(ours);
+        std::printf("%-24s %8.1f %8.1f %6.2f %11.1f %8.2f %10.0f %8.0f %12.0f %8.0f %9.1f\n",
+                    c.op.c_str(), m, median(cp), m / median(cp), median(durable),
+                    m / median(durable), median(tiffcp), median(tiffcp) / m,
+                    median(tiffcpDurable), median(tiffcpDurable) / m, double(peak) / 1024);
+    }
+    fs::remove(w);
+    fs::remove(o);
+}
+
+double timeIt(const std::function<void()>& f, int reps)
+{
+    std::vector<double> t;
+    for (int r = 0; r < reps; ++r) {
+        const auto start = Clock::now();
+        f();
+        t.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    return median(t);
+}
+
+// libtiff's fastest decode of a page: every strip or tile decoded into one buffer as
+// stored, with JPEG's colour conversion done by libjpeg.
+void libtiffDecode(const fs::path& path, int page)
+{
+    TIFF* tif = TIFFOpen(path.c_str(), "rm");
+    TIFFSetDirectory(tif, tdir_t(page - 1));
+    std::uint16_t compression = 0;
+    std::uint16_t photometric = 0;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    if (compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_YCBCR)
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    const std::uint32_t n = TIFFNumberOfStrips(tif);
+    const tmsize_t size = TIFFStripSize(tif);
+    std::vector<std::uint8_t> buffer(std::size_t(size) * n);
+    for (std::uint32_t s = 0; s < n; ++s)
+        TIFFReadEncodedStrip(tif, s, buffer.data() + std::size_t(size) * s, size);
+    TIFFClose(tif);
+}
+
+void benchDecode(const fs::path& corpus, int reps)
+{
+    std::printf("\nDecoding one page for display (open, find the page, decode), median of %d\n",
+                reps);
+    std::printf("%-34s %10s %12s %7s\n", "page", "ours ms", "libtiff ms", "ratio");
+    struct Item
+    {
+        const char* file;
+        int page;
+        const char* what;
+    };
+    const Item items[] = {
+        {"scan500.tif", 1, "G4 A4 scan, page 1 of 500"},
+        {"scan500.tif", 500, "G4 A4 scan, page 500 of 500"},
+        {"colour100.tif", 50, "LZW colour, page 50 of 100"},
+        {"photo50.tif", 25, "JPEG photo, page 25 of 50"},
+        {"big200.tif", 200, "G4 BigTIFF, page 200 of 200"},
+    };
+    std::map<std::string, double> ours;
+    for (const Item& item : items) {
+        const fs::path path = corpus / item.file;
+        const double us = timeIt(
+            [&] {
+                auto document = tessary::TiffDocument::open(path);
+                document->decode(item.page);
+            },
+            reps);
+        const double them = timeIt([&] { libtiffDecode(path, item.page); }, reps);
+        ours[item.what] = us;
+        std::printf("%-34s %10.2f %12.2f %7.2f\n", item.what, us, them, us / them);
+    }
+    std::printf("reaching page 500 of 500 / page 1: %.2f\n",
+                ours["G4 A4 scan, page 500 of 500"] / ours["G4 A4 scan, page 1 of 500"]);
+    // A page turn in an open document: only the page itself is read and decoded.
+    auto document = tessary::TiffDocument::open(corpus / "scan500.tif");
+    const double first = timeIt([&] { document->decode(1); }, reps);
+    const double last = timeIt([&] { document->decode(500); }, reps);
+    std::printf("page turn in an open document: page 1 %.2f ms, page 500 %.2f ms (ratio %.2f)\n",
+                first, last, last / first);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc < 4) {
+        std::fprintf(stderr,
+                     "usage: tessary-bench CORPUS-FOLDER WORK-FOLDER TESSARY-PAGES [RUNS]\n");
+        return 2;
+    }
+    const fs::path corpus = argv[1];
+    const fs::path work = argv[2];
+    const fs::path tool = fs::absolute(argv[3]);
+    const int reps = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
+    bench::makeCorpus(corpus);
+    fs::create_directories(work);
+    std::printf("Medians of %d runs (tiffcp: 1 run on files over 40 MiB). 'cp' copies the file\n"
+                "written; 'cp+sync+mv' also makes it durable and renames it, as every\n"
+                "operation here does before it reports success.\n",
+                reps);
+    const std::map<std::string, std::string> sources = {{"scan500.tif", "one-scan.tif"},
+                                                        {"colour100.tif", "one-colour.tif"},
+                                                        {"photo50.tif", "one-photo.tif"},
+                                                        {"mixed60.tif", "one-scan.tif"},
+                                                        {"big200.tif", "one-scan.tif"}};
+    for (const auto& file : bench::corpusFiles())
+        benchFile(corpus, work, tool, file, corpus / sources.at(file.name), reps);
+    benchDecode(corpus, std::max(reps, 9));
+    return 0;
+}
