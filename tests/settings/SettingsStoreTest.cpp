@@ -135,5 +135,10 @@ private:
     std::optional<QTemporaryDir> m_folder;
 };
 
-QTEST_GUILESS_MAIN(SettingsStoreTest)
+int runSettingsStoreTests(int argc, char** argv)
+{
+    SettingsStoreTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "SettingsStoreTest.moc"
