@@ -1,6 +1,7 @@
 #include "Tessary.h"
 
 #include "DisplaySettingsTool.h"
+#include "EventBoundary.h"
 #include "FileListBox.h"
 #include "ImagingAdminControl.h"
 #include "ImagingEditControl.h"
@@ -9,6 +10,7 @@
 #include "ProgramFolder.h"
 #include "ScreenSize.h"
 #include "SettingsStore.h"
+#include "mdlBrowse.h"
 #include "mdlFunctions.h"
 
 #include <QAction>
@@ -78,6 +80,7 @@ Tessary::Tessary(const TessaryServices& services, QWidget* parent)
 
     buildMenus();
     buildControls();
+    connectHandlers();
 
     m_designedSize = QSize(m_client->width(), m_client->height() + menuBar()->sizeHint().height());
     setFixedSize(m_designedSize);
@@ -171,6 +174,9 @@ void Tessary::buildControls()
     place(TiffFileList, "TiffFileList", twips(120, 6360, 4455, 1455), text);
     TiffFileList->setPattern(QStringLiteral("*.tif"));
     TiffFileList->setAccessibleName(QStringLiteral("Source files"));
+    // Hovering over the list shows its folder (TiffFileList_MouseMove).
+    TiffFileList->viewport()->setMouseTracking(true);
+    TiffFileList->viewport()->installEventFilter(this);
 
     cmdBrowseSrc = button("cmdBrowseSrc", QStringLiteral("&Browse"), twips(120, 7860, 4455, 315),
                           text, m_client);
@@ -307,6 +313,45 @@ void Tessary::buildMenus()
         shortcut->setShortcutContext(Qt::WindowShortcut);
 }
 
+template <typename Sender, typename Signal>
+void Tessary::handle(Sender* sender, Signal signal, std::function<void()> handler)
+{
+    connect(sender, signal, this, [this, handler = std::move(handler)] {
+        EventBoundary::run(messageBoxes(), this, handler);
+    });
+}
+
+void Tessary::connectHandlers()
+{
+    handle(TiffFileList, &FileListBox::entryPicked, [this] { TiffFileList_Click(); });
+    handle(cmdBrowseSrc, &QPushButton::clicked, [this] { cmdBrowseSrc_Click(); });
+    handle(cmdOpenDes, &QPushButton::clicked, [this] { cmdOpenDes_Click(); });
+    handle(cmdCloseDes, &QPushButton::clicked, [this] { cmdCloseDes_Click(); });
+    // A click of the user's, also on the option already selected; selections made by the
+    // program raise the handler through selectPageMode.
+    for (int index = 1; index <= int(m_optMode.size()); ++index)
+        handle(optMode(index), &QRadioButton::clicked, [this, index] { optMode_Click(index); });
+    handle(mnuCopy, &QAction::triggered, [this] { mnuCopy_Click(); });
+    handle(mnuMove, &QAction::triggered, [this] { mnuMove_Click(); });
+    handle(mnuOpenSrc, &QAction::triggered, [this] { mnuOpenSrc_Click(); });
+    handle(mnuOpenDes, &QAction::triggered, [this] { mnuOpenDes_Click(); });
+}
+
+void Tessary::selectPageMode(int index)
+{
+    if (QRadioButton* option = optMode(index)) {
+        option->setChecked(true);
+        optMode_Click(index);
+    }
+}
+
+BrowseTargets Tessary::browseTargets()
+{
+    return BrowseTargets{folderChooser(), this, [list = TiffFileList](const QString& folder) {
+                             list->setPath(folder);
+                         }};
+}
+
 void Tessary::Form_Load()
 {
     // The logo stands on the window's own background.
@@ -334,7 +379,7 @@ void Tessary::Form_Load()
     mnuMove->setChecked(move);
     mnuCopy->setChecked(!move);
 
-    optMode(4)->setChecked(true);
+    selectPageMode(mdlFunctions::ModeNewFile);
 
     // Prompting follows the stored word as read before the first-run default below is
     // written, so a first run does not prompt until the next start.
@@ -354,6 +399,78 @@ void Tessary::openDisplaySettings()
     if (!launcher().startDetached(tool->program, tool->arguments))
         messageBoxes().show(this, cannotOpenDisplaySettingsText.arg(tool->program), AppTitle,
                             MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+void Tessary::TiffFileList_Click()
+{
+    mdlFunctions::LoadSourceImage(*this, TiffFileList->currentRow());
+    // The page box is left empty when the guard refused the file.
+    txtPageSrc->setText(imgSrc->image().isEmpty() ? QString() : QString::number(imgSrc->page()));
+    mdlFunctions::UpdatePaneCaption(*this, mdlFunctions::PaneSrc);
+}
+
+void Tessary::TiffFileList_MouseMove()
+{
+    if (!TiffFileList->path().isEmpty())
+        TiffFileList->setToolTip(TiffFileList->path());
+}
+
+void Tessary::cmdBrowseSrc_Click()
+{
+    SettingsStore& store = settings();
+    const QString start = mdlFunctions::FolderExists(store.read(SettingsStore::SrcDir))
+                              ? store.read(SettingsStore::SrcDir)
+                              : programFolder().path();
+    // Only the list changes; the source pane keeps the file it shows.
+    mdlBrowse::BrowseForFolder(browseTargets(), start, mdlBrowse::TagTessary);
+}
+
+void Tessary::cmdOpenDes_Click()
+{
+    mdlFunctions::OpenDestinationFile(*this);
+}
+
+void Tessary::cmdCloseDes_Click()
+{
+    if (imgDes->image().isEmpty())
+        return;
+    imgDes->clearDisplay();
+    imgDes->setImage(QString());
+    mdlFunctions::UpdatePaneCaption(*this, mdlFunctions::PaneDes);
+    txtPageDes->clear();
+}
+
+void Tessary::optMode_Click(int index)
+{
+    // Append, Insert and Replace write into a destination: with none open, the user
+    // chooses it at once. New File writes a new file and needs none.
+    if (index >= mdlFunctions::ModeAppend && index <= mdlFunctions::ModeReplace &&
+        imgDes->image().isEmpty())
+        mdlFunctions::OpenDestinationFile(*this);
+}
+
+void Tessary::mnuCopy_Click()
+{
+    if (!mnuCopy->isChecked()) {
+        mnuCopy->setChecked(true);
+        mnuMove->setChecked(false);
+    }
+}
+
+void Tessary::mnuMove_Click()
+{
+    mdlFunctions::ConfirmMoveMode(*this);
+}
+
+void Tessary::mnuOpenSrc_Click()
+{
+    mdlFunctions::OpenInImagingApplication(*this, *imgSrc);
+}
+
+void Tessary::mnuOpenDes_Click()
+{
+    if (!imgDes->image().isEmpty())
+        mdlFunctions::OpenInImagingApplication(*this, *imgDes);
 }
 
 void Tessary::Form_Unload()
@@ -387,6 +504,8 @@ void Tessary::Form_MouseMove()
 
 bool Tessary::eventFilter(QObject* watched, QEvent* event)
 {
+    if (TiffFileList && watched == TiffFileList->viewport() && event->type() == QEvent::MouseMove)
+        TiffFileList_MouseMove();
     // Moves over the window's own background, not over one of its controls.
     if (watched == m_client && event->type() == QEvent::MouseMove) {
         const auto* move = static_cast<QMouseEvent*>(event);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "BrowseTargets.h"
 #include "ModuleFlags.h"
 #include "TessaryServices.h"
 
 #include <QMainWindow>
 #include <QSize>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -41,6 +43,7 @@ public:
 
     MessageBoxService& messageBoxes() const { return m_services.messageBoxes; }
     FileDialogService& fileDialogs() const { return m_services.fileDialogs; }
+    FolderChooser& folderChooser() const { return m_services.folders; }
     Launcher& launcher() const { return m_services.launcher; }
     const ProgramFolder& programFolder() const { return m_services.programFolder; }
     SettingsStore& settings() const { return m_services.settings; }
@@ -48,6 +51,13 @@ public:
     // The option buttons of the page-mode group, by index 1 (Append) to 4 (New File);
     // nullptr for any other index.
     QRadioButton* optMode(int index) const;
+    // Selects the page mode index as the program does, which raises the group's click
+    // handling for it as a click of the user's would (optMode_Click).
+    void selectPageMode(int index);
+
+    // The folder browser's targets as the main window knows them: its own file list, and
+    // no settings dialog boxes. The settings dialog adds its boxes to a copy.
+    BrowseTargets browseTargets();
 
     // The size the window is designed for, which Form_MouseMove restores.
     QSize designedSize() const { return m_designedSize; }
@@ -109,6 +119,20 @@ public slots:
     void Form_MouseMove();
     void mnuExit_Click();
 
+    // The panes.
+    void TiffFileList_Click();
+    void TiffFileList_MouseMove();
+    void cmdBrowseSrc_Click();
+    void cmdOpenDes_Click();
+    void cmdCloseDes_Click();
+
+    // Modes and menus.
+    void optMode_Click(int index);
+    void mnuCopy_Click();
+    void mnuMove_Click();
+    void mnuOpenSrc_Click();
+    void mnuOpenDes_Click();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -116,6 +140,10 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void connectHandlers();
+    // Runs handler for each signal of sender, inside the event boundary.
+    template <typename Sender, typename Signal>
+    void handle(Sender* sender, Signal signal, std::function<void()> handler);
     void openDisplaySettings();
     QRect twips(int left, int top, int width, int height) const;
 

@@ -3,6 +3,7 @@
 namespace tessary {
 
 class FileDialogService;
+class FolderChooser;
 class Launcher;
 class MessageBoxService;
 class ProgramFolder;
@@ -16,6 +17,7 @@ struct TessaryServices
 {
     MessageBoxService& messageBoxes;
     FileDialogService& fileDialogs;
+    FolderChooser& folders;
     Launcher& launcher;
     const ScreenSize& screen;
     const ProgramFolder& programFolder;

@@ -2,6 +2,7 @@
 #include "ProcessLauncher.h"
 #include "ProgramFolder.h"
 #include "QtFileDialogService.h"
+#include "QtFolderChooser.h"
 #include "QtMessageBoxService.h"
 #include "SettingsStore.h"
 #include "Tessary.h"
@@ -16,12 +17,14 @@ int main(int argc, char* argv[])
 
     tessary::QtMessageBoxService messageBoxes;
     tessary::QtFileDialogService fileDialogs;
+    tessary::QtFolderChooser folders;
     tessary::ProcessLauncher launcher;
     tessary::PrimaryScreenSize screen;
     const tessary::ProgramFolder programFolder = tessary::ProgramFolder::ofExecutable();
     tessary::SettingsStore settings;
 
-    tessary::Tessary window({messageBoxes, fileDialogs, launcher, screen, programFolder, settings});
+    tessary::Tessary window(
+        {messageBoxes, fileDialogs, folders, launcher, screen, programFolder, settings});
     window.show();
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "FixedScreenSize.h"
 #include "ProgramFolder.h"
 #include "QtFileDialogService.h"
+#include "QtFolderChooser.h"
 #include "RecordingLauncher.h"
 #include "ScriptedMessageBoxService.h"
 #include "SettingsStore.h"
@@ -39,6 +40,7 @@ int main(int argc, char* argv[])
 
     tessary::ScriptedMessageBoxService messageBoxes;
     tessary::QtFileDialogService fileDialogs;
+    tessary::QtFolderChooser folders;
     tessary::RecordingLauncher launcher;
     const tessary::FixedScreenSize screen(QSize(1024, 768));
     const tessary::ProgramFolder programFolder(root.filePath(QStringLiteral("program")));
@@ -46,7 +48,8 @@ int main(int argc, char* argv[])
                                     [] { return QStringLiteral("Tessary"); });
     settings.write(tessary::SettingsStore::SrcDir, root.filePath(QStringLiteral("scans")));
 
-    tessary::Tessary window({messageBoxes, fileDialogs, launcher, screen, programFolder, settings});
+    tessary::Tessary window(
+        {messageBoxes, fileDialogs, folders, launcher, screen, programFolder, settings});
     window.show();
 
     int status = 1;

@@ -7,6 +7,7 @@
 #include "ProgramFolder.h"
 #include "RecordingLauncher.h"
 #include "ScriptedFileDialogService.h"
+#include "ScriptedFolderChooser.h"
 #include "ScriptedMessageBoxService.h"
 #include "SettingsStore.h"
 #include "mdlFunctions.h"
@@ -74,6 +75,7 @@ private slots:
                            [] { return QStringLiteral("Tessary"); });
         m_boxes.emplace();
         m_dialogs.emplace();
+        m_folders.emplace();
         m_launcher.emplace();
     }
 
@@ -391,8 +393,9 @@ private:
     std::unique_ptr<Tessary> start(QSize screen = QSize(1024, 768))
     {
         m_screen.emplace(screen);
-        return std::make_unique<Tessary>(TessaryServices{*m_boxes, *m_dialogs, *m_launcher,
-                                                         *m_screen, *m_programFolder, *m_settings});
+        return std::make_unique<Tessary>(TessaryServices{*m_boxes, *m_dialogs, *m_folders,
+                                                         *m_launcher, *m_screen, *m_programFolder,
+                                                         *m_settings});
     }
 
     void installDisplayTool()
@@ -414,11 +417,17 @@ private:
     std::optional<SettingsStore> m_settings;
     std::optional<ScriptedMessageBoxService> m_boxes;
     std::optional<ScriptedFileDialogService> m_dialogs;
+    std::optional<ScriptedFolderChooser> m_folders;
     std::optional<RecordingLauncher> m_launcher;
     std::optional<FixedScreenSize> m_screen;
     QString m_displayTool;
     QStringList m_displayArguments;
 };
 
-QTEST_MAIN(TessaryTest)
+int runTessaryTests(int argc, char** argv)
+{
+    TessaryTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "TessaryTest.moc"
