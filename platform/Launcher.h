@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 namespace tessary {
 
@@ -17,6 +18,9 @@ public:
     // The full path of the program called name on the search path, or "" when there is
     // none.
     virtual QString findProgram(const QString& name) const = 0;
+    // Hands url to the desktop's program for it (a mail program for a mailto: address).
+    // False when no program took it.
+    virtual bool openUrl(const QUrl& url) = 0;
 };
 
 } // namespace tessary

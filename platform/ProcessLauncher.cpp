@@ -1,5 +1,6 @@
 #include "ProcessLauncher.h"
 
+#include <QDesktopServices>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -19,6 +20,11 @@ bool ProcessLauncher::startDetached(const QString& program, const QStringList& a
 QString ProcessLauncher::findProgram(const QString& name) const
 {
     return QStandardPaths::findExecutable(name);
+}
+
+bool ProcessLauncher::openUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
 }
 
 } // namespace tessary

@@ -13,4 +13,10 @@ QString RecordingLauncher::findProgram(const QString& name) const
     return m_installed.value(name);
 }
 
+bool RecordingLauncher::openUrl(const QUrl& url)
+{
+    m_urls.append(url);
+    return !m_fail;
+}
+
 } // namespace tessary

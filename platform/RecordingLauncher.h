@@ -20,6 +20,7 @@ public:
 
     bool startDetached(const QString& program, const QStringList& arguments) override;
     QString findProgram(const QString& name) const override;
+    bool openUrl(const QUrl& url) override;
 
     // Makes findProgram(name) answer path.
     void install(const QString& name, const QString& path) { m_installed.insert(name, path); }
@@ -27,10 +28,12 @@ public:
     void failStarts() { m_fail = true; }
 
     const QList<Start>& starts() const { return m_starts; }
+    const QList<QUrl>& openedUrls() const { return m_urls; }
 
 private:
     QMap<QString, QString> m_installed;
     QList<Start> m_starts;
+    QList<QUrl> m_urls;
     bool m_fail = false;
 };
 
