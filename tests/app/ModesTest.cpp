@@ -144,18 +144,6 @@ private slots:
         QCOMPARE(f.settings->read(SettingsStore::DefaultMode), stored);
     }
 
-    void moveIsAskedAgainAfterANo()
-    {
-        const auto window = f.start();
-        f.boxes->answer(MsgNo);
-        f.boxes->answer(MsgYes);
-        window->mnuMove->trigger();
-        QVERIFY(window->mnuCopy->isChecked());
-        window->mnuMove->trigger();
-        QVERIFY(window->mnuMove->isChecked());
-        QCOMPARE(f.boxes->boxes().size(), 2);
-    }
-
     void aPaneOpensInTheImageViewer_data()
     {
         QTest::addColumn<QString>("pane");
