@@ -10,6 +10,8 @@
 #include "ProgramFolder.h"
 #include "ScreenSize.h"
 #include "SettingsStore.h"
+#include "ShowHelpTopic.h"
+#include "frmAbout.h"
 #include "mdlBrowse.h"
 #include "mdlFunctions.h"
 
@@ -211,6 +213,8 @@ void Tessary::buildControls()
     Picture1->setPixmap(QPixmap(QStringLiteral(":/logo.png")));
     Picture1->setCursor(QCursor(QPixmap(QStringLiteral(":/logo-cursor.png")), 1, 1));
     Picture1->setAccessibleName(QStringLiteral("Tessary logo"));
+    Picture1->setAccessibleDescription(QStringLiteral("Shows the version of Tessary"));
+    Picture1->installEventFilter(this);
 
     // Destination pane.
     lblDestination = new QLabel(QStringLiteral("Destination Image"), m_client);
@@ -335,6 +339,9 @@ void Tessary::connectHandlers()
     handle(mnuMove, &QAction::triggered, [this] { mnuMove_Click(); });
     handle(mnuOpenSrc, &QAction::triggered, [this] { mnuOpenSrc_Click(); });
     handle(mnuOpenDes, &QAction::triggered, [this] { mnuOpenDes_Click(); });
+    handle(mnuContents, &QAction::triggered, [this] { mnuContents_Click(); });
+    handle(menuAbout, &QAction::triggered, [this] { menuAbout_Click(); });
+    handle(mnuVersion, &QAction::triggered, [this] { mnuVersion_Click(); });
 }
 
 void Tessary::selectPageMode(int index)
@@ -502,10 +509,42 @@ void Tessary::Form_MouseMove()
     }
 }
 
+void Tessary::mnuContents_Click()
+{
+    ShowHelpTopic(QStringLiteral("Contents"), m_services.help, messageBoxes(), programFolder());
+}
+
+void Tessary::menuAbout_Click()
+{
+    // The About page of the help file; the version is in the About box.
+    ShowHelpTopic(QStringLiteral("About"), m_services.help, messageBoxes(), programFolder());
+}
+
+void Tessary::mnuVersion_Click()
+{
+    showAboutBox();
+}
+
+void Tessary::Picture1_Click()
+{
+    showAboutBox();
+}
+
+void Tessary::showAboutBox()
+{
+    frmAbout box(this, programFolder(), launcher(), messageBoxes(),
+                 QStringLiteral(TESSARY_VERSION));
+    box.exec();
+}
+
 bool Tessary::eventFilter(QObject* watched, QEvent* event)
 {
     if (TiffFileList && watched == TiffFileList->viewport() && event->type() == QEvent::MouseMove)
         TiffFileList_MouseMove();
+    if (Picture1 && watched == Picture1 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+        Picture1->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint()))
+        EventBoundary::run(messageBoxes(), this, [this] { Picture1_Click(); });
     // Moves over the window's own background, not over one of its controls.
     if (watched == m_client && event->type() == QEvent::MouseMove) {
         const auto* move = static_cast<QMouseEvent*>(event);

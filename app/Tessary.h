@@ -133,6 +133,12 @@ public slots:
     void mnuOpenSrc_Click();
     void mnuOpenDes_Click();
 
+    // Help and About.
+    void mnuContents_Click();
+    void menuAbout_Click();
+    void mnuVersion_Click();
+    void Picture1_Click();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -141,6 +147,7 @@ private:
     void buildControls();
     void buildMenus();
     void connectHandlers();
+    void showAboutBox();
     // Runs handler for each signal of sender, inside the event boundary.
     template <typename Sender, typename Signal>
     void handle(Sender* sender, Signal signal, std::function<void()> handler);

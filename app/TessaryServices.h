@@ -4,6 +4,7 @@ namespace tessary {
 
 class FileDialogService;
 class FolderChooser;
+class HelpPlatform;
 class Launcher;
 class MessageBoxService;
 class ProgramFolder;
@@ -22,6 +23,7 @@ struct TessaryServices
     const ScreenSize& screen;
     const ProgramFolder& programFolder;
     SettingsStore& settings;
+    HelpPlatform& help;
 };
 
 } // namespace tessary

@@ -1,3 +1,8 @@
+#ifdef Q_OS_WIN
+#include "WindowsHelpPlatform.h"
+#else
+#include "PortableHelpPlatform.h"
+#endif
 #include "PrimaryScreenSize.h"
 #include "ProcessLauncher.h"
 #include "ProgramFolder.h"
@@ -22,9 +27,15 @@ int main(int argc, char* argv[])
     tessary::PrimaryScreenSize screen;
     const tessary::ProgramFolder programFolder = tessary::ProgramFolder::ofExecutable();
     tessary::SettingsStore settings;
+#ifdef Q_OS_WIN
+    tessary::WindowsHelpPlatform help;
+#else
+    tessary::PortableHelpPlatform help(messageBoxes,
+                                       tessary::PortableHelpPlatform::defaultRegistryFile());
+#endif
 
     tessary::Tessary window(
-        {messageBoxes, fileDialogs, folders, launcher, screen, programFolder, settings});
+        {messageBoxes, fileDialogs, folders, launcher, screen, programFolder, settings, help});
     window.show();
     return QApplication::exec();
 }

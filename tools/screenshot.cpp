@@ -1,5 +1,6 @@
 // Shows the main window as a user first sees it, with a folder of scans in the file list,
 // and saves what the screen shows of it as a PNG file.
+#include "FakeHelpPlatform.h"
 #include "FixedScreenSize.h"
 #include "ProgramFolder.h"
 #include "QtFileDialogService.h"
@@ -47,9 +48,10 @@ int main(int argc, char* argv[])
     tessary::SettingsStore settings(root.filePath(QStringLiteral("settings")),
                                     [] { return QStringLiteral("Tessary"); });
     settings.write(tessary::SettingsStore::SrcDir, root.filePath(QStringLiteral("scans")));
+    tessary::FakeHelpPlatform help;
 
     tessary::Tessary window(
-        {messageBoxes, fileDialogs, folders, launcher, screen, programFolder, settings});
+        {messageBoxes, fileDialogs, folders, launcher, screen, programFolder, settings, help});
     window.show();
 
     int status = 1;

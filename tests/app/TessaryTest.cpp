@@ -1,5 +1,6 @@
 #include "Tessary.h"
 
+#include "FakeHelpPlatform.h"
 #include "FileListBox.h"
 #include "FixedScreenSize.h"
 #include "HiddenFiles.h"
@@ -395,7 +396,7 @@ private:
         m_screen.emplace(screen);
         return std::make_unique<Tessary>(TessaryServices{*m_boxes, *m_dialogs, *m_folders,
                                                          *m_launcher, *m_screen, *m_programFolder,
-                                                         *m_settings});
+                                                         *m_settings, m_help});
     }
 
     void installDisplayTool()
@@ -420,6 +421,7 @@ private:
     std::optional<ScriptedFolderChooser> m_folders;
     std::optional<RecordingLauncher> m_launcher;
     std::optional<FixedScreenSize> m_screen;
+    FakeHelpPlatform m_help;
     QString m_displayTool;
     QStringList m_displayArguments;
 };

@@ -23,14 +23,16 @@ bool WindowFixture::reset()
     folders.emplace();
     launcher.emplace();
     screen.emplace(QSize(1024, 768));
+    help.emplace();
+    help->setSeparator(QDir::separator());
     return QFile::copy(QStringLiteral(TESSARY_RESOURCES_DIR "/blank.tif"),
                        programFolder->filePath(QStringLiteral("blank.tif")));
 }
 
 std::unique_ptr<Tessary> WindowFixture::start()
 {
-    return std::make_unique<Tessary>(
-        TessaryServices{*boxes, *dialogs, *folders, *launcher, *screen, *programFolder, *settings});
+    return std::make_unique<Tessary>(TessaryServices{*boxes, *dialogs, *folders, *launcher, *screen,
+                                                     *programFolder, *settings, *help});
 }
 
 QString WindowFixture::dir(const QString& name) const

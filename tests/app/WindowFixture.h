@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeHelpPlatform.h"
 #include "FixedScreenSize.h"
 #include "ProgramFolder.h"
 #include "RecordingLauncher.h"
@@ -52,6 +53,7 @@ public:
     std::optional<ScriptedFolderChooser> folders;
     std::optional<RecordingLauncher> launcher;
     std::optional<FixedScreenSize> screen;
+    std::optional<FakeHelpPlatform> help;
 };
 
 } // namespace tessary::testing

@@ -5,6 +5,7 @@
 int runTessaryTests(int argc, char** argv);
 int runPanesTests(int argc, char** argv);
 int runModesTests(int argc, char** argv);
+int runHelpMenuTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -12,5 +13,6 @@ int main(int argc, char** argv)
     int failures = runTessaryTests(argc, argv);
     failures += runPanesTests(argc, argv);
     failures += runModesTests(argc, argv);
+    failures += runHelpMenuTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
