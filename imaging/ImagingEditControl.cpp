@@ -3,6 +3,7 @@
 #include "EngineCall.h"
 #include "EngineError.h"
 #include "ImagingError.h"
+#include "NumericText.h"
 #include "PageEngine.h"
 #include "TiffDocument.h"
 
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 namespace tessary {
 
@@ -128,17 +128,12 @@ void ImagingEditControl::setPage(std::int32_t page)
 
 void ImagingEditControl::setPage(const QString& text)
 {
-    bool ok = false;
-    const double number = text.trimmed().toDouble(&ok);
-    if (!ok || std::isnan(number))
+    const std::optional<std::int32_t> page = NumericText::readWhole(text);
+    if (!page)
         throw ImagingError(ImagingError::InvalidArgument,
                            QStringLiteral("\"%1\" is not a page number.").arg(text));
-    const double rounded = std::nearbyint(number);
     // Numbers past the range of pages stay out of range after the conversion.
-    if (rounded < 0 || rounded > double(std::numeric_limits<std::int32_t>::max()))
-        setPage(rounded < 0 ? std::int32_t(-1) : std::numeric_limits<std::int32_t>::max());
-    else
-        setPage(std::int32_t(rounded));
+    setPage(*page);
 }
 
 void ImagingEditControl::display()

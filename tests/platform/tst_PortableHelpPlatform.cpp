@@ -310,5 +310,10 @@ void TestPortableHelpPlatform::environmentExpansion()
     QCOMPARE(platform.expandEnvironmentStrings(u"100% sure"_s), u"100% sure"_s);
 }
 
-QTEST_MAIN(TestPortableHelpPlatform)
+int runPortableHelpPlatformTests(int argc, char** argv)
+{
+    TestPortableHelpPlatform test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_PortableHelpPlatform.moc"
