@@ -139,7 +139,7 @@ void Tessary::buildControls()
     lblSource = new QLabel(QStringLiteral("Source Image"), m_client);
     place(lblSource, "lblSource", twips(120, 60, 4455, 255), text);
 
-    auto* sourceViewer = new ImagingEditControl(m_client);
+    auto* sourceViewer = new ImagingEditControl(m_client, &m_services.progress);
     imgSrc = sourceViewer;
     place(imgSrc, "imgSrc", twips(120, 300, 4455, 5655), text);
     imgSrc->setAccessibleName(QStringLiteral("Source image"));
@@ -220,7 +220,7 @@ void Tessary::buildControls()
     lblDestination = new QLabel(QStringLiteral("Destination Image"), m_client);
     place(lblDestination, "lblDestination", twips(6480, 60, 4455, 255), text);
 
-    imgDes = new ImagingEditControl(m_client);
+    imgDes = new ImagingEditControl(m_client, &m_services.progress);
     place(imgDes, "imgDes", twips(6480, 300, 4455, 5655), text);
     imgDes->setAccessibleName(QStringLiteral("Destination image"));
 
@@ -255,7 +255,7 @@ void Tessary::buildControls()
     cmdDelPage = button("cmdDelPage", QStringLiteral("&Delete Page"), twips(9720, 6420, 1215, 435),
                         text, m_client);
 
-    imgAdmSrc = std::make_unique<ImagingAdminControl>(m_services.fileDialogs);
+    imgAdmSrc = std::make_unique<ImagingAdminControl>(m_services.fileDialogs, &m_services.progress);
 
     // Tab order follows the panes from left to right, top to bottom.
     QWidget* order[] = {

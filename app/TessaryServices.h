@@ -7,6 +7,7 @@ class FolderChooser;
 class HelpPlatform;
 class Launcher;
 class MessageBoxService;
+class ProgressService;
 class ProgramFolder;
 class ScreenSize;
 class SettingsStore;
@@ -24,6 +25,8 @@ struct TessaryServices
     const ProgramFolder& programFolder;
     SettingsStore& settings;
     HelpPlatform& help;
+    // Long page operations run through it, showing that they are going on.
+    ProgressService& progress;
 };
 
 } // namespace tessary

@@ -9,6 +9,7 @@
 #include "QtFileDialogService.h"
 #include "QtFolderChooser.h"
 #include "QtMessageBoxService.h"
+#include "QtProgressService.h"
 #include "SettingsStore.h"
 #include "Tessary.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(TESSARY_VERSION));
 
     tessary::QtMessageBoxService messageBoxes;
+    tessary::QtProgressService progress;
     tessary::QtFileDialogService fileDialogs;
     tessary::QtFolderChooser folders;
     tessary::ProcessLauncher launcher;
@@ -34,8 +36,8 @@ int main(int argc, char* argv[])
                                        tessary::PortableHelpPlatform::defaultRegistryFile());
 #endif
 
-    tessary::Tessary window(
-        {messageBoxes, fileDialogs, folders, launcher, screen, programFolder, settings, help});
+    tessary::Tessary window({messageBoxes, fileDialogs, folders, launcher, screen, programFolder,
+                             settings, help, progress});
     window.show();
     return QApplication::exec();
 }

@@ -2,21 +2,41 @@
 
 #include "EngineError.h"
 #include "ImagingError.h"
+#include "ProgressService.h"
 
+#include <QFileInfo>
 #include <new>
 
 namespace tessary {
 
-void EngineCall::run(const Operation& operation, const OperationOptions& options)
+void EngineCall::run(const Operation& operation, const OperationOptions& options,
+                     ProgressService* progress, const QString& label)
 {
     try {
-        operation(options);
+        if (!progress) {
+            operation(options);
+            return;
+        }
+        progress->run(label, [&](const ProgressService::Report& report) {
+            OperationOptions reported = options;
+            reported.progress = [&report, caller = options.progress](std::uint64_t done,
+                                                                     std::uint64_t total) {
+                const bool goOn = report(done, total);
+                return (!caller || caller(done, total)) && goOn;
+            };
+            operation(reported);
+        });
     } catch (const EngineError& error) {
         throw ImagingError::fromEngine(error.kind(), error.what());
     } catch (const std::bad_alloc&) {
         throw ImagingError::fromEngine(ErrorKind::TooLarge,
                                        "There is not enough memory for this operation.");
     }
+}
+
+QString EngineCall::writingLabel(const QString& fileName)
+{
+    return QStringLiteral("Writing %1...").arg(QFileInfo(fileName).fileName());
 }
 
 std::filesystem::path EngineCall::toPath(const QString& fileName)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "FileStamp.h"
+
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class QWidget;
 
@@ -13,10 +16,19 @@ namespace tessary {
 //
 // Every page operation is atomic: it completes, or it throws ImagingError (EngineFailure +
 // the engine's kind, with a sentence for the user) and the file is as it was. The source
-// may be the file being changed.
+// may be the file being changed. A page operation that runs long shows that it is going on
+// and may be stopped by the user (EngineFailure + Cancelled, the file as it was).
 class ImagingAdmin
 {
 public:
+    // The files as the caller last saw them (a viewer's stamp). A page operation refuses
+    // (EngineFailure + Changed) to touch a file that no longer matches its stamp.
+    struct Expected
+    {
+        std::optional<FileStamp> file;   // the file named by fileName()
+        std::optional<FileStamp> source; // the file the pages come from
+    };
+
     enum DialogOption : std::int16_t
     {
         OpenDialog = 0,
@@ -47,16 +59,19 @@ public:
     virtual void showFileDialog(std::int16_t option, QWidget* owner) = 0;
 
     // [105] Adds count pages of source, from first, behind the last page.
-    virtual void appendPages(const QString& source, std::int32_t first, std::int32_t count) = 0;
+    virtual void appendPages(const QString& source, std::int32_t first, std::int32_t count,
+                             const Expected& expected = {}) = 0;
     // [110] Puts count pages of source, from first, before page `before`; the first of
     // them takes its number.
     virtual void insertPages(const QString& source, std::int32_t first, std::int32_t before,
-                             std::int32_t count) = 0;
+                             std::int32_t count, const Expected& expected = {}) = 0;
     // [111] Overwrites count pages from `at` one for one with pages of source from first.
     virtual void replacePages(const QString& source, std::int32_t first, std::int32_t at,
-                              std::int32_t count) = 0;
-    // [109] Removes count pages from first; at least one page must remain.
-    virtual void deletePages(std::int32_t first, std::int32_t count) = 0;
+                              std::int32_t count, const Expected& expected = {}) = 0;
+    // [109] Removes count pages from first; at least one page must remain. Only
+    // expected.file is used.
+    virtual void deletePages(std::int32_t first, std::int32_t count,
+                             const Expected& expected = {}) = 0;
 };
 
 } // namespace tessary

@@ -7,8 +7,9 @@
 
 namespace tessary {
 
-ImagingAdminControl::ImagingAdminControl(FileDialogService& dialogs)
+ImagingAdminControl::ImagingAdminControl(FileDialogService& dialogs, ProgressService* progress)
     : m_dialogs(dialogs)
+    , m_progress(progress)
 {}
 
 QStringList ImagingAdminControl::nameFilters(const QString& filter)
@@ -62,41 +63,58 @@ void ImagingAdminControl::requireFileName() const
                            QStringLiteral("No file is named for the page operation."));
 }
 
-void ImagingAdminControl::appendPages(const QString& source, std::int32_t first, std::int32_t count)
+void ImagingAdminControl::runOperation(const EngineCall::Operation& operation,
+                                       const Expected& expected)
 {
     requireFileName();
-    EngineCall::run([&](const OperationOptions& options) {
-        PageEngine().appendPages(EngineCall::toPath(m_fileName), EngineCall::toPath(source), first,
-                                 count, options);
-    });
+    OperationOptions options;
+    options.expectDestination = expected.file;
+    options.expectSource = expected.source;
+    EngineCall::run(operation, options, m_progress, EngineCall::writingLabel(m_fileName));
+}
+
+void ImagingAdminControl::appendPages(const QString& source, std::int32_t first, std::int32_t count,
+                                      const Expected& expected)
+{
+    runOperation(
+        [&](const OperationOptions& options) {
+            PageEngine().appendPages(EngineCall::toPath(m_fileName), EngineCall::toPath(source),
+                                     first, count, options);
+        },
+        expected);
 }
 
 void ImagingAdminControl::insertPages(const QString& source, std::int32_t first,
-                                      std::int32_t before, std::int32_t count)
+                                      std::int32_t before, std::int32_t count,
+                                      const Expected& expected)
 {
-    requireFileName();
-    EngineCall::run([&](const OperationOptions& options) {
-        PageEngine().insertPages(EngineCall::toPath(m_fileName), EngineCall::toPath(source), first,
-                                 before, count, options);
-    });
+    runOperation(
+        [&](const OperationOptions& options) {
+            PageEngine().insertPages(EngineCall::toPath(m_fileName), EngineCall::toPath(source),
+                                     first, before, count, options);
+        },
+        expected);
 }
 
 void ImagingAdminControl::replacePages(const QString& source, std::int32_t first, std::int32_t at,
-                                       std::int32_t count)
+                                       std::int32_t count, const Expected& expected)
 {
-    requireFileName();
-    EngineCall::run([&](const OperationOptions& options) {
-        PageEngine().replacePages(EngineCall::toPath(m_fileName), EngineCall::toPath(source), first,
-                                  at, count, options);
-    });
+    runOperation(
+        [&](const OperationOptions& options) {
+            PageEngine().replacePages(EngineCall::toPath(m_fileName), EngineCall::toPath(source),
+                                      first, at, count, options);
+        },
+        expected);
 }
 
-void ImagingAdminControl::deletePages(std::int32_t first, std::int32_t count)
+void ImagingAdminControl::deletePages(std::int32_t first, std::int32_t count,
+                                      const Expected& expected)
 {
-    requireFileName();
-    EngineCall::run([&](const OperationOptions& options) {
-        PageEngine().deletePages(EngineCall::toPath(m_fileName), first, count, options);
-    });
+    runOperation(
+        [&](const OperationOptions& options) {
+            PageEngine().deletePages(EngineCall::toPath(m_fileName), first, count, options);
+        },
+        expected);
 }
 
 } // namespace tessary

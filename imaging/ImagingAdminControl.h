@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineCall.h"
 #include "ImagingAdmin.h"
 
 #include <QStringList>
@@ -7,13 +8,15 @@
 namespace tessary {
 
 class FileDialogService;
+class ProgressService;
 
 // The administration control on the page engine, its dialogs through a file-dialog
-// service.
+// service. Page operations run through the progress service when one is given, else on the
+// calling thread.
 class ImagingAdminControl : public ImagingAdmin
 {
 public:
-    explicit ImagingAdminControl(FileDialogService& dialogs);
+    explicit ImagingAdminControl(FileDialogService& dialogs, ProgressService* progress = nullptr);
 
     QString fileName() const override { return m_fileName; }
     void setFileName(const QString& fileName) override { m_fileName = fileName; }
@@ -26,12 +29,14 @@ public:
 
     void showFileDialog(std::int16_t option, QWidget* owner) override;
 
-    void appendPages(const QString& source, std::int32_t first, std::int32_t count) override;
+    void appendPages(const QString& source, std::int32_t first, std::int32_t count,
+                     const Expected& expected = {}) override;
     void insertPages(const QString& source, std::int32_t first, std::int32_t before,
-                     std::int32_t count) override;
+                     std::int32_t count, const Expected& expected = {}) override;
     void replacePages(const QString& source, std::int32_t first, std::int32_t at,
-                      std::int32_t count) override;
-    void deletePages(std::int32_t first, std::int32_t count) override;
+                      std::int32_t count, const Expected& expected = {}) override;
+    void deletePages(std::int32_t first, std::int32_t count,
+                     const Expected& expected = {}) override;
 
     // A filter of description|patterns| pairs as Qt name filters:
     // "TIFF Image|*.tif|" gives "TIFF Image (*.tif)".
@@ -39,8 +44,10 @@ public:
 
 private:
     void requireFileName() const;
+    void runOperation(const EngineCall::Operation& operation, const Expected& expected);
 
     FileDialogService& m_dialogs;
+    ProgressService* m_progress;
     QString m_fileName;
     QString m_filter;
     std::int32_t m_flags = 0;

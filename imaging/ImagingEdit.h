@@ -1,9 +1,12 @@
 #pragma once
 
+#include "FileStamp.h"
+
 #include <QAbstractScrollArea>
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace tessary {
 
@@ -59,6 +62,11 @@ public:
     // [25] The number of pages of the loaded file; 0 when none or when it cannot be read.
     virtual std::int32_t pageCount() const = 0;
 
+    // The loaded file's identity and version as they were when it was loaded (the file the
+    // viewer shows); nothing when no file is loaded or it could not be opened. Page
+    // operations pass it on, so that they refuse a file changed on disk since it was shown.
+    virtual std::optional<FileStamp> stamp() const = 0;
+
     // [-515] The window that dialogs opened for this viewer belong to.
     virtual QWidget* ownerWidget() = 0;
 
@@ -90,7 +98,9 @@ public:
 
     // [343] Writes the whole loaded file, every page as stored, to a new file fileName
     // (an existing one is replaced). Throws NoFile when nothing is loaded, and the
-    // engine's failure (EngineFailure + kind) otherwise; on failure fileName is as it was.
+    // engine's failure (EngineFailure + kind) otherwise, also when the loaded file changed
+    // on disk since it was loaded; on failure fileName is as it was. A save that runs long
+    // shows that it is going on and may be stopped by the user (EngineFailure + Cancelled).
     virtual void saveAs(const QString& fileName) = 0;
     // [399] Writes count pages, from the current page on, to a new file fileName, as
     // saveAs().

@@ -54,8 +54,9 @@ QString noPageText(const QString& fileName, std::int32_t page, std::int32_t coun
 
 } // namespace
 
-ImagingEditControl::ImagingEditControl(QWidget* parent)
+ImagingEditControl::ImagingEditControl(QWidget* parent, ProgressService* progress)
     : ImagingEdit(parent)
+    , m_progress(progress)
 {
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
@@ -112,6 +113,13 @@ void ImagingEditControl::setImage(const QString& fileName)
 std::int32_t ImagingEditControl::pageCount() const
 {
     return m_document ? m_document->pageCount() : 0;
+}
+
+std::optional<FileStamp> ImagingEditControl::stamp() const
+{
+    if (!m_document)
+        return std::nullopt;
+    return m_document->stamp();
 }
 
 void ImagingEditControl::setPage(std::int32_t page)
@@ -529,7 +537,7 @@ void ImagingEditControl::saveAs(const QString& fileName)
         [&](const OperationOptions& options) {
             PageEngine().extractPages(source, 1, count, EngineCall::toPath(fileName), options);
         },
-        expected);
+        expected, m_progress, EngineCall::writingLabel(fileName));
 }
 
 void ImagingEditControl::saveImage(const QString& fileName, std::int32_t count)
@@ -544,7 +552,7 @@ void ImagingEditControl::saveImage(const QString& fileName, std::int32_t count)
         [&](const OperationOptions& options) {
             PageEngine().extractPages(source, first, count, EngineCall::toPath(fileName), options);
         },
-        expected);
+        expected, m_progress, EngineCall::writingLabel(fileName));
 }
 
 } // namespace tessary

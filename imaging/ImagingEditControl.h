@@ -9,18 +9,20 @@
 
 namespace tessary {
 
+class ProgressService;
 class TiffDocument;
 
 // The viewer on the page engine. It keeps the loaded file open and decodes only the page
 // it shows. Pages are drawn with smooth scaling: shrinking averages the pixels a screen
 // pixel covers, so thin lines of black-and-white scans stay visible as grey; a page whose
-// horizontal and vertical resolutions differ (fax) is drawn in its true proportions.
+// horizontal and vertical resolutions differ (fax) is drawn in its true proportions. Saves
+// run through the progress service when one is given, else on the calling thread.
 class ImagingEditControl : public ImagingEdit
 {
     Q_OBJECT
 
 public:
-    explicit ImagingEditControl(QWidget* parent = nullptr);
+    explicit ImagingEditControl(QWidget* parent = nullptr, ProgressService* progress = nullptr);
     ~ImagingEditControl() override;
 
     QString image() const override { return m_fileName; }
@@ -31,6 +33,7 @@ public:
     void setPage(std::int32_t page) override;
     void setPage(const QString& text) override;
     std::int32_t pageCount() const override;
+    std::optional<FileStamp> stamp() const override;
     QWidget* ownerWidget() override { return this; }
     void display() override;
     void clearDisplay() override;
@@ -75,6 +78,7 @@ private:
     QRectF toViewport(const QRectF& imageRect) const;
     void drawPage(QPainter& painter);
 
+    ProgressService* m_progress;
     QString m_fileName;
     std::unique_ptr<TiffDocument> m_document;
     QString m_openProblem;   // why the file could not be opened

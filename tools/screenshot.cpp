@@ -5,6 +5,7 @@
 #include "ProgramFolder.h"
 #include "QtFileDialogService.h"
 #include "QtFolderChooser.h"
+#include "QtProgressService.h"
 #include "RecordingLauncher.h"
 #include "ScriptedMessageBoxService.h"
 #include "SettingsStore.h"
@@ -49,9 +50,10 @@ int main(int argc, char* argv[])
                                     [] { return QStringLiteral("Tessary"); });
     settings.write(tessary::SettingsStore::SrcDir, root.filePath(QStringLiteral("scans")));
     tessary::FakeHelpPlatform help;
+    tessary::QtProgressService progress;
 
-    tessary::Tessary window(
-        {messageBoxes, fileDialogs, folders, launcher, screen, programFolder, settings, help});
+    tessary::Tessary window({messageBoxes, fileDialogs, folders, launcher, screen, programFolder,
+                             settings, help, progress});
     window.show();
 
     int status = 1;

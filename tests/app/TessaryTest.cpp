@@ -11,6 +11,7 @@
 #include "ScriptedFolderChooser.h"
 #include "ScriptedMessageBoxService.h"
 #include "SettingsStore.h"
+#include "SynchronousProgressService.h"
 #include "mdlFunctions.h"
 
 #include <QAccessible>
@@ -396,7 +397,7 @@ private:
         m_screen.emplace(screen);
         return std::make_unique<Tessary>(TessaryServices{*m_boxes, *m_dialogs, *m_folders,
                                                          *m_launcher, *m_screen, *m_programFolder,
-                                                         *m_settings, m_help});
+                                                         *m_settings, m_help, m_progress});
     }
 
     void installDisplayTool()
@@ -422,6 +423,7 @@ private:
     std::optional<RecordingLauncher> m_launcher;
     std::optional<FixedScreenSize> m_screen;
     FakeHelpPlatform m_help;
+    SynchronousProgressService m_progress;
     QString m_displayTool;
     QStringList m_displayArguments;
 };

@@ -24,6 +24,7 @@ bool WindowFixture::reset()
     launcher.emplace();
     screen.emplace(QSize(1024, 768));
     help.emplace();
+    progress.emplace();
     help->setSeparator(QDir::separator());
     return QFile::copy(QStringLiteral(TESSARY_RESOURCES_DIR "/blank.tif"),
                        programFolder->filePath(QStringLiteral("blank.tif")));
@@ -32,7 +33,7 @@ bool WindowFixture::reset()
 std::unique_ptr<Tessary> WindowFixture::start()
 {
     return std::make_unique<Tessary>(TessaryServices{*boxes, *dialogs, *folders, *launcher, *screen,
-                                                     *programFolder, *settings, *help});
+                                                     *programFolder, *settings, *help, *progress});
 }
 
 QString WindowFixture::dir(const QString& name) const

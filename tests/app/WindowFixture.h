@@ -8,6 +8,7 @@
 #include "ScriptedFolderChooser.h"
 #include "ScriptedMessageBoxService.h"
 #include "SettingsStore.h"
+#include "SynchronousProgressService.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -54,6 +55,7 @@ public:
     std::optional<RecordingLauncher> launcher;
     std::optional<FixedScreenSize> screen;
     std::optional<FakeHelpPlatform> help;
+    std::optional<SynchronousProgressService> progress;
 };
 
 } // namespace tessary::testing

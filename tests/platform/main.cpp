@@ -3,6 +3,7 @@
 #include <QApplication>
 
 int runNumericTextTests(int argc, char** argv);
+int runProgressTests(int argc, char** argv);
 #ifndef Q_OS_WIN
 int runPortableHelpPlatformTests(int argc, char** argv);
 #endif
@@ -11,6 +12,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     int failures = runNumericTextTests(argc, argv);
+    failures += runProgressTests(argc, argv);
 #ifndef Q_OS_WIN
     failures += runPortableHelpPlatformTests(argc, argv);
 #endif
