@@ -7,6 +7,7 @@
 #include "ImagingEditControl.h"
 #include "Launcher.h"
 #include "MessageBoxService.h"
+#include "OperationHandlers.h"
 #include "ProgramFolder.h"
 #include "ScreenSize.h"
 #include "SettingsStore.h"
@@ -25,6 +26,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <cmath>
 
@@ -331,6 +334,8 @@ void Tessary::connectHandlers()
     handle(cmdBrowseSrc, &QPushButton::clicked, [this] { cmdBrowseSrc_Click(); });
     handle(cmdOpenDes, &QPushButton::clicked, [this] { cmdOpenDes_Click(); });
     handle(cmdCloseDes, &QPushButton::clicked, [this] { cmdCloseDes_Click(); });
+    handle(cmdSwap, &QPushButton::clicked, [this] { cmdSwap_Click(); });
+    handle(cmdDelPage, &QPushButton::clicked, [this] { cmdDelPage_Click(); });
     // A click of the user's, also on the option already selected; selections made by the
     // program raise the handler through selectPageMode.
     for (int index = 1; index <= int(m_optMode.size()); ++index)
@@ -478,6 +483,39 @@ void Tessary::mnuOpenDes_Click()
 {
     if (!imgDes->image().isEmpty())
         mdlFunctions::OpenInImagingApplication(*this, *imgDes);
+}
+
+void Tessary::runPageOperation(Slot slot, const std::function<void(Tessary&)>& operation)
+{
+    if (m_pageOperationRunning) {
+        m_waitingOperations.append(slot);
+        return;
+    }
+    {
+        const QScopedValueRollback running(m_pageOperationRunning, true);
+        const auto startWaiting = qScopeGuard([this] {
+            // Each in an event of its own, after this one has ended.
+            for (const Slot waiting : std::exchange(m_waitingOperations, {}))
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, waiting] {
+                        EventBoundary::run(messageBoxes(), this,
+                                           [this, waiting] { (this->*waiting)(); });
+                    },
+                    Qt::QueuedConnection);
+        });
+        operation(*this);
+    }
+}
+
+void Tessary::cmdSwap_Click()
+{
+    runPageOperation(&Tessary::cmdSwap_Click, operations::cmdSwap_Click);
+}
+
+void Tessary::cmdDelPage_Click()
+{
+    runPageOperation(&Tessary::cmdDelPage_Click, operations::cmdDelPage_Click);
 }
 
 void Tessary::Form_Unload()

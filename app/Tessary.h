@@ -4,6 +4,7 @@
 #include "ModuleFlags.h"
 #include "TessaryServices.h"
 
+#include <QList>
 #include <QMainWindow>
 #include <QSize>
 #include <array>
@@ -133,6 +134,12 @@ public slots:
     void mnuOpenSrc_Click();
     void mnuOpenDes_Click();
 
+    // Page operations. One that starts while another is still running (a click taken by a
+    // dialog's own loop meanwhile) runs when that one has ended, on the files as it left
+    // them.
+    void cmdSwap_Click();
+    void cmdDelPage_Click();
+
     // Help and About.
     void mnuContents_Click();
     void menuAbout_Click();
@@ -153,6 +160,8 @@ private:
     void handle(Sender* sender, Signal signal, std::function<void()> handler);
     void openDisplaySettings();
     QRect twips(int left, int top, int width, int height) const;
+    using Slot = void (Tessary::*)();
+    void runPageOperation(Slot slot, const std::function<void(Tessary&)>& operation);
 
     TessaryServices m_services;
     QWidget* m_client = nullptr;
@@ -160,6 +169,8 @@ private:
     QSize m_designedSize;
     double m_pixelsPerTwip = 1.0 / 15.0;
     bool m_unloaded = false;
+    bool m_pageOperationRunning = false;
+    QList<Slot> m_waitingOperations;
 };
 
 } // namespace tessary

@@ -25,6 +25,7 @@ bool WindowFixture::reset()
     screen.emplace(QSize(1024, 768));
     help.emplace();
     progress.emplace();
+    threadedProgress.reset();
     help->setSeparator(QDir::separator());
     return QFile::copy(QStringLiteral(TESSARY_RESOURCES_DIR "/blank.tif"),
                        programFolder->filePath(QStringLiteral("blank.tif")));
@@ -32,8 +33,11 @@ bool WindowFixture::reset()
 
 std::unique_ptr<Tessary> WindowFixture::start()
 {
+    ProgressService& progressService =
+        threadedProgress ? static_cast<ProgressService&>(*threadedProgress) : *progress;
     return std::make_unique<Tessary>(TessaryServices{*boxes, *dialogs, *folders, *launcher, *screen,
-                                                     *programFolder, *settings, *help, *progress});
+                                                     *programFolder, *settings, *help,
+                                                     progressService});
 }
 
 QString WindowFixture::dir(const QString& name) const

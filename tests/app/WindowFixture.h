@@ -3,6 +3,7 @@
 #include "FakeHelpPlatform.h"
 #include "FixedScreenSize.h"
 #include "ProgramFolder.h"
+#include "QtProgressService.h"
 #include "RecordingLauncher.h"
 #include "ScriptedFileDialogService.h"
 #include "ScriptedFolderChooser.h"
@@ -56,6 +57,9 @@ public:
     std::optional<FixedScreenSize> screen;
     std::optional<FakeHelpPlatform> help;
     std::optional<SynchronousProgressService> progress;
+    // When set, the window runs its page operations through the real progress dialog
+    // instead of progress.
+    std::optional<QtProgressService> threadedProgress;
 };
 
 } // namespace tessary::testing

@@ -1,0 +1,96 @@
+#include "OperationHandlers.h"
+
+#include "FileListBox.h"
+#include "ImagingAdmin.h"
+#include "ImagingEdit.h"
+#include "OperationSupport.h"
+#include "PageOperations.h"
+#include "ProgramFolder.h"
+#include "Tessary.h"
+#include "mdlFunctions.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace tessary::operations {
+
+using namespace mdlFunctions;
+
+namespace {
+
+const QString deleteQuestion = QStringLiteral("Do you really want to delete this page?");
+
+} // namespace
+
+void cmdSwap_Click(Tessary& window)
+{
+    if (window.imgSrc->image().isEmpty()) {
+        tell(window, noSourceText);
+        return;
+    }
+    int mode = 0;
+    for (const int index : {ModeReplace, ModeInsert, ModeAppend, ModeNewFile}) {
+        if (window.optMode(index)->isChecked()) {
+            mode = index;
+            break;
+        }
+    }
+    if (mode == 0)
+        return;
+    const QString word = mode == ModeReplace  ? QStringLiteral("Replace")
+                         : mode == ModeInsert ? QStringLiteral("Insert")
+                         : mode == ModeAppend ? QStringLiteral("Append")
+                                              : QStringLiteral("New");
+    if (ConfirmPageAction(window, window.flags.PromptBeforeAction, word) == MsgNo)
+        return;
+
+    // A refusal left by an earlier choice of destination (through the page-mode group)
+    // says nothing about this transfer.
+    window.flags.SameFileRefused = false;
+    bool written = false;
+    if (mode != ModeNewFile) {
+        if (window.imgDes->image().isEmpty())
+            OpenDestinationFile(window);
+        const std::int32_t page = window.imgSrc->page();
+        if (mode == ModeReplace)
+            written = ReplacePages(window, page, 1);
+        else if (mode == ModeInsert)
+            written = InsertPages(window, page, 1);
+        else
+            written = AppendPages(window, page, 1);
+    } else {
+        const QString temp = window.programFolder().workingFilePath(QStringLiteral("temp.tif"));
+        written = ExtractPageToNewFile(window, temp, 1);
+        if (window.flags.NewFileRefused) {
+            window.flags.NewFileRefused = false;
+        } else {
+            window.imgAdmSrc->setFileName(QString());
+            window.txtPageDes->setText(pageText(*window.imgDes));
+        }
+    }
+
+    // A page leaves the source only when it was written to the destination.
+    if (written && window.mnuMove->isChecked() && !window.flags.SameFileRefused &&
+        !window.imgDes->image().isEmpty())
+        DeletePages(window, *window.imgSrc, *window.txtPageSrc, window.imgSrc->page(), 1);
+    else
+        window.flags.SameFileRefused = false;
+
+    window.TiffFileList->refresh();
+    UpdatePaneCaption(window, PaneDes);
+    UpdatePaneCaption(window, PaneSrc);
+}
+
+void cmdDelPage_Click(Tessary& window)
+{
+    ImagingEdit& destination = *window.imgDes;
+    if (destination.image().isEmpty())
+        return;
+    if (window.flags.PromptBeforeAction && ask(window, deleteQuestion) != MsgYes)
+        return;
+    DeletePages(window, destination, *window.txtPageDes, destination.page(), 1);
+    UpdatePaneCaption(window, PaneDes);
+}
+
+} // namespace tessary::operations

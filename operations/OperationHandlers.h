@@ -1,0 +1,20 @@
+#pragma once
+
+namespace tessary {
+
+class Tessary;
+
+// What the main window's page-operation buttons do. The window's handlers of the same
+// names call them.
+namespace operations {
+
+// The transfer button: the page the source pane shows goes into the destination as the
+// page mode says (appended, inserted before the destination's page, written over it, or
+// saved as a new file), and with Move it then leaves the source, only when it was written.
+void cmdSwap_Click(Tessary& window);
+
+// Deletes the page the destination pane shows, after asking when prompting is on.
+void cmdDelPage_Click(Tessary& window);
+
+} // namespace operations
+} // namespace tessary

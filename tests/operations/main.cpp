@@ -1,0 +1,14 @@
+// Runs the test classes of the page operations in one executable.
+
+#include <QApplication>
+
+int runDeletePageTests(int argc, char** argv);
+int runSinglePageTransferTests(int argc, char** argv);
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int failures = runDeletePageTests(argc, argv);
+    failures += runSinglePageTransferTests(argc, argv);
+    return failures == 0 ? 0 : 1;
+}
