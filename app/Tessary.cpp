@@ -335,6 +335,7 @@ void Tessary::connectHandlers()
     handle(cmdOpenDes, &QPushButton::clicked, [this] { cmdOpenDes_Click(); });
     handle(cmdCloseDes, &QPushButton::clicked, [this] { cmdCloseDes_Click(); });
     handle(cmdSwap, &QPushButton::clicked, [this] { cmdSwap_Click(); });
+    handle(cmdRange, &QPushButton::clicked, [this] { cmdRange_Click(); });
     handle(cmdDelPage, &QPushButton::clicked, [this] { cmdDelPage_Click(); });
     // A click of the user's, also on the option already selected; selections made by the
     // program raise the handler through selectPageMode.
@@ -511,6 +512,11 @@ void Tessary::runPageOperation(Slot slot, const std::function<void(Tessary&)>& o
 void Tessary::cmdSwap_Click()
 {
     runPageOperation(&Tessary::cmdSwap_Click, operations::cmdSwap_Click);
+}
+
+void Tessary::cmdRange_Click()
+{
+    runPageOperation(&Tessary::cmdRange_Click, operations::cmdRange_Click);
 }
 
 void Tessary::cmdDelPage_Click()

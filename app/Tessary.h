@@ -138,6 +138,7 @@ public slots:
     // dialog's own loop meanwhile) runs when that one has ended, on the files as it left
     // them.
     void cmdSwap_Click();
+    void cmdRange_Click();
     void cmdDelPage_Click();
 
     // Help and About.

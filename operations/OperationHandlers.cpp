@@ -7,6 +7,7 @@
 #include "PageOperations.h"
 #include "ProgramFolder.h"
 #include "Tessary.h"
+#include "frmRange.h"
 #include "mdlFunctions.h"
 
 #include <QAction>
@@ -19,6 +20,8 @@ using namespace mdlFunctions;
 
 namespace {
 
+const QString missingBlankText =
+    QStringLiteral("You are missing blank.tif, please download from Brovane's web site.");
 const QString deleteQuestion = QStringLiteral("Do you really want to delete this page?");
 
 } // namespace
@@ -80,6 +83,33 @@ void cmdSwap_Click(Tessary& window)
     window.TiffFileList->refresh();
     UpdatePaneCaption(window, PaneDes);
     UpdatePaneCaption(window, PaneSrc);
+}
+
+void cmdRange_Click(Tessary& window)
+{
+    if (!CheckWorkingFiles(window)) {
+        tell(window, missingBlankText);
+        return;
+    }
+    if (window.imgSrc->image().isEmpty()) {
+        tell(window, noSourceText);
+        return;
+    }
+    // Only a refusal of the destination chosen just now stops the transfer.
+    window.flags.SameFileRefused = false;
+    if (!window.optMode(ModeNewFile)->isChecked() && window.imgDes->image().isEmpty())
+        OpenDestinationFile(window);
+    if (window.flags.SameFileRefused) {
+        window.flags.SameFileRefused = false;
+        return;
+    }
+    {
+        frmRange dialog(window);
+        dialog.exec();
+    }
+    window.txtPageDes->setText(pageText(*window.imgDes));
+    window.TiffFileList->refresh();
+    UpdatePaneCaption(window, PaneDes);
 }
 
 void cmdDelPage_Click(Tessary& window)

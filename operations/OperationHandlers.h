@@ -13,6 +13,11 @@ namespace operations {
 // saved as a new file), and with Move it then leaves the source, only when it was written.
 void cmdSwap_Click(Tessary& window);
 
+// The range button: the range dialog, after its own checks (blank.tif, a source, a
+// destination); afterwards the destination's page box, the file list and its caption are
+// brought up to date.
+void cmdRange_Click(Tessary& window);
+
 // Deletes the page the destination pane shows, after asking when prompting is on.
 void cmdDelPage_Click(Tessary& window);
 

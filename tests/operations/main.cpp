@@ -4,11 +4,13 @@
 
 int runDeletePageTests(int argc, char** argv);
 int runSinglePageTransferTests(int argc, char** argv);
+int runRangeTransferTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     int failures = runDeletePageTests(argc, argv);
     failures += runSinglePageTransferTests(argc, argv);
+    failures += runRangeTransferTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
