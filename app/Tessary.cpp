@@ -337,6 +337,7 @@ void Tessary::connectHandlers()
     handle(cmdSwap, &QPushButton::clicked, [this] { cmdSwap_Click(); });
     handle(cmdRange, &QPushButton::clicked, [this] { cmdRange_Click(); });
     handle(cmdDelPage, &QPushButton::clicked, [this] { cmdDelPage_Click(); });
+    handle(cmdReorder, &QPushButton::clicked, [this] { cmdReorder_Click(); });
     // A click of the user's, also on the option already selected; selections made by the
     // program raise the handler through selectPageMode.
     for (int index = 1; index <= int(m_optMode.size()); ++index)
@@ -522,6 +523,11 @@ void Tessary::cmdRange_Click()
 void Tessary::cmdDelPage_Click()
 {
     runPageOperation(&Tessary::cmdDelPage_Click, operations::cmdDelPage_Click);
+}
+
+void Tessary::cmdReorder_Click()
+{
+    runPageOperation(&Tessary::cmdReorder_Click, operations::cmdReorder_Click);
 }
 
 void Tessary::Form_Unload()

@@ -140,6 +140,7 @@ public slots:
     void cmdSwap_Click();
     void cmdRange_Click();
     void cmdDelPage_Click();
+    void cmdReorder_Click();
 
     // Help and About.
     void mnuContents_Click();

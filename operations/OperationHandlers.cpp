@@ -8,6 +8,7 @@
 #include "ProgramFolder.h"
 #include "Tessary.h"
 #include "frmRange.h"
+#include "frmReorder.h"
 #include "mdlFunctions.h"
 
 #include <QAction>
@@ -121,6 +122,21 @@ void cmdDelPage_Click(Tessary& window)
         return;
     DeletePages(window, destination, *window.txtPageDes, destination.page(), 1);
     UpdatePaneCaption(window, PaneDes);
+}
+
+void cmdReorder_Click(Tessary& window)
+{
+    if (!window.imgDes->image().isEmpty()) {
+        frmReorder dialog(window);
+        dialog.exec();
+        return;
+    }
+    OpenDestinationFile(window);
+    if (window.flags.DestinationOpened && !window.imgDes->image().isEmpty()) {
+        frmReorder dialog(window);
+        dialog.exec();
+    }
+    window.flags.DestinationOpened = false;
 }
 
 } // namespace tessary::operations

@@ -21,5 +21,9 @@ void cmdRange_Click(Tessary& window);
 // Deletes the page the destination pane shows, after asking when prompting is on.
 void cmdDelPage_Click(Tessary& window);
 
+// The reorder dialog, for the destination pane's file; with none open, the user chooses
+// one first.
+void cmdReorder_Click(Tessary& window);
+
 } // namespace operations
 } // namespace tessary

@@ -5,6 +5,7 @@
 int runDeletePageTests(int argc, char** argv);
 int runSinglePageTransferTests(int argc, char** argv);
 int runRangeTransferTests(int argc, char** argv);
+int runReorderTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -12,5 +13,6 @@ int main(int argc, char** argv)
     int failures = runDeletePageTests(argc, argv);
     failures += runSinglePageTransferTests(argc, argv);
     failures += runRangeTransferTests(argc, argv);
+    failures += runReorderTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
