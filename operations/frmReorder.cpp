@@ -136,6 +136,7 @@ void frmReorder::cmdOK_Click()
     ImagingAdmin& admin = *window.imgAdmSrc;
     const QString file = destination.image();
     const std::optional<FileStamp> stamp = destination.stamp();
+    const std::int32_t shownPage = destination.page();
     admin.setFileName(file);
     destination.clearDisplay();
     destination.setImage(QString());
@@ -146,6 +147,8 @@ void frmReorder::cmdOK_Click()
         // The file is as it was: show it again, read afresh.
         admin.setFileName(QString());
         destination.setImage(file);
+        if (shownPage >= 1 && shownPage <= destination.pageCount())
+            destination.setPage(shownPage);
         destination.fitTo(ImagingEdit::FitWholePage);
         destination.display();
         window.txtPageDes->setText(operations::pageText(destination));

@@ -6,6 +6,7 @@ int runDeletePageTests(int argc, char** argv);
 int runSinglePageTransferTests(int argc, char** argv);
 int runRangeTransferTests(int argc, char** argv);
 int runReorderTests(int argc, char** argv);
+int runFailureTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -14,5 +15,6 @@ int main(int argc, char** argv)
     failures += runSinglePageTransferTests(argc, argv);
     failures += runRangeTransferTests(argc, argv);
     failures += runReorderTests(argc, argv);
+    failures += runFailureTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
