@@ -7,6 +7,7 @@ int runSinglePageTransferTests(int argc, char** argv);
 int runRangeTransferTests(int argc, char** argv);
 int runReorderTests(int argc, char** argv);
 int runFailureTests(int argc, char** argv);
+int runOneAtATimeTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -16,5 +17,6 @@ int main(int argc, char** argv)
     failures += runRangeTransferTests(argc, argv);
     failures += runReorderTests(argc, argv);
     failures += runFailureTests(argc, argv);
+    failures += runOneAtATimeTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
