@@ -5,13 +5,11 @@
 #include "ImagingError.h"
 #include "QtFileDialogService.h"
 #include "ScriptedFileDialogService.h"
-#include "SynchronousProgressService.h"
 #include "TestTiff.h"
 #include "TiffDocument.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -518,80 +516,6 @@ private slots:
         QCOMPARE(contentOf(m_five), before);
     }
 
-    void operationsRefuseAFileChangedSinceItWasShown_data()
-    {
-        QTest::addColumn<QString>("operation");
-        QTest::addColumn<bool>("sourceChanged"); // else the file being changed
-        QTest::newRow("append, the file changed") << QStringLiteral("append") << false;
-        QTest::newRow("append, the source changed") << QStringLiteral("append") << true;
-        QTest::newRow("insert, the source changed") << QStringLiteral("insert") << true;
-        QTest::newRow("replace, the file changed") << QStringLiteral("replace") << false;
-        QTest::newRow("delete, the file changed") << QStringLiteral("delete") << false;
-    }
-
-    void operationsRefuseAFileChangedSinceItWasShown()
-    {
-        QFETCH(QString, operation);
-        QFETCH(bool, sourceChanged);
-        ImagingEditControl shownFile;
-        shownFile.setImage(m_five);
-        ImagingEditControl shownSource;
-        shownSource.setImage(m_three);
-        const ImagingAdmin::Expected expected{shownFile.stamp(), shownSource.stamp()};
-        QVERIFY(expected.file && expected.source);
-        // Another program rewrites one of them after it was shown.
-        const QString changed = sourceChanged ? m_three : m_five;
-        QVERIFY(
-            TestTiff::write(changed, {TestTiff::plain(16, 16, 200), TestTiff::plain(16, 16, 210),
-                                      TestTiff::plain(16, 16, 220)}));
-        const QByteArray file = contentOf(m_five);
-        const QByteArray source = contentOf(m_three);
-
-        ScriptedFileDialogService dialogs;
-        ImagingAdminControl admin(dialogs);
-        admin.setFileName(m_five);
-        const QList<int> arguments =
-            operation == QLatin1String("append") || operation == QLatin1String("delete")
-                ? QList<int>{1, 1}
-                : QList<int>{1, 2, 1};
-        const std::optional<ImagingError> error =
-            failureOf([&] { run(admin, operation, m_three, arguments, expected); });
-        QVERIFY(error);
-        QCOMPARE(error->engineKind(), std::optional<ErrorKind>(ErrorKind::Changed));
-        QVERIFY(error->message.contains(QFileInfo(changed).fileName()));
-        QCOMPARE(contentOf(m_five), file);
-        QCOMPARE(contentOf(m_three), source);
-    }
-
-    void operationsRunThroughTheProgressServiceAndStopWhenAsked()
-    {
-        SynchronousProgressService progress;
-        ScriptedFileDialogService dialogs;
-        ImagingAdminControl admin(dialogs, &progress);
-        admin.setFileName(m_five);
-        admin.appendPages(m_three, 1, 1);
-        QCOMPARE(progress.labels(), QStringList{QStringLiteral("Writing five.tif...")});
-        QVERIFY(progress.reports() > 0);
-        QCOMPARE(pageLevels(m_five), (QList<int>{10, 20, 30, 40, 50, 110}));
-
-        // Cancel pressed while the next operation runs.
-        const QByteArray before = contentOf(m_five);
-        progress.stopAtReport(progress.reports() + 1);
-        const std::optional<ImagingError> error = failureOf([&] { admin.deletePages(2, 3); });
-        QVERIFY(error);
-        QCOMPARE(error->engineKind(), std::optional<ErrorKind>(ErrorKind::Cancelled));
-        QCOMPARE(contentOf(m_five), before);
-
-        ImagingEditControl viewer(nullptr, &progress);
-        viewer.setImage(m_three);
-        const QString copy = path(QStringLiteral("copy.tif"));
-        const std::optional<ImagingError> save = failureOf([&] { viewer.saveAs(copy); });
-        QVERIFY(save);
-        QCOMPARE(save->engineKind(), std::optional<ErrorKind>(ErrorKind::Cancelled));
-        QVERIFY(!QFile::exists(copy));
-        QCOMPARE(progress.labels().last(), QStringLiteral("Writing copy.tif..."));
-    }
-
     void pageOperationsNeedAFileName()
     {
         ScriptedFileDialogService dialogs;
@@ -668,16 +592,16 @@ private:
     }
 
     static void run(ImagingAdmin& admin, const QString& operation, const QString& source,
-                    const QList<int>& a, const ImagingAdmin::Expected& expected = {})
+                    const QList<int>& a)
     {
         if (operation == QStringLiteral("append"))
-            admin.appendPages(source, a[0], a[1], expected);
+            admin.appendPages(source, a[0], a[1]);
         else if (operation == QStringLiteral("insert"))
-            admin.insertPages(source, a[0], a[1], a[2], expected);
+            admin.insertPages(source, a[0], a[1], a[2]);
         else if (operation == QStringLiteral("replace"))
-            admin.replacePages(source, a[0], a[1], a[2], expected);
+            admin.replacePages(source, a[0], a[1], a[2]);
         else
-            admin.deletePages(a[0], a[1], expected);
+            admin.deletePages(a[0], a[1]);
     }
 
     std::optional<QTemporaryDir> m_dir;

@@ -83,18 +83,6 @@ private slots:
                  QStringLiteral("Destination Image - %1 Page(s)   target.tif").arg(after.size()));
     }
 
-    void pressedTwiceOnTwoPagesKeepsTheLastPage()
-    {
-        const QString target = f.scan(QStringLiteral("target.tif"));
-        QVERIFY(LabelledPages::write(target, {1, 2}));
-        const auto window = f.start();
-        f.showDestination(*window, QStringLiteral("target.tif"), 2);
-        window->cmdDelPage->click();
-        window->cmdDelPage->click();
-        QCOMPARE(LabelledPages::of(target), QList<int>{1});
-        QCOMPARE(f.boxes->texts(), QStringList{lastPageText});
-    }
-
     void withoutADestinationNothingHappens()
     {
         const auto window = f.start(true);

@@ -245,29 +245,6 @@ private slots:
         QCOMPARE(window->txtPageDes->text(), QStringLiteral("3"));
     }
 
-    void aSourceThatCannotLoseItsPagesKeepsThemAfterTheCopy()
-    {
-        const auto window = f.start(false, true);
-        QVERIFY(f.showSource(*window, QStringLiteral("source.tif"), 2));
-        f.showDestination(*window, QStringLiteral("target.tif"));
-        OperationsFixture::chooseMode(*window, ModeAppend);
-        QVERIFY(makeReadOnly(m_source));
-        const QByteArray sourceBefore = f.bytesOf(m_source);
-        f.boxes->answer(MsgOk);
-        DialogDriver<frmRange> driver({[](frmRange& dialog) {
-            dialog.txtFrom->setText(QStringLiteral("2"));
-            dialog.txtTo->setText(QStringLiteral("3"));
-            dialog.cmdOK->click();
-        }});
-        window->cmdRange->click();
-        QCOMPARE(LabelledPages::of(m_target), (QList<int>{11, 12, 13, 14, 15, 2, 3}));
-        QCOMPARE(f.bytesOf(m_source), sourceBefore);
-        QCOMPARE(f.boxes->boxes().size(), 1);
-        QVERIFY(f.boxes->texts().first().contains(QStringLiteral("source.tif")));
-        QCOMPARE(window->imgSrc->image(), m_source);
-        QCOMPARE(window->imgSrc->pageCount(), 7);
-    }
-
 private:
     OperationsFixture f;
     QString m_source;

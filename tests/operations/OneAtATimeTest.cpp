@@ -152,26 +152,6 @@ private slots:
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void aHeldSpaceBarRunsOneOperation()
-    {
-        const auto window = f.start();
-        QVERIFY(f.showSource(*window, QStringLiteral("source.tif"), 4));
-        f.showDestination(*window, QStringLiteral("target.tif"));
-        OperationsFixture::chooseMode(*window, ModeAppend);
-        window->cmdSwap->setFocus();
-        const auto key = [&](QEvent::Type type, bool repeated) {
-            QKeyEvent event(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), repeated);
-            QApplication::sendEvent(window->cmdSwap, &event);
-        };
-        key(QEvent::KeyPress, false);
-        for (int i = 0; i < 5; ++i) {
-            key(QEvent::KeyRelease, true);
-            key(QEvent::KeyPress, true);
-        }
-        key(QEvent::KeyRelease, false);
-        QCOMPARE(LabelledPages::of(m_target), (QList<int>{11, 12, 13, 14, 15, 4}));
-    }
-
 private:
     OperationsFixture f;
     QString m_source;

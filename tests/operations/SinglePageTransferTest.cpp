@@ -381,19 +381,6 @@ private slots:
         QCOMPARE(LabelledPages::of(source), (QList<int>{1, 2, 3, 5, 6, 7}));
     }
 
-    void theFileListShowsANewFileAtOnce()
-    {
-        const auto window = f.start();
-        QVERIFY(f.showSource(*window, QStringLiteral("source.tif"), 3));
-        OperationsFixture::chooseMode(*window, ModeNewFile);
-        f.dialogs->choosePath(f.scan(QStringLiteral("made.tif")));
-        window->cmdSwap->click();
-        QCOMPARE(
-            window->TiffFileList->findItems(QStringLiteral("made.tif"), Qt::MatchExactly).size(),
-            1);
-        QCOMPARE(window->TiffFileList->currentItem()->text(), QStringLiteral("source.tif"));
-    }
-
 private:
     OperationsFixture f;
     QString m_newFile;

@@ -139,30 +139,6 @@ private slots:
         QCOMPARE(failure, QStringLiteral("stopped"));
         QVERIFY(!shownDialog());
     }
-
-    void aFailureOfTheWorkReachesTheCaller_data()
-    {
-        QTest::addColumn<int>("showAfter");
-        QTest::newRow("ended before the dialog") << 2000;
-        QTest::newRow("ended under the dialog") << 0;
-    }
-
-    void aFailureOfTheWorkReachesTheCaller()
-    {
-        QFETCH(int, showAfter);
-        QtProgressService service{std::chrono::milliseconds(showAfter)};
-        QString failure;
-        try {
-            service.run(QStringLiteral("Writing scan.tif..."), [](const ProgressService::Report&) {
-                std::this_thread::sleep_for(20ms);
-                throw std::invalid_argument("page 3 of scan.tif is damaged");
-            });
-        } catch (const std::invalid_argument& error) {
-            failure = QString::fromLatin1(error.what());
-        }
-        QCOMPARE(failure, QStringLiteral("page 3 of scan.tif is damaged"));
-        QVERIFY(!shownDialog());
-    }
 };
 
 int runProgressTests(int argc, char** argv)
