@@ -142,6 +142,9 @@ public slots:
     void cmdDelPage_Click();
     void cmdReorder_Click();
 
+    // Settings.
+    void mnuSettings_Click();
+
     // Help and About.
     void mnuContents_Click();
     void menuAbout_Click();
