@@ -7,7 +7,6 @@
 #include "ImagingEditControl.h"
 #include "Launcher.h"
 #include "MessageBoxService.h"
-#include "OperationHandlers.h"
 #include "ProgramFolder.h"
 #include "ScreenSize.h"
 #include "SettingsStore.h"
@@ -508,28 +507,29 @@ void Tessary::runPageOperation(Slot slot, const std::function<void(Tessary&)>& o
                     },
                     Qt::QueuedConnection);
         });
-        operation(*this);
+        if (operation)
+            operation(*this);
     }
 }
 
 void Tessary::cmdSwap_Click()
 {
-    runPageOperation(&Tessary::cmdSwap_Click, operations::cmdSwap_Click);
+    runPageOperation(&Tessary::cmdSwap_Click, m_services.pageOperations.cmdSwap_Click);
 }
 
 void Tessary::cmdRange_Click()
 {
-    runPageOperation(&Tessary::cmdRange_Click, operations::cmdRange_Click);
+    runPageOperation(&Tessary::cmdRange_Click, m_services.pageOperations.cmdRange_Click);
 }
 
 void Tessary::cmdDelPage_Click()
 {
-    runPageOperation(&Tessary::cmdDelPage_Click, operations::cmdDelPage_Click);
+    runPageOperation(&Tessary::cmdDelPage_Click, m_services.pageOperations.cmdDelPage_Click);
 }
 
 void Tessary::cmdReorder_Click()
 {
-    runPageOperation(&Tessary::cmdReorder_Click, operations::cmdReorder_Click);
+    runPageOperation(&Tessary::cmdReorder_Click, m_services.pageOperations.cmdReorder_Click);
 }
 
 void Tessary::Form_Unload()

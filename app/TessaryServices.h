@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace tessary {
 
 class FileDialogService;
@@ -11,6 +13,17 @@ class ProgressService;
 class ProgramFolder;
 class ScreenSize;
 class SettingsStore;
+class Tessary;
+
+// What the page-operation buttons run. The program passes the page operations; a window
+// given none runs nothing for them (the main window's own tests).
+struct PageOperationHandlers
+{
+    std::function<void(Tessary&)> cmdSwap_Click;
+    std::function<void(Tessary&)> cmdRange_Click;
+    std::function<void(Tessary&)> cmdDelPage_Click;
+    std::function<void(Tessary&)> cmdReorder_Click;
+};
 
 // What the main window reaches of the platform. The program passes the real services;
 // tests pass scripted ones, a settings store in a temporary folder and a temporary
@@ -27,6 +40,7 @@ struct TessaryServices
     HelpPlatform& help;
     // Long page operations run through it, showing that they are going on.
     ProgressService& progress;
+    PageOperationHandlers pageOperations = {};
 };
 
 } // namespace tessary

@@ -3,6 +3,7 @@
 #else
 #include "PortableHelpPlatform.h"
 #endif
+#include "OperationHandlers.h"
 #include "PrimaryScreenSize.h"
 #include "ProcessLauncher.h"
 #include "ProgramFolder.h"
@@ -37,7 +38,7 @@ int main(int argc, char* argv[])
 #endif
 
     tessary::Tessary window({messageBoxes, fileDialogs, folders, launcher, screen, programFolder,
-                             settings, help, progress});
+                             settings, help, progress, tessary::operations::handlers()});
     window.show();
     return QApplication::exec();
 }

@@ -139,4 +139,9 @@ void cmdReorder_Click(Tessary& window)
     window.flags.DestinationOpened = false;
 }
 
+PageOperationHandlers handlers()
+{
+    return {cmdSwap_Click, cmdRange_Click, cmdDelPage_Click, cmdReorder_Click};
+}
+
 } // namespace tessary::operations

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TessaryServices.h"
+
 namespace tessary {
 
 class Tessary;
@@ -24,6 +26,9 @@ void cmdDelPage_Click(Tessary& window);
 // The reorder dialog, for the destination pane's file; with none open, the user chooses
 // one first.
 void cmdReorder_Click(Tessary& window);
+
+// The four, for the window's services.
+PageOperationHandlers handlers();
 
 } // namespace operations
 } // namespace tessary

@@ -1,6 +1,9 @@
 #include "WindowFixture.h"
 
 #include "FileListBox.h"
+#ifdef TESSARY_WITH_PAGE_OPERATIONS
+#include "OperationHandlers.h"
+#endif
 #include "Tessary.h"
 #include "TestTiff.h"
 
@@ -31,13 +34,24 @@ bool WindowFixture::reset()
                        programFolder->filePath(QStringLiteral("blank.tif")));
 }
 
+// The page operations, for the tests that build with them; the main window's own tests
+// run the window without.
+static PageOperationHandlers pageOperations()
+{
+#ifdef TESSARY_WITH_PAGE_OPERATIONS
+    return operations::handlers();
+#else
+    return {};
+#endif
+}
+
 std::unique_ptr<Tessary> WindowFixture::start()
 {
     ProgressService& progressService =
         threadedProgress ? static_cast<ProgressService&>(*threadedProgress) : *progress;
     return std::make_unique<Tessary>(TessaryServices{*boxes, *dialogs, *folders, *launcher, *screen,
                                                      *programFolder, *settings, *help,
-                                                     progressService});
+                                                     progressService, pageOperations()});
 }
 
 QString WindowFixture::dir(const QString& name) const
