@@ -40,7 +40,6 @@ const QString lowResolutionText =
 const QString cannotOpenDisplaySettingsText =
     QStringLiteral("The display settings could not be opened (%1).");
 
-constexpr int twipsPerPixel = 15;
 // The window's client area, in twips.
 constexpr int clientWidth = 11025;
 constexpr int clientHeight = 8220;
@@ -79,17 +78,13 @@ Tessary::Tessary(const TessaryServices& services, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
 
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double logicalDpi = screen ? screen->logicalDotsPerInchX() : 96.0;
-    m_pixelsPerTwip = logicalDpi / 96.0 / twipsPerPixel;
-
     buildMenus();
     buildControls();
     connectHandlers();
 
     m_designedSize = QSize(m_client->width(), m_client->height() + menuBar()->sizeHint().height());
     setFixedSize(m_designedSize);
-    if (screen)
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
     Form_Load();
@@ -99,10 +94,7 @@ Tessary::~Tessary() = default;
 
 QRect Tessary::twips(int left, int top, int width, int height) const
 {
-    const auto px = [this](int value) {
-        return int(std::lround(value * m_pixelsPerTwip));
-    };
-    return QRect(px(left), px(top), px(width), px(height));
+    return m_layout.twips(left, top, width, height);
 }
 
 QRadioButton* Tessary::optMode(int index) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BrowseTargets.h"
+#include "FormLayout.h"
 #include "ModuleFlags.h"
 #include "TessaryServices.h"
 
@@ -172,7 +173,7 @@ private:
     QWidget* m_client = nullptr;
     std::array<QRadioButton*, 4> m_optMode{};
     QSize m_designedSize;
-    double m_pixelsPerTwip = 1.0 / 15.0;
+    FormLayout m_layout;
     bool m_unloaded = false;
     bool m_pageOperationRunning = false;
     QList<Slot> m_waitingOperations;

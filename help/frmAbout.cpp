@@ -1,5 +1,6 @@
 #include "frmAbout.h"
 
+#include "FormLayout.h"
 #include "Launcher.h"
 #include "MessageBoxService.h"
 #include "ProgramFolder.h"
@@ -20,20 +21,17 @@ namespace tessary {
 
 namespace {
 
-const QString textFont = QStringLiteral("Times New Roman");
 const QString missingDescription = QStringLiteral("About file missing, reinstall.");
 
 // Colours are kept as the 0x00BBGGRR values the layout was drawn with.
 QColor fromBgr(unsigned value)
 {
-    return QColor(int(value & 0xff), int((value >> 8) & 0xff), int((value >> 16) & 0xff));
+    return FormLayout::fromBgr(value);
 }
 
 QFont textFontOf(double points, bool bold, bool italic = false)
 {
-    QFont f(textFont);
-    f.setPointSizeF(points);
-    f.setBold(bold);
+    QFont f = FormLayout::timesNewRoman(points, bold);
     f.setItalic(italic);
     return f;
 }
@@ -56,8 +54,6 @@ frmAbout::frmAbout(QWidget* mainWindow, const ProgramFolder& programFolder, Laun
     , m_messageBoxes(messageBoxes)
     , m_versionRecord(versionRecord)
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    m_pixelsPerTwip = (screen ? screen->logicalDotsPerInchX() : 96.0) / 96.0 / 15.0;
     setWindowTitle(QStringLiteral("Tessary"));
     setModal(true);
     setFixedSize(twips(0, 0, 5730, 3555).size());
@@ -126,10 +122,7 @@ frmAbout::frmAbout(QWidget* mainWindow, const ProgramFolder& programFolder, Laun
 
 QRect frmAbout::twips(int left, int top, int width, int height) const
 {
-    auto px = [this](int value) {
-        return int(std::lround(value * m_pixelsPerTwip));
-    };
-    return QRect(px(left), px(top), px(width), px(height));
+    return m_layout.twips(left, top, width, height);
 }
 
 QString frmAbout::versionLine(const QString& versionRecord)

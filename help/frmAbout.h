@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FormLayout.h"
+
 #include <QDialog>
 #include <array>
 
@@ -60,7 +62,7 @@ private:
     Launcher& m_launcher;
     MessageBoxService& m_messageBoxes;
     QString m_versionRecord;
-    double m_pixelsPerTwip = 1.0 / 15.0;
+    FormLayout m_layout;
 };
 
 } // namespace tessary

@@ -1,5 +1,6 @@
 #include "frmSettings.h"
 
+#include "FormLayout.h"
 #include "MessageBoxService.h"
 #include "ProgramFolder.h"
 #include "SettingsStore.h"
@@ -25,28 +26,16 @@ const QString Move = QStringLiteral("Move");
 const QString Yes = QStringLiteral("Yes");
 const QString No = QStringLiteral("No");
 
-constexpr int twipsPerPixel = 15;
 constexpr int clientWidth = 5190;
 constexpr int clientHeight = 4605;
 
-const QString textFont = QStringLiteral("Times New Roman");
-
-// Colours are kept as the 0x00BBGGRR values the layout was drawn with.
-QColor fromBgr(unsigned value)
-{
-    return QColor(int(value & 0xff), int((value >> 8) & 0xff), int((value >> 16) & 0xff));
-}
-
 // The text boxes of all the program's forms: dark blue on pale yellow.
-const QColor boxText = fromBgr(0xC00000);
-const QColor boxBackground = fromBgr(0xCFFEFC);
+const QColor boxText = FormLayout::fromBgr(0xC00000);
+const QColor boxBackground = FormLayout::fromBgr(0xCFFEFC);
 
 QFont fontOf(double points, bool bold)
 {
-    QFont made(textFont);
-    made.setPointSizeF(points);
-    made.setBold(bold);
-    return made;
+    return FormLayout::timesNewRoman(points, bold);
 }
 
 } // namespace
@@ -55,8 +44,6 @@ frmSettings::frmSettings(QWidget* mainWindow, SettingsDialogServices services)
     : QDialog(mainWindow)
     , m_services(std::move(services))
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    m_pixelsPerTwip = (screen ? screen->logicalDotsPerInchX() : 96.0) / 96.0 / twipsPerPixel;
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -75,10 +62,7 @@ frmSettings::frmSettings(QWidget* mainWindow, SettingsDialogServices services)
 
 QRect frmSettings::twips(int left, int top, int width, int height) const
 {
-    const auto px = [this](int value) {
-        return int(std::lround(value * m_pixelsPerTwip));
-    };
-    return QRect(px(left), px(top), px(width), px(height));
+    return m_layout.twips(left, top, width, height);
 }
 
 void frmSettings::buildControls()

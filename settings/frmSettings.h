@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FormLayout.h"
 #include "SettingsDialogServices.h"
 
 #include <QDialog>
@@ -80,7 +81,7 @@ private:
     QRect twips(int left, int top, int width, int height) const;
 
     SettingsDialogServices m_services;
-    double m_pixelsPerTwip = 1.0 / 15.0;
+    FormLayout m_layout;
 };
 
 } // namespace tessary
