@@ -1,6 +1,7 @@
 #include "LibtiffHandle.h"
 
 #include "EngineError.h"
+#include "Limits.h"
 #include "Messages.h"
 #include "ReadableFile.h"
 
@@ -102,7 +103,7 @@ LibtiffHandle::LibtiffHandle(const ReadableFile& file)
     m_io.file = &file;
     m_io.position = 0;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(maxSingleAllocation));
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(maxAllocationBytes));
     TIFFOpenOptionsSetErrorHandlerExtR(options, &LibtiffHandle::onError, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options, &LibtiffHandle::onWarning, this);
     // "h": read the header only; pages are selected by their directory offsets.

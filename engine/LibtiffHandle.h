@@ -31,8 +31,6 @@ public:
     const std::string& firstError() const { return m_firstError; }
     void clearErrors() { m_firstError.clear(); }
 
-    static constexpr std::uint64_t maxSingleAllocation = 256u << 20;
-
     // Where libtiff's reads go: the file and libtiff's position in it.
     struct Io
     {

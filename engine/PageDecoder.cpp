@@ -1,10 +1,13 @@
 #include "PageDecoder.h"
 
+#include "AreaReducer.h"
 #include "LibtiffHandle.h"
+#include "Limits.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <tiffio.h>
 
@@ -44,15 +47,39 @@ struct FreeDeleter
 std::unique_ptr<std::uint8_t, FreeDeleter> allocate(tmsize_t size)
 {
     return std::unique_ptr<std::uint8_t, FreeDeleter>(
-        size > 0 ? static_cast<std::uint8_t*>(_TIFFmalloc(size)) : nullptr);
+        size > 0 && std::uint64_t(size) <= maxAllocationBytes
+            ? static_cast<std::uint8_t*>(_TIFFmalloc(size))
+            : nullptr);
 }
+
+// The working memory of a scaled decode (one band of rows, one row of sums) stays within
+// this, beside the result itself.
+constexpr std::uint64_t maxBandBytes = maxAllocationBytes / 4;
+// Beyond this factor a page is more than a few pixels even in the largest possible result;
+// it also keeps the sums of a block of pixels far from overflowing.
+constexpr std::uint32_t maxScaleFactor = 1u << 16;
+
+// Ends an RGBA reader however the scope is left.
+struct RgbaReaderEnd
+{
+    TIFFRGBAImage* reader;
+    ~RgbaReaderEnd() { TIFFRGBAImageEnd(reader); }
+};
 
 } // namespace
 
-PageDecoder::PageDecoder(LibtiffHandle& handle, std::uint64_t maxDecodedBytes)
+PageDecoder::PageDecoder(LibtiffHandle& handle, std::uint64_t maxDecodedBytes, bool scaleToFit)
     : m_handle(handle)
     , m_maxDecodedBytes(maxDecodedBytes)
+    , m_scaleToFit(scaleToFit)
 {}
+
+void PageDecoder::tooLarge(const std::string& why) const
+{
+    throw EngineError(ErrorKind::TooLarge, "it is too large to show (" + std::to_string(m_width) +
+                                               " by " + std::to_string(m_height) + " pixels" + why +
+                                               ")");
+}
 
 void PageDecoder::noteDamage()
 {
@@ -97,20 +124,21 @@ PageImage PageDecoder::decode()
     const bool jpegYCbCr = compression == COMPRESSION_JPEG && m_photometric == PHOTOMETRIC_YCBCR;
     const bool nativeRgb = (m_photometric == PHOTOMETRIC_RGB || jpegYCbCr) && m_bits == 8 &&
                            m_samples == 3 && m_planar == PLANARCONFIG_CONTIG && m_sampleFormat == 1;
+    const std::uint64_t limit = std::min(m_maxDecodedBytes, maxAllocationBytes);
     const std::uint64_t bytes = std::uint64_t(m_width) * m_height * (nativeGrey ? 1 : 4);
-    if (bytes > m_maxDecodedBytes) {
-        throw EngineError(ErrorKind::TooLarge, "it is too large to show (" +
-                                                   std::to_string(m_width) + " by " +
-                                                   std::to_string(m_height) + " pixels)");
-    }
+    const bool scaled = bytes > limit;
+    if (scaled && !m_scaleToFit)
+        tooLarge("");
 
     m_handle.clearErrors();
+    if (jpegYCbCr && nativeRgb)
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     PageImage image;
-    if (nativeGrey) {
+    if (scaled) {
+        image = decodeScaled(nativeGrey || nativeRgb, grey, limit);
+    } else if (nativeGrey) {
         image = decodeNative(PageImage::Format::Grey8);
     } else if (nativeRgb) {
-        if (jpegYCbCr)
-            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
         image = decodeNative(PageImage::Format::Rgba8);
     } else
         image = decodeWithRgbaReader(grey);
@@ -267,6 +295,159 @@ PageImage PageDecoder::decodeWithRgbaReader(bool grey)
         }
     }
     return image;
+}
+
+std::uint32_t PageDecoder::scaleFactor(unsigned bytesPerPixel, std::uint64_t limit) const
+{
+    const auto fits = [&](std::uint64_t factor) {
+        const std::uint64_t width = (m_width + factor - 1) / factor;
+        const std::uint64_t height = (m_height + factor - 1) / factor;
+        return width * height * bytesPerPixel <= limit &&
+               width * 4 * sizeof(std::uint64_t) <= maxBandBytes;
+    };
+    // The size of the result only shrinks as the factor grows: find the smallest that fits.
+    std::uint64_t low = 2;
+    std::uint64_t high = maxScaleFactor;
+    if (!fits(high))
+        return 0;
+    while (low < high) {
+        const std::uint64_t middle = (low + high) / 2;
+        if (fits(middle))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return std::uint32_t(low);
+}
+
+PageImage PageDecoder::decodeScaled(bool native, bool grey, std::uint64_t limit)
+{
+    const std::uint32_t factor = scaleFactor(grey ? 1 : 4, limit);
+    if (factor == 0)
+        tooLarge(", even scaled down");
+    PageImage image = native && !TIFFIsTiled(m_handle.get()) ? scaleScanlines(grey, factor)
+                                                             : scaleWithRgbaReader(grey, factor);
+    image.scale = factor;
+    return image;
+}
+
+PageImage PageDecoder::scaleScanlines(bool grey, std::uint32_t factor)
+{
+    TIFF* tif = m_handle.get();
+    const bool bilevel = grey && m_bits == 1;
+    const bool minIsWhite = m_photometric == PHOTOMETRIC_MINISWHITE;
+    const std::uint64_t rowBytes =
+        bilevel ? (std::uint64_t(m_width) + 7) / 8 : std::uint64_t(m_width) * (grey ? 1 : 3);
+    const tmsize_t lineSize = TIFFScanlineSize(tif);
+    if (lineSize <= 0 || std::uint64_t(lineSize) < rowBytes)
+        throw EngineError(ErrorKind::Damaged, "its rows cannot be read");
+    if (std::uint64_t(lineSize) > maxBandBytes)
+        tooLarge(", even scaled down");
+    auto line = allocate(lineSize);
+    if (!line)
+        throw EngineError(ErrorKind::TooLarge, "there is not enough memory to show it");
+
+    AreaReducer reducer(grey ? PageImage::Format::Grey8 : PageImage::Format::Rgba8, m_width,
+                        m_height, factor);
+    bool any = false;
+    // After a row fails, the rest of its strip is skipped: reading on would decode the
+    // strip again from its start for every row.
+    tstrip_t failedStrip = tstrip_t(-1);
+    for (std::uint32_t y = 0; y < m_height; ++y) {
+        const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
+        if (strip == failedStrip || TIFFReadScanline(tif, line.get(), y, 0) < 0) {
+            if (strip != failedStrip)
+                noteDamage();
+            failedStrip = strip;
+            reducer.addWhiteRow();
+            continue;
+        }
+        any = true;
+        std::uint8_t* row = line.get();
+        if (bilevel) {
+            reducer.addBilevelRow(row, minIsWhite);
+        } else if (grey) {
+            if (minIsWhite) {
+                for (std::uint32_t i = 0; i < m_width; ++i)
+                    row[i] = std::uint8_t(255 - row[i]);
+            }
+            reducer.addRow(row, 1);
+        } else {
+            reducer.addRow(row, 3);
+        }
+    }
+    if (!any)
+        throw EngineError(ErrorKind::Damaged, m_damage);
+    return reducer.finish();
+}
+
+PageImage PageDecoder::scaleWithRgbaReader(bool grey, std::uint32_t factor)
+{
+    TIFF* tif = m_handle.get();
+    // A band covers whole blocks of the page's data where it can, so each strip or tile is
+    // decoded about once; the reader decodes a strip from its start for every band.
+    std::uint32_t blockRows = m_height;
+    if (TIFFIsTiled(tif))
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &blockRows);
+    else
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &blockRows);
+    blockRows = std::clamp<std::uint32_t>(blockRows, 1, m_height);
+    if (m_height > std::uint32_t(std::numeric_limits<int>::max()))
+        tooLarge(", even scaled down");
+    const std::uint64_t rowBytes = std::uint64_t(m_width) * 4;
+    std::uint64_t bandRows = (std::uint64_t(blockRows) + factor - 1) / factor * factor;
+    if (bandRows * rowBytes > maxBandBytes) {
+        if (!TIFFIsTiled(tif) || std::uint64_t(factor) * rowBytes > maxBandBytes)
+            tooLarge(", even scaled down");
+        bandRows = maxBandBytes / rowBytes / factor * factor;
+    }
+
+    char message[1024] = {};
+    if (!TIFFRGBAImageOK(tif, message)) {
+        throw EngineError(ErrorKind::Unsupported,
+                          std::string("it is of a kind this program cannot show (") + message +
+                              ")");
+    }
+    TIFFRGBAImage reader{};
+    if (!TIFFRGBAImageBegin(&reader, tif, 0, message)) {
+        throw EngineError(ErrorKind::Unsupported,
+                          std::string("it is of a kind this program cannot show (") + message +
+                              ")");
+    }
+    const RgbaReaderEnd end{&reader};
+    reader.req_orientation = reader.orientation;
+
+    std::vector<std::uint32_t> raster(std::size_t(bandRows) * m_width);
+    std::vector<std::uint8_t> row(std::size_t(m_width) * (grey ? 1 : 4));
+    AreaReducer reducer(grey ? PageImage::Format::Grey8 : PageImage::Format::Rgba8, m_width,
+                        m_height, factor);
+    for (std::uint64_t top = 0; top < m_height; top += bandRows) {
+        const std::uint32_t rows = std::uint32_t(std::min<std::uint64_t>(bandRows, m_height - top));
+        std::fill(raster.begin(), raster.begin() + std::ptrdiff_t(rows) * m_width, 0xffffffffu);
+        reader.row_offset = int(top);
+        reader.col_offset = 0;
+        if (!TIFFRGBAImageGet(&reader, raster.data(), m_width, rows))
+            noteDamage();
+        for (std::uint32_t r = 0; r < rows; ++r) {
+            const std::uint32_t* p = raster.data() + std::size_t(r) * m_width;
+            if (grey) {
+                for (std::uint32_t i = 0; i < m_width; ++i)
+                    row[i] = std::uint8_t(TIFFGetR(p[i]));
+                reducer.addRow(row.data(), 1);
+            } else {
+                for (std::uint32_t i = 0; i < m_width; ++i) {
+                    row[4 * i] = std::uint8_t(TIFFGetR(p[i]));
+                    row[4 * i + 1] = std::uint8_t(TIFFGetG(p[i]));
+                    row[4 * i + 2] = std::uint8_t(TIFFGetB(p[i]));
+                    row[4 * i + 3] = std::uint8_t(TIFFGetA(p[i]));
+                }
+                reducer.addRow(row.data(), 4);
+            }
+        }
+    }
+    if (!m_handle.firstError().empty())
+        noteDamage();
+    return reducer.finish();
 }
 
 void PageDecoder::orient(PageImage& image) const

@@ -1,5 +1,6 @@
 #include "TiffStructure.h"
 
+#include "Limits.h"
 #include "ReadableFile.h"
 
 #include <unordered_set>
@@ -137,13 +138,16 @@ Chain Reader::readChain(std::uint64_t maxPages) const
         }
         const std::uint64_t count = countSize == 2 ? u16(bytes) : u64(bytes);
         const std::uint64_t nextField = offset + countSize + count * m_header.entrySize();
-        if (count == 0 || count > m_file.size() || !m_file.readAt(nextField, bytes, offsetSize)) {
+        const std::string page = std::to_string(chain.pages.size() + 1);
+        if (count == 0 || count > maxDirectoryEntries) {
             chain.complete = false;
-            chain.problem =
-                count == 0
-                    ? "page " + std::to_string(chain.pages.size() + 1) + " has an empty directory"
-                    : "the directory of page " + std::to_string(chain.pages.size() + 1) +
-                          " is cut off by the end of the file";
+            chain.problem = count == 0 ? "page " + page + " has an empty directory"
+                                       : "the directory of page " + page + " is impossibly large";
+            break;
+        }
+        if (!m_file.readAt(nextField, bytes, offsetSize)) {
+            chain.complete = false;
+            chain.problem = "the directory of page " + page + " is cut off by the end of the file";
             break;
         }
         chain.pages.push_back(offset);
@@ -165,6 +169,8 @@ Directory Reader::readDirectory(std::uint64_t offset) const
     const unsigned entrySize = m_header.entrySize();
     if (count == 0)
         throw StructureError("its directory is empty");
+    if (count > maxDirectoryEntries)
+        throw StructureError("its directory is impossibly large");
     if (count > (m_file.size() - offset) / entrySize)
         throw StructureError("its directory is cut off by the end of the file");
     std::vector<std::uint8_t> raw(std::size_t(count * entrySize + m_header.offsetSize()));
@@ -211,6 +217,9 @@ void Reader::readValueBytes(const Entry& entry, std::vector<std::uint8_t>& out) 
     if (entry.valueOffset > m_file.size() || size > m_file.size() - entry.valueOffset)
         throw StructureError("the value of its tag " + std::to_string(entry.tag) +
                              " lies past the end of the file");
+    if (size > maxAllocationBytes)
+        throw StructureError("the value of its tag " + std::to_string(entry.tag) +
+                             " is impossibly large");
     out.resize(std::size_t(size));
     if (size > 0 && !m_file.readAt(entry.valueOffset, out.data(), out.size()))
         throw StructureError("the value of its tag " + std::to_string(entry.tag) +
@@ -222,6 +231,8 @@ std::vector<std::uint64_t> Reader::readUnsigned(const Entry& entry) const
     if (!isUnsignedInteger(entry.type))
         throw StructureError("its tag " + std::to_string(entry.tag) +
                              " does not hold whole numbers");
+    if (entry.count > maxTableElements)
+        throw StructureError("its tag " + std::to_string(entry.tag) + " holds too many values");
     std::vector<std::uint8_t> bytes;
     readValueBytes(entry, bytes);
     std::vector<std::uint64_t> values(std::size_t(entry.count));

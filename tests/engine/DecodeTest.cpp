@@ -180,6 +180,60 @@ TEST_P(DecodeKinds, matchesLibtiffsOwnReader)
     EXPECT_EQ(compareWithLibtiff(path, 1, GetParam().page.orientation), "");
 }
 
+// A page over the limit, decoded scaled to fit: each pixel is the average of a 2 × 2 block
+// of the pixels libtiff reads (edge blocks of what they have), whichever way the page is
+// read (row by row, or in bands through the general reader).
+TEST_P(DecodeKinds, scaledToFitIsTheAverageOfLibtiffsPixels)
+{
+    testtiff::TempDir dir;
+    const auto path = dir / "page.tif";
+    testtiff::write(path, {GetParam().page});
+    std::uint32_t w = 0;
+    std::uint32_t h = 0;
+    const auto reference = testtiff::rgba(path, 1, &w, &h);
+    ASSERT_FALSE(reference.empty());
+    std::uint32_t uw = 0;
+    std::uint32_t uh = 0;
+    const auto expected = upright(reference, w, h, GetParam().page.orientation, &uw, &uh);
+
+    const auto document = TiffDocument::open(path);
+    const bool grey = document->decode(1).format == PageImage::Format::Grey8;
+    const unsigned channels = grey ? 1 : 4;
+    DecodeLimits limits;
+    limits.maxDecodedBytes = std::uint64_t((uw + 1) / 2) * ((uh + 1) / 2) * channels;
+    limits.scaleToFit = true;
+    std::string damage;
+    const PageImage image = document->decode(1, limits, &damage);
+    EXPECT_EQ(damage, "");
+    ASSERT_EQ(image.scale, 2u);
+    ASSERT_EQ(image.width, (uw + 1) / 2);
+    ASSERT_EQ(image.height, (uh + 1) / 2);
+    EXPECT_DOUBLE_EQ(image.xDpi, 150);
+    std::size_t differing = 0;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            std::uint64_t sums[4] = {};
+            std::uint64_t n = 0;
+            for (std::uint32_t yy = 2 * y; yy < std::min(2 * y + 2, uh); ++yy) {
+                for (std::uint32_t xx = 2 * x; xx < std::min(2 * x + 2, uw); ++xx) {
+                    const std::uint32_t p = expected[std::size_t(yy) * uw + xx];
+                    sums[0] += TIFFGetR(p);
+                    sums[1] += TIFFGetG(p);
+                    sums[2] += TIFFGetB(p);
+                    sums[3] += TIFFGetA(p);
+                    ++n;
+                }
+            }
+            for (unsigned c = 0; c < channels; ++c) {
+                const auto average = std::uint8_t((sums[c] + n / 2) / n);
+                differing +=
+                    image.pixels[(std::size_t(y) * image.width + x) * channels + c] != average;
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, DecodeKinds, ::testing::ValuesIn(kinds),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <tiffio.h>
+#include <unistd.h>
 
 namespace testtiff {
 
@@ -556,9 +557,13 @@ void loopChain(const fs::path& path, int page, int target)
     patch32(path, t.nextField(t.page(page)), std::uint32_t(t.page(target)), t.bigEndian());
 }
 
-TempDir::TempDir()
+TempDir::TempDir(bool inMemory)
 {
-    std::string pattern = (fs::temp_directory_path() / "tessary-test-XXXXXX").string();
+    fs::path root = fs::temp_directory_path();
+    std::error_code ec;
+    if (inMemory && fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0)
+        root = "/dev/shm";
+    std::string pattern = (root / "tessary-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("cannot make a temporary folder");
     m_path = pattern;
