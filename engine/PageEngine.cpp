@@ -215,6 +215,7 @@ Target openTarget(const fs::path& path, const std::optional<FileStamp>& expected
 {
     Target target;
     target.real = resolved(path);
+    PageEngine::removeStaleTemporaries(target.real.parent_path());
     target.source = std::make_unique<TiffSource>(target.real);
     checkStamp(*target.source, expected);
     if (!target.source->chain().complete) {
@@ -273,7 +274,6 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     Progress progress(options, target);
     progress.setTotal(plans.back().start() + plans.back().size());
 
-    PageEngine::removeStaleTemporaries(target.parent_path());
     fs::path tempPath;
     std::unique_ptr<WritableFile> out;
     try {
@@ -489,10 +489,11 @@ void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::i
                               const fs::path& newFile, const OperationOptions& options)
 {
     checkCount(count);
+    const fs::path real = resolved(newFile);
+    removeStaleTemporaries(real.parent_path());
     TiffSource src(resolved(source));
     checkStamp(src, options.expectSource);
     checkRun(src, first, count);
-    const fs::path real = resolved(newFile);
     if (isSameFile(real, src.path())) {
         throw EngineError(ErrorKind::SameFile, quoted(newFile) +
                                                    " is the file the pages come from; choose "
