@@ -554,7 +554,13 @@ void breakStripOffset(const fs::path& path, int page)
 void loopChain(const fs::path& path, int page, int target)
 {
     const MiniTiff t(path);
-    patch32(path, t.nextField(t.page(page)), std::uint32_t(t.page(target)), t.bigEndian());
+    setNextPage(path, page, std::uint32_t(t.page(target)));
+}
+
+void setNextPage(const fs::path& path, int page, std::uint32_t offset)
+{
+    const MiniTiff t(path);
+    patch32(path, t.nextField(t.page(page)), offset, t.bigEndian());
 }
 
 TempDir::TempDir(bool inMemory)
