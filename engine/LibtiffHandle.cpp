@@ -84,6 +84,8 @@ void silenceGlobalHandlers()
 int LibtiffHandle::onError(TIFF*, void* user, const char*, const char* format, va_list args)
 {
     auto* self = static_cast<LibtiffHandle*>(user);
+    if (self)
+        ++self->m_errorCount;
     if (self && self->m_firstError.empty()) {
         char text[512];
         std::vsnprintf(text, sizeof text, format, args);

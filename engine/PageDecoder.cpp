@@ -159,6 +159,10 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
     const bool minIsWhite = m_photometric == PHOTOMETRIC_MINISWHITE;
     const auto& table = minIsWhite ? bilevelTable().minIsWhite : bilevelTable().minIsBlack;
     const std::size_t outPixel = image.bytesPerPixel();
+    // A codec may report an error and still claim the whole block (the fax codecs do, on a
+    // bad code word), leaving the rest of the buffer as it was: each block is read into a
+    // white buffer, so rows it never reached show white, not an earlier block.
+    const std::uint8_t white = grey && minIsWhite ? 0x00 : 0xff;
 
     // Bytes of one decoded row w pixels wide.
     auto rowBytes = [&](std::uint32_t w) -> std::size_t {
@@ -201,10 +205,14 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
         for (std::uint32_t ty = 0; ty < m_height; ty += tileLength) {
             for (std::uint32_t tx = 0; tx < m_width; tx += tileWidth) {
                 const ttile_t tile = TIFFComputeTile(tif, tx, ty, 0, 0);
+                std::memset(buffer.get(), white, std::size_t(tileSize));
+                const std::uint64_t errors = m_handle.errorCount();
                 if (TIFFReadEncodedTile(tif, tile, buffer.get(), tileSize) < 0) {
                     noteDamage();
                     continue;
                 }
+                if (m_handle.errorCount() != errors)
+                    noteDamage();
                 any = true;
                 const std::uint32_t w = std::min(tileWidth, m_width - tx);
                 const std::uint32_t h = std::min(tileLength, m_height - ty);
@@ -224,12 +232,16 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
         for (std::uint32_t y = 0; y < m_height; y += rowsPerStrip) {
             const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
             const std::uint32_t rows = std::min(rowsPerStrip, m_height - y);
+            std::memset(buffer.get(), white, bytesPerRow * rows);
+            const std::uint64_t errors = m_handle.errorCount();
             const tmsize_t got =
                 TIFFReadEncodedStrip(tif, strip, buffer.get(), tmsize_t(bytesPerRow * rows));
             if (got < 0) {
                 noteDamage();
                 continue;
             }
+            if (m_handle.errorCount() != errors)
+                noteDamage();
             any = true;
             const std::uint32_t complete = std::uint32_t(std::size_t(got) / bytesPerRow);
             for (std::uint32_t r = 0; r < std::min(rows, complete); ++r)
@@ -353,8 +365,13 @@ PageImage PageDecoder::scaleScanlines(bool grey, std::uint32_t factor)
     // After a row fails, the rest of its strip is skipped: reading on would decode the
     // strip again from its start for every row.
     tstrip_t failedStrip = tstrip_t(-1);
+    // As in decodeNative, rows are read into a white buffer and errors noted even when the
+    // codec claims the row.
+    const std::uint8_t white = grey && minIsWhite ? 0x00 : 0xff;
     for (std::uint32_t y = 0; y < m_height; ++y) {
         const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
+        std::memset(line.get(), white, std::size_t(lineSize));
+        const std::uint64_t errors = m_handle.errorCount();
         if (strip == failedStrip || TIFFReadScanline(tif, line.get(), y, 0) < 0) {
             if (strip != failedStrip)
                 noteDamage();
@@ -362,6 +379,8 @@ PageImage PageDecoder::scaleScanlines(bool grey, std::uint32_t factor)
             reducer.addWhiteRow();
             continue;
         }
+        if (m_handle.errorCount() != errors)
+            noteDamage();
         any = true;
         std::uint8_t* row = line.get();
         if (bilevel) {

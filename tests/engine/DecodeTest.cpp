@@ -6,6 +6,7 @@
 #include "TiffDocument.h"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
@@ -286,6 +287,67 @@ TEST(Decode, aPageOverTheLimitIsRefusedWithoutAllocatingIt)
     }
     limits.maxDecodedBytes = 400 * 300 * 4;
     EXPECT_NO_THROW(document->decode(1, limits));
+}
+
+// A one-strip fax page of width × height, min-is-white, rows from rows(y).
+void writeFaxPage(TIFF* tif, std::uint32_t width, std::uint32_t height,
+                  const std::function<std::uint8_t(std::size_t, std::uint32_t)>& byteAt)
+{
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+    std::vector<std::uint8_t> row(width / 8);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::size_t i = 0; i < row.size(); ++i)
+            row[i] = byteAt(i, y);
+        TIFFWriteScanline(tif, row.data(), y, 0);
+    }
+    TIFFWriteDirectory(tif);
+}
+
+TEST(Decode, rowsAFaxCodecNeverReachedShowWhiteAndTheDamageIsReported)
+{
+    // libtiff's fax codecs stop at a bad code word yet report the strip as read; the rows
+    // after it must not show whatever an earlier page left in memory.
+    testtiff::TempDir dir;
+    const auto path = dir / "fax.tif";
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    writeFaxPage(tif, 256, 64, [](std::size_t, std::uint32_t) { return 0xff; }); // black
+    writeFaxPage(tif, 256, 64, [](std::size_t i, std::uint32_t y) {
+        return std::uint8_t((i * 37 + y * 11) ^ (y * 3));
+    });
+    TIFFClose(tif);
+    tif = TIFFOpen(path.c_str(), "r");
+    ASSERT_TRUE(TIFFSetDirectory(tif, 1));
+    std::uint64_t* offsets = nullptr;
+    std::uint64_t* counts = nullptr;
+    TIFFGetField(tif, TIFFTAG_STRIPOFFSETS, &offsets);
+    TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts);
+    const std::uint64_t middle = offsets[0] + counts[0] / 2;
+    TIFFClose(tif);
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(std::streamoff(middle));
+        f.write("\0\0\0\0", 4);
+    }
+
+    const auto document = TiffDocument::open(path);
+    document->decode(1);
+    std::string damage;
+    const PageImage first = document->decode(2, {}, &damage);
+    EXPECT_NE(damage.find("Part of page 2 of fax.tif is damaged: Bad code word"), std::string::npos)
+        << damage;
+    // The last rows lie beyond the damage: white.
+    for (std::uint32_t y = 60; y < 64; ++y) {
+        for (std::uint32_t x = 0; x < 256; ++x)
+            ASSERT_EQ(first.row(y)[x], 255) << x << "," << y;
+    }
+    document->decode(1);
+    EXPECT_EQ(document->decode(2).pixels, first.pixels);
 }
 
 TEST(Decode, pageNumbersOutsideTheFileAreRefused)
