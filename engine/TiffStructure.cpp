@@ -3,6 +3,8 @@
 #include "Limits.h"
 #include "ReadableFile.h"
 
+#include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 namespace tessary::tiff {
@@ -115,7 +117,28 @@ Chain Reader::readChain(std::uint64_t maxPages) const
     std::uint64_t offset = m_header.firstIfd;
     const unsigned countSize = m_header.countSize();
     const unsigned offsetSize = m_header.offsetSize();
+    // The directories of small pages lie close together: the file is read a window at a
+    // time, so that a file of thousands of pages takes a few reads, not two a page.
+    std::vector<std::uint8_t> window;
+    std::uint64_t windowStart = 0;
+    const auto readNear = [&](std::uint64_t at, std::uint8_t* out, unsigned size) {
+        if (at < windowStart || at - windowStart > window.size() ||
+            size > window.size() - (at - windowStart)) {
+            const std::uint64_t fileSize = m_file.size();
+            if (at > fileSize || size > fileSize - at)
+                return false;
+            window.resize(std::size_t(std::min<std::uint64_t>(4096, fileSize - at)));
+            if (!m_file.readAt(at, window.data(), window.size()))
+                return false;
+            windowStart = at;
+        }
+        std::memcpy(out, window.data() + (at - windowStart), size);
+        return true;
+    };
     while (offset != 0) {
+        const auto pageNumber = [&chain] {
+            return std::to_string(chain.pages.size() + 1);
+        };
         if (chain.pages.size() >= maxPages) {
             chain.complete = false;
             chain.problem = "it has more pages than this program can handle";
@@ -128,7 +151,7 @@ Chain Reader::readChain(std::uint64_t maxPages) const
             break;
         }
         std::uint8_t bytes[8] = {};
-        if (!m_file.readAt(offset, bytes, countSize)) {
+        if (!readNear(offset, bytes, countSize)) {
             chain.complete = false;
             chain.problem = chain.pages.empty()
                                 ? "its first page lies past the end of the file"
@@ -137,17 +160,18 @@ Chain Reader::readChain(std::uint64_t maxPages) const
             break;
         }
         const std::uint64_t count = countSize == 2 ? u16(bytes) : u64(bytes);
-        const std::uint64_t nextField = offset + countSize + count * m_header.entrySize();
-        const std::string page = std::to_string(chain.pages.size() + 1);
         if (count == 0 || count > maxDirectoryEntries) {
             chain.complete = false;
-            chain.problem = count == 0 ? "page " + page + " has an empty directory"
-                                       : "the directory of page " + page + " is impossibly large";
+            chain.problem = count == 0
+                                ? "page " + pageNumber() + " has an empty directory"
+                                : "the directory of page " + pageNumber() + " is impossibly large";
             break;
         }
-        if (!m_file.readAt(nextField, bytes, offsetSize)) {
+        const std::uint64_t nextField = offset + countSize + count * m_header.entrySize();
+        if (!readNear(nextField, bytes, offsetSize)) {
             chain.complete = false;
-            chain.problem = "the directory of page " + page + " is cut off by the end of the file";
+            chain.problem =
+                "the directory of page " + pageNumber() + " is cut off by the end of the file";
             break;
         }
         chain.pages.push_back(offset);
@@ -184,6 +208,7 @@ Directory Reader::readDirectory(std::uint64_t offset) const
         entry.tag = u16(p);
         entry.type = u16(p + 2);
         entry.fieldOffset = offset + countSize + i * entrySize + (m_header.bigTiff ? 12 : 8);
+        std::memcpy(entry.field, p + (m_header.bigTiff ? 12 : 8), m_header.bigTiff ? 8 : 4);
         if (m_header.bigTiff) {
             entry.count = u64(p + 4);
         } else {
@@ -221,6 +246,10 @@ void Reader::readValueBytes(const Entry& entry, std::vector<std::uint8_t>& out) 
         throw StructureError("the value of its tag " + std::to_string(entry.tag) +
                              " is impossibly large");
     out.resize(std::size_t(size));
+    if (entry.valueOffset == entry.fieldOffset && size <= (m_header.bigTiff ? 8u : 4u)) {
+        std::memcpy(out.data(), entry.field, out.size());
+        return;
+    }
     if (size > 0 && !m_file.readAt(entry.valueOffset, out.data(), out.size()))
         throw StructureError("the value of its tag " + std::to_string(entry.tag) +
                              " cannot be read");
