@@ -166,6 +166,15 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
             break;
         }
     }
+    // A directory without entries ends any reader's walk through the file's pages: a page
+    // none of whose tags can be read is refused, such a sub-directory left out. (Nothing
+    // was added behind it then: its pointers would be among its entries.)
+    if (planned.entries.empty()) {
+        if (mainDirectory)
+            throw StructureError("its directory holds no tag that can be read");
+        m_directories.pop_back();
+        return -1;
+    }
     std::stable_sort(planned.entries.begin(), planned.entries.end(),
                      [](const PlannedEntry& a, const PlannedEntry& b) { return a.tag < b.tag; });
     if (!m_format.bigTiff && planned.entries.size() > 0xffff)

@@ -134,6 +134,39 @@ TEST_F(Failures, aDamagedSourcePageIsNotCopied)
     EXPECT_EQ(testtiff::pageNames(dest()), "1 2 3 4 5 3");
 }
 
+TEST_F(Failures, aPageWithoutOneReadableTagIsRefusedNotWrittenEmpty)
+{
+    // Page 2's directory holds entries of a type no reader knows. Written as a directory of
+    // no entries, it would end the page list of the new file there: deleting page 1 of a
+    // three-page file would lose page 3 too.
+    testtiff::write(dest(), testtiff::numbered(3));
+    {
+        auto bytes = testtiff::bytes(dest());
+        const auto u32 = [&](std::size_t at) {
+            return std::uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                 std::uint32_t(bytes[at + 3]) << 24);
+        };
+        const std::uint32_t first = u32(4);
+        const std::uint32_t second = u32(first + 2 + 12 * (bytes[first] | bytes[first + 1] << 8));
+        const unsigned entries = bytes[second] | bytes[second + 1] << 8;
+        for (unsigned i = 0; i < entries; ++i) {
+            bytes[second + 2 + 12 * i + 2] = 0x77; // type
+            bytes[second + 2 + 12 * i + 3] = 0x77;
+        }
+        std::ofstream(dest(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    const fs::path d = dest();
+    for (const Operation& op :
+         std::vector<Operation>{[&](PageEngine& e) { e.deletePages(d, 1, 1); },
+                                [&](PageEngine& e) { e.extractPages(d, 2, 2, dir / "n.tif"); },
+                                [&](PageEngine& e) {
+                                    e.replacePages(d, source(), 1, 3, 1);
+                                }}) {
+        expectRefused(op, ErrorKind::Damaged, "Page 2 of dest.tif is damaged");
+    }
+}
+
 TEST_F(Failures, aFileWhosePageListBreaksOffIsNeverRewritten)
 {
     testtiff::loopChain(dest(), 3, 1);
