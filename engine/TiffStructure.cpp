@@ -247,7 +247,8 @@ void Reader::readValueBytes(const Entry& entry, std::vector<std::uint8_t>& out) 
                              " is impossibly large");
     out.resize(std::size_t(size));
     if (entry.valueOffset == entry.fieldOffset && size <= (m_header.bigTiff ? 8u : 4u)) {
-        std::memcpy(out.data(), entry.field, out.size());
+        if (size > 0)
+            std::memcpy(out.data(), entry.field, out.size());
         return;
     }
     if (size > 0 && !m_file.readAt(entry.valueOffset, out.data(), out.size()))
