@@ -111,7 +111,10 @@ public:
     std::optional<QString> longPathName(const QString& path) override;
     std::optional<QString> loadString(quint32 id) override;
     QString applicationFolder() override { return m_applicationFolder; }
-    QChar separator() override { return QLatin1Char('\\'); }
+    QChar separator() override { return m_separator; }
+    // Paths of this machine rather than a Windows machine's, for tests of the program's
+    // own folders.
+    void setSeparator(QChar separator) { m_separator = separator; }
 
 private:
     class Key;
@@ -142,6 +145,7 @@ private:
     QStringList m_searches;
     QList<QWidget*> m_contextHelpWindows;
     int m_openKeys = 0;
+    QChar m_separator = QLatin1Char('\\');
 };
 
 } // namespace tessary

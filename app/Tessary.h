@@ -1,0 +1,165 @@
+#pragma once
+
+#include "BrowseTargets.h"
+#include "ModuleFlags.h"
+#include "TessaryServices.h"
+
+#include <QMainWindow>
+#include <QSize>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+
+namespace tessary {
+
+class FileListBox;
+class ImagingAdmin;
+class ImagingEdit;
+class ProgramFolder;
+class SettingsStore;
+
+// The main window: the source pane on the left, the destination pane on the right, the
+// page-mode group and the transfer buttons between them. Its controls carry the names
+// the shared routines use to reach them.
+class Tessary : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Builds the window and runs Form_Load.
+    explicit Tessary(const TessaryServices& services, QWidget* parent = nullptr);
+    ~Tessary() override;
+
+    // The program's title, the caption of message boxes that name none of their own.
+    static inline const QString AppTitle = QStringLiteral("Tessary");
+
+    MessageBoxService& messageBoxes() const { return m_services.messageBoxes; }
+    FileDialogService& fileDialogs() const { return m_services.fileDialogs; }
+    FolderChooser& folderChooser() const { return m_services.folders; }
+    Launcher& launcher() const { return m_services.launcher; }
+    const ProgramFolder& programFolder() const { return m_services.programFolder; }
+    SettingsStore& settings() const { return m_services.settings; }
+
+    // The option buttons of the page-mode group, by index 1 (Append) to 4 (New File);
+    // nullptr for any other index.
+    QRadioButton* optMode(int index) const;
+    // Selects the page mode index as the program does, which raises the group's click
+    // handling for it as a click of the user's would (optMode_Click).
+    void selectPageMode(int index);
+
+    // The folder browser's targets as the main window knows them: its own file list, and
+    // no settings dialog boxes. The settings dialog adds its boxes to a copy.
+    BrowseTargets browseTargets();
+
+    // The size the window is designed for, which Form_MouseMove restores.
+    QSize designedSize() const { return m_designedSize; }
+
+    ModuleFlags flags;
+
+    // Controls of the source pane.
+    QLabel* lblSource = nullptr;
+    ImagingEdit* imgSrc = nullptr;
+    std::array<QPushButton*, 4> cmdSrc{}; // first, previous, next, last page
+    QLineEdit* txtPageSrc = nullptr;
+    QPushButton* cmdZoomIn = nullptr;
+    QPushButton* cmdZoomOut = nullptr;
+    QPushButton* cmdReset = nullptr;
+    FileListBox* TiffFileList = nullptr;
+    QPushButton* cmdBrowseSrc = nullptr;
+
+    // Between the panes.
+    QGroupBox* fraMode = nullptr;
+    QPushButton* cmdSwap = nullptr;
+    QPushButton* cmdRange = nullptr;
+    QLabel* Picture1 = nullptr;
+
+    // Controls of the destination pane.
+    QLabel* lblDestination = nullptr;
+    ImagingEdit* imgDes = nullptr;
+    std::array<QPushButton*, 4> cmdDes{};
+    QLineEdit* txtPageDes = nullptr;
+    QPushButton* cmdZoomIn_ImgDes = nullptr;
+    QPushButton* cmdZoomOut_ImgDes = nullptr;
+    QPushButton* cmdReset_ImgDes = nullptr;
+    QPushButton* cmdOpenDes = nullptr;
+    QPushButton* cmdCloseDes = nullptr;
+    QPushButton* cmdReorder = nullptr;
+    QPushButton* cmdDelPage = nullptr;
+
+    // The administration control; it has no window.
+    std::unique_ptr<ImagingAdmin> imgAdmSrc;
+
+    // Menus.
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuOpen = nullptr;
+    QAction* mnuOpenSrc = nullptr;
+    QAction* mnuOpenDes = nullptr;
+    QAction* mnuExit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QMenu* mnuMode = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuMove = nullptr;
+    QAction* mnuSettings = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* menuAbout = nullptr;
+    QAction* mnuVersion = nullptr;
+
+public slots:
+    void Form_Load();
+    void Form_Unload();
+    void Form_MouseMove();
+    void mnuExit_Click();
+
+    // The panes.
+    void TiffFileList_Click();
+    void TiffFileList_MouseMove();
+    void cmdBrowseSrc_Click();
+    void cmdOpenDes_Click();
+    void cmdCloseDes_Click();
+
+    // Modes and menus.
+    void optMode_Click(int index);
+    void mnuCopy_Click();
+    void mnuMove_Click();
+    void mnuOpenSrc_Click();
+    void mnuOpenDes_Click();
+
+    // Help and About.
+    void mnuContents_Click();
+    void menuAbout_Click();
+    void mnuVersion_Click();
+    void Picture1_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectHandlers();
+    void showAboutBox();
+    // Runs handler for each signal of sender, inside the event boundary.
+    template <typename Sender, typename Signal>
+    void handle(Sender* sender, Signal signal, std::function<void()> handler);
+    void openDisplaySettings();
+    QRect twips(int left, int top, int width, int height) const;
+
+    TessaryServices m_services;
+    QWidget* m_client = nullptr;
+    std::array<QRadioButton*, 4> m_optMode{};
+    QSize m_designedSize;
+    double m_pixelsPerTwip = 1.0 / 15.0;
+    bool m_unloaded = false;
+};
+
+} // namespace tessary

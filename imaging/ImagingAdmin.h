@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+class QWidget;
+
+namespace tessary {
+
+// The Imaging administration control: file dialogs, and the page operations on the file
+// named by fileName(), which it changes in place. Pages count from 1. The numbers in
+// brackets are the control's dispatch ids.
+//
+// Every page operation is atomic: it completes, or it throws ImagingError (EngineFailure +
+// the engine's kind, with a sentence for the user) and the file is as it was. The source
+// may be the file being changed.
+class ImagingAdmin
+{
+public:
+    enum DialogOption : std::int16_t
+    {
+        OpenDialog = 0,
+        SaveDialog = 1,
+    };
+
+    virtual ~ImagingAdmin() = default;
+
+    // [4] The file that page operations change; after a file dialog, the path chosen.
+    virtual QString fileName() const = 0;
+    virtual void setFileName(const QString& fileName) = 0;
+    // [1] The dialog's filter, pairs of description and patterns, each followed by "|":
+    // "TIFF Image|*.tif|". Several patterns of one pair are separated by ";".
+    virtual QString filter() const = 0;
+    virtual void setFilter(const QString& filter) = 0;
+    // [3] Dialog flags, kept for the caller: 4 hides a read-only box (the dialog has
+    // none) and 8 keeps the working folder (the dialog never changes it).
+    virtual std::int32_t flags() const = 0;
+    virtual void setFlags(std::int32_t flags) = 0;
+    // [7] The folder the dialog starts in.
+    virtual QString initialFolder() const = 0;
+    virtual void setInitialFolder(const QString& folder) = 0;
+
+    // [113] Shows the Open (OpenDialog) or Save (SaveDialog) dialog, modal over owner.
+    // On OK fileName() holds the path chosen; the Save dialog asks before an existing file
+    // is taken. Throws DialogCancelled (32755) on Cancel, leaving fileName() as it was,
+    // and InvalidArgument for another option.
+    virtual void showFileDialog(std::int16_t option, QWidget* owner) = 0;
+
+    // [105] Adds count pages of source, from first, behind the last page.
+    virtual void appendPages(const QString& source, std::int32_t first, std::int32_t count) = 0;
+    // [110] Puts count pages of source, from first, before page `before`; the first of
+    // them takes its number.
+    virtual void insertPages(const QString& source, std::int32_t first, std::int32_t before,
+                             std::int32_t count) = 0;
+    // [111] Overwrites count pages from `at` one for one with pages of source from first.
+    virtual void replacePages(const QString& source, std::int32_t first, std::int32_t at,
+                              std::int32_t count) = 0;
+    // [109] Removes count pages from first; at least one page must remain.
+    virtual void deletePages(std::int32_t first, std::int32_t count) = 0;
+};
+
+} // namespace tessary

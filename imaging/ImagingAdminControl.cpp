@@ -1,0 +1,102 @@
+#include "ImagingAdminControl.h"
+
+#include "EngineCall.h"
+#include "FileDialogService.h"
+#include "ImagingError.h"
+#include "PageEngine.h"
+
+namespace tessary {
+
+ImagingAdminControl::ImagingAdminControl(FileDialogService& dialogs)
+    : m_dialogs(dialogs)
+{}
+
+QStringList ImagingAdminControl::nameFilters(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList result;
+    // A description without its patterns (an odd part at the end) is left out.
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& pattern : patterns)
+            pattern = pattern.trimmed();
+        patterns.removeAll(QString());
+        if (patterns.isEmpty())
+            continue;
+        result.append(description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                      QLatin1Char(')'));
+    }
+    return result;
+}
+
+void ImagingAdminControl::showFileDialog(std::int16_t option, QWidget* owner)
+{
+    FileDialogService::Request request;
+    switch (option) {
+    case OpenDialog:
+        request.mode = FileDialogService::Mode::Open;
+        request.caption = QStringLiteral("Open");
+        break;
+    case SaveDialog:
+        request.mode = FileDialogService::Mode::Save;
+        request.caption = QStringLiteral("Save As");
+        break;
+    default:
+        throw ImagingError(ImagingError::InvalidArgument,
+                           QStringLiteral("The file dialog has no option %1.").arg(option));
+    }
+    request.folder = m_initialFolder;
+    request.nameFilters = nameFilters(m_filter);
+    const std::optional<QString> chosen = m_dialogs.choose(owner, request);
+    if (!chosen)
+        throw ImagingError(ImagingError::DialogCancelled,
+                           QStringLiteral("The file dialog was cancelled."));
+    m_fileName = *chosen;
+}
+
+void ImagingAdminControl::requireFileName() const
+{
+    if (m_fileName.isEmpty())
+        throw ImagingError(ImagingError::NoFile,
+                           QStringLiteral("No file is named for the page operation."));
+}
+
+void ImagingAdminControl::appendPages(const QString& source, std::int32_t first, std::int32_t count)
+{
+    requireFileName();
+    EngineCall::run([&](const OperationOptions& options) {
+        PageEngine().appendPages(EngineCall::toPath(m_fileName), EngineCall::toPath(source), first,
+                                 count, options);
+    });
+}
+
+void ImagingAdminControl::insertPages(const QString& source, std::int32_t first,
+                                      std::int32_t before, std::int32_t count)
+{
+    requireFileName();
+    EngineCall::run([&](const OperationOptions& options) {
+        PageEngine().insertPages(EngineCall::toPath(m_fileName), EngineCall::toPath(source), first,
+                                 before, count, options);
+    });
+}
+
+void ImagingAdminControl::replacePages(const QString& source, std::int32_t first, std::int32_t at,
+                                       std::int32_t count)
+{
+    requireFileName();
+    EngineCall::run([&](const OperationOptions& options) {
+        PageEngine().replacePages(EngineCall::toPath(m_fileName), EngineCall::toPath(source), first,
+                                  at, count, options);
+    });
+}
+
+void ImagingAdminControl::deletePages(std::int32_t first, std::int32_t count)
+{
+    requireFileName();
+    EngineCall::run([&](const OperationOptions& options) {
+        PageEngine().deletePages(EngineCall::toPath(m_fileName), first, count, options);
+    });
+}
+
+} // namespace tessary

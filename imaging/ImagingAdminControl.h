@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ImagingAdmin.h"
+
+#include <QStringList>
+
+namespace tessary {
+
+class FileDialogService;
+
+// The administration control on the page engine, its dialogs through a file-dialog
+// service.
+class ImagingAdminControl : public ImagingAdmin
+{
+public:
+    explicit ImagingAdminControl(FileDialogService& dialogs);
+
+    QString fileName() const override { return m_fileName; }
+    void setFileName(const QString& fileName) override { m_fileName = fileName; }
+    QString filter() const override { return m_filter; }
+    void setFilter(const QString& filter) override { m_filter = filter; }
+    std::int32_t flags() const override { return m_flags; }
+    void setFlags(std::int32_t flags) override { m_flags = flags; }
+    QString initialFolder() const override { return m_initialFolder; }
+    void setInitialFolder(const QString& folder) override { m_initialFolder = folder; }
+
+    void showFileDialog(std::int16_t option, QWidget* owner) override;
+
+    void appendPages(const QString& source, std::int32_t first, std::int32_t count) override;
+    void insertPages(const QString& source, std::int32_t first, std::int32_t before,
+                     std::int32_t count) override;
+    void replacePages(const QString& source, std::int32_t first, std::int32_t at,
+                      std::int32_t count) override;
+    void deletePages(std::int32_t first, std::int32_t count) override;
+
+    // A filter of description|patterns| pairs as Qt name filters:
+    // "TIFF Image|*.tif|" gives "TIFF Image (*.tif)".
+    static QStringList nameFilters(const QString& filter);
+
+private:
+    void requireFileName() const;
+
+    FileDialogService& m_dialogs;
+    QString m_fileName;
+    QString m_filter;
+    std::int32_t m_flags = 0;
+    QString m_initialFolder;
+};
+
+} // namespace tessary

@@ -1,0 +1,18 @@
+// Runs the test classes of the main window in one executable.
+
+#include <QApplication>
+
+int runTessaryTests(int argc, char** argv);
+int runPanesTests(int argc, char** argv);
+int runModesTests(int argc, char** argv);
+int runHelpMenuTests(int argc, char** argv);
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int failures = runTessaryTests(argc, argv);
+    failures += runPanesTests(argc, argv);
+    failures += runModesTests(argc, argv);
+    failures += runHelpMenuTests(argc, argv);
+    return failures == 0 ? 0 : 1;
+}
