@@ -53,7 +53,7 @@ void AreaReducer::addRow(const std::uint8_t* row, unsigned channels)
         std::uint64_t* sum = m_sums.data() + std::size_t(x) * m_channels;
         const std::uint8_t* p = row + std::size_t(begin) * channels;
         if (m_channels == 1) {
-            for (std::uint32_t i = begin; i < end; ++i, ++p)
+            for (std::uint32_t i = begin; i < end; ++i, p += channels)
                 sum[0] += *p;
         } else {
             for (std::uint32_t i = begin; i < end; ++i, p += channels) {

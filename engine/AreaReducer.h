@@ -18,8 +18,9 @@ public:
     AreaReducer(PageImage::Format format, std::uint32_t width, std::uint32_t height,
                 std::uint32_t factor);
 
-    // Adds the next source row. Grey8 results take one byte a pixel; Rgba8 results take
-    // three (red, green, blue; opaque) or four (with alpha) as channels says.
+    // Adds the next source row of channels bytes a pixel. Rgba8 results take three (red,
+    // green, blue; opaque) or four (with alpha); Grey8 results take the first of each
+    // pixel's bytes.
     void addRow(const std::uint8_t* row, unsigned channels);
     // Adds the next row of a bilevel source, eight pixels a byte, the first in the highest
     // bit; a set bit is white, or black when minIsWhite. Grey8 results only.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -437,7 +438,10 @@ PageImage PageDecoder::scaleWithRgbaReader(bool grey, std::uint32_t factor)
     reader.req_orientation = reader.orientation;
 
     std::vector<std::uint32_t> raster(std::size_t(bandRows) * m_width);
-    std::vector<std::uint8_t> row(std::size_t(m_width) * (grey ? 1 : 4));
+    // The reader's pixels are red, green, blue and alpha from the lowest byte up: on a
+    // little-endian machine its rows are the reducer's four bytes a pixel as they stand.
+    constexpr bool asBytes = std::endian::native == std::endian::little;
+    std::vector<std::uint8_t> row(asBytes ? 0 : std::size_t(m_width) * 4);
     AreaReducer reducer(grey ? PageImage::Format::Grey8 : PageImage::Format::Rgba8, m_width,
                         m_height, factor);
     for (std::uint64_t top = 0; top < m_height; top += bandRows) {
@@ -449,10 +453,8 @@ PageImage PageDecoder::scaleWithRgbaReader(bool grey, std::uint32_t factor)
             noteDamage();
         for (std::uint32_t r = 0; r < rows; ++r) {
             const std::uint32_t* p = raster.data() + std::size_t(r) * m_width;
-            if (grey) {
-                for (std::uint32_t i = 0; i < m_width; ++i)
-                    row[i] = std::uint8_t(TIFFGetR(p[i]));
-                reducer.addRow(row.data(), 1);
+            if constexpr (asBytes) {
+                reducer.addRow(reinterpret_cast<const std::uint8_t*>(p), 4);
             } else {
                 for (std::uint32_t i = 0; i < m_width; ++i) {
                     row[4 * i] = std::uint8_t(TIFFGetR(p[i]));
