@@ -151,13 +151,42 @@ protected:
     PageEngine engine;
 };
 
-TEST_F(ChangedOnDisk, aShownFileCutShortStillDecodesOrRefusesEachPage)
+TEST_F(ChangedOnDisk, aShownFileChangedInPlaceStillDecodesOrRefusesEachPage)
 {
     const std::uint64_t size = fs::file_size(shown());
     const auto original = testtiff::bytes(shown());
-    for (const std::uint64_t cut :
-         {size * 3 / 4, size / 2, size / 10, std::uint64_t(8), std::uint64_t(0)}) {
-        SCOPED_TRACE("cut to " + std::to_string(cut) + " of " + std::to_string(size));
+    // Another program cuts the file short at several points, or writes zeros over its middle.
+    const std::vector<std::pair<std::string, std::function<void()>>> changes = {
+        {"cut to three quarters",
+         [&] {
+             fs::resize_file(shown(), size * 3 / 4);
+         }},
+        {"cut to half",
+         [&] {
+             fs::resize_file(shown(), size / 2);
+         }},
+        {"cut to a tenth",
+         [&] {
+             fs::resize_file(shown(), size / 10);
+         }},
+        {"cut to the header",
+         [&] {
+             fs::resize_file(shown(), 8);
+         }},
+        {"emptied",
+         [&] {
+             fs::resize_file(shown(), 0);
+         }},
+        {"overwritten in the middle",
+         [&] {
+             std::fstream f(shown(), std::ios::in | std::ios::out | std::ios::binary);
+             const std::vector<char> zeros(std::size_t(size / 2), 0);
+             f.seekp(std::streamoff(size / 4));
+             f.write(zeros.data(), std::streamsize(zeros.size()));
+         }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
         {
             std::ofstream out(shown(), std::ios::binary);
             out.write(reinterpret_cast<const char*>(original.data()),
@@ -165,32 +194,15 @@ TEST_F(ChangedOnDisk, aShownFileCutShortStillDecodesOrRefusesEachPage)
         }
         const auto document = TiffDocument::open(shown());
         const FileStamp seen = document->stamp();
-        // Read a page before the cut, so that libtiff holds state from the whole file.
+        // Read a page first, so that libtiff holds state from the whole file.
         document->decode(1);
-        fs::resize_file(shown(), cut);
+        change();
         touchLater(shown());
         EXPECT_TRUE(document->changedOnDisk());
         EXPECT_EQ(document->pageCount(), 5);
         decodeEveryPage(*document, "shown.tif");
         expectOperationsRefused(seen);
     }
-}
-
-TEST_F(ChangedOnDisk, aShownFileOverwrittenInPlaceStillDecodesOrRefusesEachPage)
-{
-    const auto document = TiffDocument::open(shown());
-    const FileStamp seen = document->stamp();
-    {
-        // Another program writes zeros over the middle of the file, keeping its size.
-        std::fstream f(shown(), std::ios::in | std::ios::out | std::ios::binary);
-        const std::vector<char> zeros(std::size_t(fs::file_size(shown()) / 2), 0);
-        f.seekp(std::streamoff(zeros.size() / 2));
-        f.write(zeros.data(), std::streamsize(zeros.size()));
-    }
-    touchLater(shown());
-    EXPECT_TRUE(document->changedOnDisk());
-    decodeEveryPage(*document, "shown.tif");
-    expectOperationsRefused(seen);
 }
 
 TEST_F(ChangedOnDisk, aShownFileReplacedOrDeletedKeepsShowingWhatWasOpened)
