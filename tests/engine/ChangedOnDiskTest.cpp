@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <tiffio.h>
 
 using namespace tessary;
@@ -336,6 +337,11 @@ const Break breaks[] = {
      },
      "the directory of page 3 is cut off by the end of the file"},
 };
+
+void PrintTo(const Break& b, std::ostream* out)
+{
+    *out << b.name;
+}
 
 class BrokenPageList : public ::testing::TestWithParam<Break>
 {};

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <tiffio.h>
 
 using namespace tessary;
@@ -168,6 +169,11 @@ std::string compareWithLibtiff(const std::filesystem::path& path, int page, int 
         }
     }
     return "";
+}
+
+void PrintTo(const Kind& kind, std::ostream* out)
+{
+    *out << kind.name;
 }
 
 class DecodeKinds : public ::testing::TestWithParam<Kind>

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
+#include <ostream>
 #include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -152,6 +153,11 @@ const std::vector<DestinationKind>& destinations()
         {"deep-grey", prefixed("d", testtiff::numbered(4, deepGreyPage())), false, 'b'},
     };
     return kinds;
+}
+
+void PrintTo(const DestinationKind& kind, std::ostream* out)
+{
+    *out << kind.name;
 }
 
 class FaultMatrix : public ::testing::TestWithParam<DestinationKind>
