@@ -12,6 +12,7 @@
 #include "SettingsStore.h"
 #include "ShowHelpTopic.h"
 #include "frmAbout.h"
+#include "frmSettings.h"
 #include "mdlBrowse.h"
 #include "mdlFunctions.h"
 
@@ -339,6 +340,7 @@ void Tessary::connectHandlers()
     handle(mnuMove, &QAction::triggered, [this] { mnuMove_Click(); });
     handle(mnuOpenSrc, &QAction::triggered, [this] { mnuOpenSrc_Click(); });
     handle(mnuOpenDes, &QAction::triggered, [this] { mnuOpenDes_Click(); });
+    handle(mnuSettings, &QAction::triggered, [this] { mnuSettings_Click(); });
     handle(mnuContents, &QAction::triggered, [this] { mnuContents_Click(); });
     handle(menuAbout, &QAction::triggered, [this] { menuAbout_Click(); });
     handle(mnuVersion, &QAction::triggered, [this] { mnuVersion_Click(); });
@@ -507,6 +509,28 @@ void Tessary::Form_MouseMove()
         resize(m_designedSize.width(), height());
         setFixedSize(m_designedSize);
     }
+}
+
+void Tessary::mnuSettings_Click()
+{
+    const auto applyTransferMode = [this](bool move) {
+        if (move) {
+            mdlFunctions::ConfirmMoveMode(*this);
+        } else {
+            mnuCopy->setChecked(true);
+            mnuMove->setChecked(false);
+        }
+    };
+    const auto applyPrompt = [this](bool prompt) {
+        flags.PromptBeforeAction = prompt;
+    };
+    const auto showHelp = [this](const QString& topic) {
+        ShowHelpTopic(topic, m_services.help, messageBoxes(), programFolder());
+    };
+    frmSettings dialog(this,
+                       {settings(), programFolder(), messageBoxes(), browseTargets(),
+                        mdlFunctions::FolderExists, applyTransferMode, applyPrompt, showHelp});
+    dialog.exec();
 }
 
 void Tessary::mnuContents_Click()

@@ -133,6 +133,9 @@ public slots:
     void mnuOpenSrc_Click();
     void mnuOpenDes_Click();
 
+    // Settings.
+    void mnuSettings_Click();
+
     // Help and About.
     void mnuContents_Click();
     void menuAbout_Click();

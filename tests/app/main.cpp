@@ -6,6 +6,7 @@ int runTessaryTests(int argc, char** argv);
 int runPanesTests(int argc, char** argv);
 int runModesTests(int argc, char** argv);
 int runHelpMenuTests(int argc, char** argv);
+int runSettingsDialogTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -14,5 +15,6 @@ int main(int argc, char** argv)
     failures += runPanesTests(argc, argv);
     failures += runModesTests(argc, argv);
     failures += runHelpMenuTests(argc, argv);
+    failures += runSettingsDialogTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
