@@ -1,6 +1,7 @@
 #include "LibtiffHandle.h"
 
 #include "EngineError.h"
+#include "Limits.h"
 #include "Messages.h"
 #include "ReadableFile.h"
 
@@ -83,6 +84,8 @@ void silenceGlobalHandlers()
 int LibtiffHandle::onError(TIFF*, void* user, const char*, const char* format, va_list args)
 {
     auto* self = static_cast<LibtiffHandle*>(user);
+    if (self)
+        ++self->m_errorCount;
     if (self && self->m_firstError.empty()) {
         char text[512];
         std::vsnprintf(text, sizeof text, format, args);
@@ -102,7 +105,7 @@ LibtiffHandle::LibtiffHandle(const ReadableFile& file)
     m_io.file = &file;
     m_io.position = 0;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(maxSingleAllocation));
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(maxAllocationBytes));
     TIFFOpenOptionsSetErrorHandlerExtR(options, &LibtiffHandle::onError, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options, &LibtiffHandle::onWarning, this);
     // "h": read the header only; pages are selected by their directory offsets.

@@ -30,8 +30,9 @@ public:
     // The first error libtiff reported since the last clearErrors(), or "".
     const std::string& firstError() const { return m_firstError; }
     void clearErrors() { m_firstError.clear(); }
-
-    static constexpr std::uint64_t maxSingleAllocation = 256u << 20;
+    // How many errors libtiff has reported on this handle: a call that reports an error may
+    // still claim success (a fax strip with a bad code word "decodes" with rows missing).
+    std::uint64_t errorCount() const { return m_errorCount; }
 
     // Where libtiff's reads go: the file and libtiff's position in it.
     struct Io
@@ -47,6 +48,7 @@ private:
     Io m_io;
     TIFF* m_tiff = nullptr;
     std::string m_firstError;
+    std::uint64_t m_errorCount = 0;
     std::uint64_t m_selected = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "PageCopier.h"
 
 #include "FileLayer.h"
+#include "Limits.h"
 #include "ReadableFile.h"
 
 #include <algorithm>
@@ -19,6 +20,11 @@ namespace {
 constexpr int maxDepth = 8;
 constexpr std::size_t maxDirectories = 512;
 constexpr std::uint64_t copyChunk = 16u << 20;
+// Bounds on what one page may bring along, so that the plan's own tables stay small
+// whatever a damaged file declares: blocks of image data and tag entries over all its
+// directories.
+constexpr std::size_t maxBlocks = std::size_t(maxTableElements);
+constexpr std::size_t maxEntries = 1u << 20;
 
 // Compressions whose stored bytes do not depend on the file's byte order, whatever the
 // sample size: their codecs work on byte streams.
@@ -115,6 +121,9 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     const long index = long(m_directories.size());
     m_directories.emplace_back();
 
+    m_entryCount += dir.entries.size();
+    if (m_entryCount > maxEntries)
+        throw StructureError("its directories hold too many tags");
     PlannedDirectory planned;
     for (const Entry& entry : dir.entries) {
         switch (entry.tag) {
@@ -156,6 +165,15 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
                 addRaw(entry, planned);
             break;
         }
+    }
+    // A directory without entries ends any reader's walk through the file's pages: a page
+    // none of whose tags can be read is refused, such a sub-directory left out. (Nothing
+    // was added behind it then: its pointers would be among its entries.)
+    if (planned.entries.empty()) {
+        if (mainDirectory)
+            throw StructureError("its directory holds no tag that can be read");
+        m_directories.pop_back();
+        return -1;
     }
     std::stable_sort(planned.entries.begin(), planned.entries.end(),
                      [](const PlannedEntry& a, const PlannedEntry& b) { return a.tag < b.tag; });
@@ -366,6 +384,8 @@ void PagePlan::addRaw(const Entry& entry, PlannedDirectory& planned)
 
 std::size_t PagePlan::addBlock(const ReadableFile& file, std::uint64_t offset, std::uint64_t size)
 {
+    if (m_blocks.size() >= maxBlocks)
+        throw StructureError("its image data is split into too many pieces");
     m_blocks.push_back({&file, offset, size, 0});
     return m_blocks.size() - 1;
 }
@@ -402,6 +422,9 @@ void PagePlan::layOut()
         }
     }
     m_metadataSize = position - m_start;
+    // Directories and tag values are written from one buffer.
+    if (m_metadataSize > maxAllocationBytes)
+        throw StructureError("its tags are too large to copy");
 
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < m_blocks.size(); ++i) {

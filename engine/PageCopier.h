@@ -118,6 +118,7 @@ private:
     std::uint64_t m_size = 0;
     std::uint64_t m_dataSize = 0;
     std::uint64_t m_metadataSize = 0;
+    std::size_t m_entryCount = 0;
     bool m_needsBigTiff = false;
     bool m_byteOrderDependent = false;
     bool m_subImageByteOrderDependent = false;

@@ -1,10 +1,14 @@
 #include "PageDecoder.h"
 
+#include "AreaReducer.h"
 #include "LibtiffHandle.h"
+#include "Limits.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <tiffio.h>
 
@@ -44,15 +48,39 @@ struct FreeDeleter
 std::unique_ptr<std::uint8_t, FreeDeleter> allocate(tmsize_t size)
 {
     return std::unique_ptr<std::uint8_t, FreeDeleter>(
-        size > 0 ? static_cast<std::uint8_t*>(_TIFFmalloc(size)) : nullptr);
+        size > 0 && std::uint64_t(size) <= maxAllocationBytes
+            ? static_cast<std::uint8_t*>(_TIFFmalloc(size))
+            : nullptr);
 }
+
+// The working memory of a scaled decode (one band of rows, one row of sums) stays within
+// this, beside the result itself.
+constexpr std::uint64_t maxBandBytes = maxAllocationBytes / 4;
+// Beyond this factor a page is more than a few pixels even in the largest possible result;
+// it also keeps the sums of a block of pixels far from overflowing.
+constexpr std::uint32_t maxScaleFactor = 1u << 16;
+
+// Ends an RGBA reader however the scope is left.
+struct RgbaReaderEnd
+{
+    TIFFRGBAImage* reader;
+    ~RgbaReaderEnd() { TIFFRGBAImageEnd(reader); }
+};
 
 } // namespace
 
-PageDecoder::PageDecoder(LibtiffHandle& handle, std::uint64_t maxDecodedBytes)
+PageDecoder::PageDecoder(LibtiffHandle& handle, std::uint64_t maxDecodedBytes, bool scaleToFit)
     : m_handle(handle)
     , m_maxDecodedBytes(maxDecodedBytes)
+    , m_scaleToFit(scaleToFit)
 {}
+
+void PageDecoder::tooLarge(const std::string& why) const
+{
+    throw EngineError(ErrorKind::TooLarge, "it is too large to show (" + std::to_string(m_width) +
+                                               " by " + std::to_string(m_height) + " pixels" + why +
+                                               ")");
+}
 
 void PageDecoder::noteDamage()
 {
@@ -97,20 +125,21 @@ PageImage PageDecoder::decode()
     const bool jpegYCbCr = compression == COMPRESSION_JPEG && m_photometric == PHOTOMETRIC_YCBCR;
     const bool nativeRgb = (m_photometric == PHOTOMETRIC_RGB || jpegYCbCr) && m_bits == 8 &&
                            m_samples == 3 && m_planar == PLANARCONFIG_CONTIG && m_sampleFormat == 1;
+    const std::uint64_t limit = std::min(m_maxDecodedBytes, maxAllocationBytes);
     const std::uint64_t bytes = std::uint64_t(m_width) * m_height * (nativeGrey ? 1 : 4);
-    if (bytes > m_maxDecodedBytes) {
-        throw EngineError(ErrorKind::TooLarge, "it is too large to show (" +
-                                                   std::to_string(m_width) + " by " +
-                                                   std::to_string(m_height) + " pixels)");
-    }
+    const bool scaled = bytes > limit;
+    if (scaled && !m_scaleToFit)
+        tooLarge("");
 
     m_handle.clearErrors();
+    if (jpegYCbCr && nativeRgb)
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     PageImage image;
-    if (nativeGrey) {
+    if (scaled) {
+        image = decodeScaled(nativeGrey || nativeRgb, grey, limit);
+    } else if (nativeGrey) {
         image = decodeNative(PageImage::Format::Grey8);
     } else if (nativeRgb) {
-        if (jpegYCbCr)
-            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
         image = decodeNative(PageImage::Format::Rgba8);
     } else
         image = decodeWithRgbaReader(grey);
@@ -131,6 +160,10 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
     const bool minIsWhite = m_photometric == PHOTOMETRIC_MINISWHITE;
     const auto& table = minIsWhite ? bilevelTable().minIsWhite : bilevelTable().minIsBlack;
     const std::size_t outPixel = image.bytesPerPixel();
+    // A codec may report an error and still claim the whole block (the fax codecs do, on a
+    // bad code word), leaving the rest of the buffer as it was: each block is read into a
+    // white buffer, so rows it never reached show white, not an earlier block.
+    const std::uint8_t white = grey && minIsWhite ? 0x00 : 0xff;
 
     // Bytes of one decoded row w pixels wide.
     auto rowBytes = [&](std::uint32_t w) -> std::size_t {
@@ -173,10 +206,14 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
         for (std::uint32_t ty = 0; ty < m_height; ty += tileLength) {
             for (std::uint32_t tx = 0; tx < m_width; tx += tileWidth) {
                 const ttile_t tile = TIFFComputeTile(tif, tx, ty, 0, 0);
+                std::memset(buffer.get(), white, std::size_t(tileSize));
+                const std::uint64_t errors = m_handle.errorCount();
                 if (TIFFReadEncodedTile(tif, tile, buffer.get(), tileSize) < 0) {
                     noteDamage();
                     continue;
                 }
+                if (m_handle.errorCount() != errors)
+                    noteDamage();
                 any = true;
                 const std::uint32_t w = std::min(tileWidth, m_width - tx);
                 const std::uint32_t h = std::min(tileLength, m_height - ty);
@@ -196,12 +233,16 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
         for (std::uint32_t y = 0; y < m_height; y += rowsPerStrip) {
             const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
             const std::uint32_t rows = std::min(rowsPerStrip, m_height - y);
+            std::memset(buffer.get(), white, bytesPerRow * rows);
+            const std::uint64_t errors = m_handle.errorCount();
             const tmsize_t got =
                 TIFFReadEncodedStrip(tif, strip, buffer.get(), tmsize_t(bytesPerRow * rows));
             if (got < 0) {
                 noteDamage();
                 continue;
             }
+            if (m_handle.errorCount() != errors)
+                noteDamage();
             any = true;
             const std::uint32_t complete = std::uint32_t(std::size_t(got) / bytesPerRow);
             for (std::uint32_t r = 0; r < std::min(rows, complete); ++r)
@@ -267,6 +308,167 @@ PageImage PageDecoder::decodeWithRgbaReader(bool grey)
         }
     }
     return image;
+}
+
+std::uint32_t PageDecoder::scaleFactor(unsigned bytesPerPixel, std::uint64_t limit) const
+{
+    const auto fits = [&](std::uint64_t factor) {
+        const std::uint64_t width = (m_width + factor - 1) / factor;
+        const std::uint64_t height = (m_height + factor - 1) / factor;
+        return width * height * bytesPerPixel <= limit &&
+               width * 4 * sizeof(std::uint64_t) <= maxBandBytes;
+    };
+    // The size of the result only shrinks as the factor grows: find the smallest that fits.
+    std::uint64_t low = 2;
+    std::uint64_t high = maxScaleFactor;
+    if (!fits(high))
+        return 0;
+    while (low < high) {
+        const std::uint64_t middle = (low + high) / 2;
+        if (fits(middle))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return std::uint32_t(low);
+}
+
+PageImage PageDecoder::decodeScaled(bool native, bool grey, std::uint64_t limit)
+{
+    const std::uint32_t factor = scaleFactor(grey ? 1 : 4, limit);
+    if (factor == 0)
+        tooLarge(", even scaled down");
+    PageImage image = native && !TIFFIsTiled(m_handle.get()) ? scaleScanlines(grey, factor)
+                                                             : scaleWithRgbaReader(grey, factor);
+    image.scale = factor;
+    return image;
+}
+
+PageImage PageDecoder::scaleScanlines(bool grey, std::uint32_t factor)
+{
+    TIFF* tif = m_handle.get();
+    const bool bilevel = grey && m_bits == 1;
+    const bool minIsWhite = m_photometric == PHOTOMETRIC_MINISWHITE;
+    const std::uint64_t rowBytes =
+        bilevel ? (std::uint64_t(m_width) + 7) / 8 : std::uint64_t(m_width) * (grey ? 1 : 3);
+    const tmsize_t lineSize = TIFFScanlineSize(tif);
+    if (lineSize <= 0 || std::uint64_t(lineSize) < rowBytes)
+        throw EngineError(ErrorKind::Damaged, "its rows cannot be read");
+    if (std::uint64_t(lineSize) > maxBandBytes)
+        tooLarge(", even scaled down");
+    auto line = allocate(lineSize);
+    if (!line)
+        throw EngineError(ErrorKind::TooLarge, "there is not enough memory to show it");
+
+    AreaReducer reducer(grey ? PageImage::Format::Grey8 : PageImage::Format::Rgba8, m_width,
+                        m_height, factor);
+    bool any = false;
+    // After a row fails, the rest of its strip is skipped: reading on would decode the
+    // strip again from its start for every row.
+    tstrip_t failedStrip = tstrip_t(-1);
+    // As in decodeNative, rows are read into a white buffer and errors noted even when the
+    // codec claims the row.
+    const std::uint8_t white = grey && minIsWhite ? 0x00 : 0xff;
+    for (std::uint32_t y = 0; y < m_height; ++y) {
+        const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
+        std::memset(line.get(), white, std::size_t(lineSize));
+        const std::uint64_t errors = m_handle.errorCount();
+        if (strip == failedStrip || TIFFReadScanline(tif, line.get(), y, 0) < 0) {
+            if (strip != failedStrip)
+                noteDamage();
+            failedStrip = strip;
+            reducer.addWhiteRow();
+            continue;
+        }
+        if (m_handle.errorCount() != errors)
+            noteDamage();
+        any = true;
+        std::uint8_t* row = line.get();
+        if (bilevel) {
+            reducer.addBilevelRow(row, minIsWhite);
+        } else if (grey) {
+            if (minIsWhite) {
+                for (std::uint32_t i = 0; i < m_width; ++i)
+                    row[i] = std::uint8_t(255 - row[i]);
+            }
+            reducer.addRow(row, 1);
+        } else {
+            reducer.addRow(row, 3);
+        }
+    }
+    if (!any)
+        throw EngineError(ErrorKind::Damaged, m_damage);
+    return reducer.finish();
+}
+
+PageImage PageDecoder::scaleWithRgbaReader(bool grey, std::uint32_t factor)
+{
+    TIFF* tif = m_handle.get();
+    // A band covers whole blocks of the page's data where it can, so each strip or tile is
+    // decoded about once; the reader decodes a strip from its start for every band.
+    std::uint32_t blockRows = m_height;
+    if (TIFFIsTiled(tif))
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &blockRows);
+    else
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &blockRows);
+    blockRows = std::clamp<std::uint32_t>(blockRows, 1, m_height);
+    if (m_height > std::uint32_t(std::numeric_limits<int>::max()))
+        tooLarge(", even scaled down");
+    const std::uint64_t rowBytes = std::uint64_t(m_width) * 4;
+    std::uint64_t bandRows = (std::uint64_t(blockRows) + factor - 1) / factor * factor;
+    if (bandRows * rowBytes > maxBandBytes) {
+        if (!TIFFIsTiled(tif) || std::uint64_t(factor) * rowBytes > maxBandBytes)
+            tooLarge(", even scaled down");
+        bandRows = maxBandBytes / rowBytes / factor * factor;
+    }
+
+    char message[1024] = {};
+    if (!TIFFRGBAImageOK(tif, message)) {
+        throw EngineError(ErrorKind::Unsupported,
+                          std::string("it is of a kind this program cannot show (") + message +
+                              ")");
+    }
+    TIFFRGBAImage reader{};
+    if (!TIFFRGBAImageBegin(&reader, tif, 0, message)) {
+        throw EngineError(ErrorKind::Unsupported,
+                          std::string("it is of a kind this program cannot show (") + message +
+                              ")");
+    }
+    const RgbaReaderEnd end{&reader};
+    reader.req_orientation = reader.orientation;
+
+    std::vector<std::uint32_t> raster(std::size_t(bandRows) * m_width);
+    // The reader's pixels are red, green, blue and alpha from the lowest byte up: on a
+    // little-endian machine its rows are the reducer's four bytes a pixel as they stand.
+    constexpr bool asBytes = std::endian::native == std::endian::little;
+    std::vector<std::uint8_t> row(asBytes ? 0 : std::size_t(m_width) * 4);
+    AreaReducer reducer(grey ? PageImage::Format::Grey8 : PageImage::Format::Rgba8, m_width,
+                        m_height, factor);
+    for (std::uint64_t top = 0; top < m_height; top += bandRows) {
+        const std::uint32_t rows = std::uint32_t(std::min<std::uint64_t>(bandRows, m_height - top));
+        std::fill(raster.begin(), raster.begin() + std::ptrdiff_t(rows) * m_width, 0xffffffffu);
+        reader.row_offset = int(top);
+        reader.col_offset = 0;
+        if (!TIFFRGBAImageGet(&reader, raster.data(), m_width, rows))
+            noteDamage();
+        for (std::uint32_t r = 0; r < rows; ++r) {
+            const std::uint32_t* p = raster.data() + std::size_t(r) * m_width;
+            if constexpr (asBytes) {
+                reducer.addRow(reinterpret_cast<const std::uint8_t*>(p), 4);
+            } else {
+                for (std::uint32_t i = 0; i < m_width; ++i) {
+                    row[4 * i] = std::uint8_t(TIFFGetR(p[i]));
+                    row[4 * i + 1] = std::uint8_t(TIFFGetG(p[i]));
+                    row[4 * i + 2] = std::uint8_t(TIFFGetB(p[i]));
+                    row[4 * i + 3] = std::uint8_t(TIFFGetA(p[i]));
+                }
+                reducer.addRow(row.data(), 4);
+            }
+        }
+    }
+    if (!m_handle.firstError().empty())
+        noteDamage();
+    return reducer.finish();
 }
 
 void PageDecoder::orient(PageImage& image) const

@@ -71,14 +71,33 @@ void checkRun(const TiffSource& source, std::int32_t first, std::int32_t count)
     }
 }
 
+EngineError changedSinceOpened(const fs::path& path)
+{
+    return EngineError(ErrorKind::Changed,
+                       quoted(path) +
+                           " changed on disk after it was opened; open it again and repeat "
+                           "the operation. Nothing was changed.");
+}
+
 void checkStamp(const TiffSource& source, const std::optional<FileStamp>& expected)
 {
-    if (expected && !(*expected == source.file().stamp())) {
-        throw EngineError(ErrorKind::Changed,
-                          quoted(source.path()) +
-                              " changed on disk after it was opened; open it again and repeat "
-                              "the operation. Nothing was changed.");
+    if (expected && !(*expected == source.file().stamp()))
+        throw changedSinceOpened(source.path());
+}
+
+// Opens a file the caller saw as expected (when given): a file since removed, replaced or
+// rewritten is refused as changed, whatever it now holds.
+std::unique_ptr<TiffSource> openAsSeen(const fs::path& path,
+                                       const std::optional<FileStamp>& expected)
+{
+    if (expected) {
+        const auto now = FileStamp::of(path);
+        if (!now || !(*now == *expected))
+            throw changedSinceOpened(path);
     }
+    auto source = std::make_unique<TiffSource>(path);
+    checkStamp(*source, expected);
+    return source;
 }
 
 void checkStillSame(const TiffSource& source)
@@ -101,6 +120,45 @@ void checkStillThere(const TiffSource& source)
             ErrorKind::Changed,
             quoted(source.path()) +
                 " was replaced on disk while the operation ran; nothing was changed.");
+    }
+}
+
+// Throws Changed when a file that pages are copied from, other than except, was written or
+// truncated by another program while they were read: the copy may hold a torn page.
+void checkSourcesUnchanged(const std::vector<PageRef>& pages, const TiffSource* except = nullptr)
+{
+    const TiffSource* last = nullptr;
+    for (const PageRef& ref : pages) {
+        if (ref.source == last || ref.source == except)
+            continue;
+        last = ref.source;
+        if (ref.source->file().changedSinceOpened()) {
+            throw EngineError(ErrorKind::Changed,
+                              quoted(ref.source->path()) +
+                                  " changed on disk while its pages were being copied; nothing "
+                                  "was changed.");
+        }
+    }
+}
+
+// Writes the planned pages one after the other (each pointing to the next, the last to
+// last). Tag values are read from the sources as the pages are written; one that can no
+// longer be read (its file cut short under the copy, or damaged where planning did not
+// look) ends the copy with an error naming its page.
+void writePages(const std::vector<PagePlan>& plans, const std::vector<PageRef>& pages,
+                WritableFile& out, std::uint64_t last,
+                const std::function<void(std::uint64_t)>& progress,
+                const TiffSource* writtenInPlace = nullptr)
+{
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        try {
+            plans[i].write(out, i + 1 < plans.size() ? plans[i + 1].start() : last, progress);
+        } catch (const tiff::StructureError& e) {
+            checkSourcesUnchanged(pages, writtenInPlace);
+            throw EngineError(ErrorKind::Damaged,
+                              capitalized(pageOf(pages[i].page, pages[i].source->path())) +
+                                  " is damaged: " + e.what() + ".");
+        }
     }
 }
 
@@ -215,8 +273,8 @@ Target openTarget(const fs::path& path, const std::optional<FileStamp>& expected
 {
     Target target;
     target.real = resolved(path);
-    target.source = std::make_unique<TiffSource>(target.real);
-    checkStamp(*target.source, expected);
+    PageEngine::removeStaleTemporaries(target.real.parent_path());
+    target.source = openAsSeen(target.real, expected);
     if (!target.source->chain().complete) {
         throw EngineError(ErrorKind::PartlyReadable,
                           quoted(path) + " cannot be changed: its list of pages is damaged (" +
@@ -236,8 +294,7 @@ TiffSource& openSource(const fs::path& path, Target& target, std::unique_ptr<Tif
         checkStamp(*target.source, expected);
         return *target.source;
     }
-    storage = std::make_unique<TiffSource>(resolved(path));
-    checkStamp(*storage, expected);
+    storage = openAsSeen(resolved(path), expected);
     return *storage;
 }
 
@@ -273,7 +330,6 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     Progress progress(options, target);
     progress.setTotal(plans.back().start() + plans.back().size());
 
-    PageEngine::removeStaleTemporaries(target.parent_path());
     fs::path tempPath;
     std::unique_ptr<WritableFile> out;
     try {
@@ -283,18 +339,20 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     }
     try {
         writeHeader(*out, format, plans.front().start());
-        for (std::size_t i = 0; i < plans.size(); ++i)
-            plans[i].write(*out, i + 1 < plans.size() ? plans[i + 1].start() : 0, progress.sink());
+        writePages(plans, pages, *out, 0, progress.sink());
         std::error_code ec;
         if (fs::exists(target, ec))
             out->copyPermissionsFrom(target);
         out->sync();
         if (existing)
             checkStillSame(*existing);
+        checkSourcesUnchanged(pages);
         files.rename(tempPath, target);
     } catch (const std::system_error& e) {
         out.reset();
         files.remove(tempPath);
+        // A source cut short under the copy reads as a failed copy; say what happened.
+        checkSourcesUnchanged(pages);
         throw writeFailure(target, e.code().value());
     } catch (...) {
         out.reset();
@@ -360,13 +418,11 @@ bool linkInPlace(FileLayer& files, Target& target, const std::vector<PageRef>& p
             const std::uint8_t zeros[8] = {};
             out->write(originalSize, zeros, std::size_t(padding));
         }
-        for (std::size_t i = 0; i < plans.size(); ++i) {
-            plans[i].write(*out, i + 1 < plans.size() ? plans[i + 1].start() : followingPage,
-                           progress.sink());
-        }
+        writePages(plans, pages, *out, followingPage, progress.sink(), &dest);
         // The new pages are durable before anything points at them.
         out->sync();
         checkStillThere(dest);
+        checkSourcesUnchanged(pages, &dest);
         linked = true;
         out->write(pointerAt, newPointer, pointerSize);
         out->sync();
@@ -384,6 +440,8 @@ bool linkInPlace(FileLayer& files, Target& target, const std::vector<PageRef>& p
         try {
             throw;
         } catch (const std::system_error& e) {
+            if (restored)
+                checkSourcesUnchanged(pages, &dest);
             throw writeFailure(target.real, e.code().value(), restored);
         }
     }
@@ -489,10 +547,11 @@ void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::i
                               const fs::path& newFile, const OperationOptions& options)
 {
     checkCount(count);
-    TiffSource src(resolved(source));
-    checkStamp(src, options.expectSource);
-    checkRun(src, first, count);
     const fs::path real = resolved(newFile);
+    removeStaleTemporaries(real.parent_path());
+    const auto opened = openAsSeen(resolved(source), options.expectSource);
+    TiffSource& src = *opened;
+    checkRun(src, first, count);
     if (isSameFile(real, src.path())) {
         throw EngineError(ErrorKind::SameFile, quoted(newFile) +
                                                    " is the file the pages come from; choose "

@@ -12,8 +12,10 @@ namespace tessary {
 
 struct OperationOptions
 {
-    // When set, the operation refuses (ErrorKind::Changed) to touch a file that is no
-    // longer the one the caller looked at: replaced, rewritten or truncated since.
+    // When set, the operation refuses (ErrorKind::Changed, "... changed on disk ...") to
+    // touch a file that is no longer the one the caller looked at: replaced, rewritten,
+    // truncated or removed since. A source written or truncated by another program while
+    // its pages are copied is refused the same way, whether or not a stamp is given.
     std::optional<FileStamp> expectDestination;
     std::optional<FileStamp> expectSource;
     // Told the bytes written so far and the bytes to write in all. Returning false stops

@@ -20,7 +20,11 @@ struct PageImage
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::vector<std::uint8_t> pixels;
-    double xDpi = 0; // 0 when the page states no resolution
+    // Each pixel stands for scale × scale pixels of the page (1: the page at full size).
+    std::uint32_t scale = 1;
+    // The resolution of the image as decoded: the page's own divided by scale; 0 when the
+    // page states none.
+    double xDpi = 0;
     double yDpi = 0;
 
     std::size_t bytesPerPixel() const { return format == Format::Grey8 ? 1 : 4; }

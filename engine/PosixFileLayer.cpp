@@ -102,7 +102,10 @@ public:
 
     void sync() override
     {
-        while (::fdatasync(m_fd) != 0) {
+        // fsync rather than fdatasync: the permissions and owner given to a replacement
+        // must be as durable as its bytes, or a crash could leave a private file readable
+        // by others.
+        while (::fsync(m_fd) != 0) {
             if (errno != EINTR)
                 fail("sync");
         }

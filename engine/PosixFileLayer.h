@@ -4,7 +4,7 @@
 
 namespace tessary {
 
-// The file layer on POSIX calls: pwrite, copy_file_range, fdatasync, rename.
+// The file layer on POSIX calls: pwrite, copy_file_range, fsync, rename.
 class PosixFileLayer : public FileLayer
 {
 public:

@@ -59,6 +59,16 @@ std::int64_t ReadableFile::readSome(std::uint64_t offset, void* data, std::size_
     return std::int64_t(done);
 }
 
+bool ReadableFile::changedSinceOpened() const
+{
+    struct stat st
+    {};
+    if (::fstat(m_fd, &st) != 0)
+        return true;
+    const std::int64_t modified = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return std::uint64_t(st.st_size) != m_stamp.size || modified != m_stamp.modifiedNs;
+}
+
 bool ReadableFile::readAt(std::uint64_t offset, void* data, std::size_t size) const
 {
     if (offset > m_stamp.size || size > m_stamp.size - offset)

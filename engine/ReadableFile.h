@@ -25,6 +25,10 @@ public:
     std::uint64_t size() const { return m_stamp.size; }
     const FileStamp& stamp() const { return m_stamp; }
 
+    // True when the file itself (not the name: a file renamed over it does not count) has
+    // been written or truncated since it was opened.
+    bool changedSinceOpened() const;
+
     // Reads exactly size bytes at offset; false when the file ends early or the read fails.
     bool readAt(std::uint64_t offset, void* data, std::size_t size) const;
     // Reads up to size bytes at offset; returns how many were read (-1 on failure).

@@ -1,6 +1,7 @@
 #include "ReencodedPage.h"
 
 #include "EngineError.h"
+#include "Limits.h"
 #include "Messages.h"
 #include "PosixFileLayer.h"
 #include "TiffSource.h"
@@ -60,11 +61,11 @@ ReencodedPage::ReencodedPage(TiffSource& source, std::int32_t page, bool bigEndi
                               "cannot be copied into " +
                               quoted(target) + ". Nothing was changed.");
     }
-    m_path = scratchPathBeside(target);
-    std::unique_ptr<TIFF, TiffCloser> out(TIFFOpen(m_path.c_str(), bigEndian ? "wb" : "wl"));
+    const std::filesystem::path scratch = scratchPathBeside(target);
+    std::unique_ptr<TIFF, TiffCloser> out(TIFFOpen(scratch.c_str(), bigEndian ? "wb" : "wl"));
     auto fail = [&](const std::string& why) {
         out.reset();
-        ::unlink(m_path.c_str());
+        ::unlink(scratch.c_str());
         return EngineError(ErrorKind::Io, what + " could not be converted to the byte order of " +
                                               quoted(target) + " (" + why +
                                               "); nothing was changed.");
@@ -108,6 +109,8 @@ ReencodedPage::ReencodedPage(TiffSource& source, std::int32_t page, bool bigEndi
     const tmsize_t size = tiled ? TIFFTileSize(in) : TIFFStripSize(in);
     if (size <= 0)
         throw fail("its blocks of image data cannot be sized");
+    if (std::uint64_t(size) > maxAllocationBytes)
+        throw fail("its blocks of image data are too large");
     std::vector<std::uint8_t> buffer;
     try {
         buffer.resize(std::size_t(size));
@@ -119,7 +122,7 @@ ReencodedPage::ReencodedPage(TiffSource& source, std::int32_t page, bool bigEndi
                                    : TIFFReadEncodedStrip(in, block, buffer.data(), size);
         if (got < 0) {
             out.reset();
-            ::unlink(m_path.c_str());
+            ::unlink(scratch.c_str());
             throw EngineError(ErrorKind::Damaged,
                               what + " is damaged: its image data cannot be decoded.");
         }
@@ -132,19 +135,17 @@ ReencodedPage::ReencodedPage(TiffSource& source, std::int32_t page, bool bigEndi
         throw fail("the scratch file cannot be written");
     out.reset();
     try {
-        m_file = std::make_unique<ReadableFile>(m_path);
+        m_file = std::make_unique<ReadableFile>(scratch);
         m_reader = std::make_unique<tiff::Reader>(*m_file);
     } catch (...) {
-        ::unlink(m_path.c_str());
+        ::unlink(scratch.c_str());
         throw fail("the scratch file cannot be read back");
     }
+    // It is read through its open descriptor from now on; without a name it cannot
+    // outlive this process, however the process ends.
+    ::unlink(scratch.c_str());
 }
 
-ReencodedPage::~ReencodedPage()
-{
-    m_reader.reset();
-    m_file.reset();
-    ::unlink(m_path.c_str());
-}
+ReencodedPage::~ReencodedPage() = default;
 
 } // namespace tessary

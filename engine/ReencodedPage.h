@@ -15,8 +15,8 @@ class TiffSource;
 // layout, in the other byte order: for pages whose samples (16-bit and wider, without a
 // byte-stream codec) would change their meaning if their stored bytes were copied into a
 // file of the other byte order. Only lossless codecs are re-encoded, so the pixels stay
-// exactly the same. The data lives in a scratch file beside the target, removed with the
-// object.
+// exactly the same. The data lives in a scratch file beside the target, written through
+// libtiff and unlinked as soon as it is open for reading.
 class ReencodedPage
 {
 public:
@@ -32,7 +32,6 @@ public:
     std::uint64_t directory() const { return m_reader->header().firstIfd; }
 
 private:
-    std::filesystem::path m_path;
     std::unique_ptr<ReadableFile> m_file;
     std::unique_ptr<tiff::Reader> m_reader;
 };

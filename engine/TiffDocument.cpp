@@ -113,7 +113,7 @@ PageImage TiffDocument::decode(std::int32_t page, const DecodeLimits& limits,
 {
     checkPage(page);
     m_impl->select(page);
-    PageDecoder decoder(m_impl->handle(), limits.maxDecodedBytes);
+    PageDecoder decoder(m_impl->handle(), limits.maxDecodedBytes, limits.scaleToFit);
     PageImage image;
     try {
         image = decoder.decode();
@@ -141,7 +141,7 @@ PageImage TiffDocument::decode(std::int32_t page, const DecodeLimits& limits,
     TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
     if (unit != RESUNIT_NONE && TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) &&
         TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y)) {
-        const double factor = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+        const double factor = (unit == RESUNIT_CENTIMETER ? 2.54 : 1.0) / image.scale;
         image.xDpi = x * factor;
         image.yDpi = y * factor;
         std::uint16_t orientation = ORIENTATION_TOPLEFT;

@@ -14,8 +14,14 @@ namespace tessary {
 
 struct DecodeLimits
 {
-    // The largest decoded page, in bytes, that decode() will allocate.
+    // The largest decoded page, in bytes, that decode() will allocate. The engine never
+    // allocates more than 256 MiB at once, so a larger value counts as 256 MiB.
     std::uint64_t maxDecodedBytes = 512u << 20;
+    // What to do with a page over that limit: false refuses it (ErrorKind::TooLarge);
+    // true decodes it shrunk by the smallest whole factor that fits, each pixel the
+    // average of a block of the page's pixels, reading the page a band at a time so that
+    // memory stays within the limit (PageImage::scale tells the factor).
+    bool scaleToFit = false;
 };
 
 // A TIFF file opened for reading: its pages, their facts and their decoded images.
@@ -48,9 +54,10 @@ public:
     // The facts of page (from 1). Throws EngineError: PageRange, Damaged.
     PageInfo pageInfo(std::int32_t page) const;
     // Decodes page (from 1) upright. Throws EngineError: PageRange, Damaged (nothing of it
-    // can be decoded), TooLarge (over limits.maxDecodedBytes; nothing is allocated),
-    // Unsupported (a kind of page that cannot be shown). When only part of the page
-    // decodes, the rest is white and damage, if given, receives a sentence saying so.
+    // can be decoded), TooLarge (over limits.maxDecodedBytes and not to be scaled, or too
+    // large even scaled down; nothing is allocated), Unsupported (a kind of page that
+    // cannot be shown). When only part of the page decodes, the rest is white and damage,
+    // if given, receives a sentence saying so.
     PageImage decode(std::int32_t page, const DecodeLimits& limits = {},
                      std::string* damage = nullptr) const;
 

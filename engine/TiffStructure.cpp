@@ -1,7 +1,10 @@
 #include "TiffStructure.h"
 
+#include "Limits.h"
 #include "ReadableFile.h"
 
+#include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 namespace tessary::tiff {
@@ -114,7 +117,28 @@ Chain Reader::readChain(std::uint64_t maxPages) const
     std::uint64_t offset = m_header.firstIfd;
     const unsigned countSize = m_header.countSize();
     const unsigned offsetSize = m_header.offsetSize();
+    // The directories of small pages lie close together: the file is read a window at a
+    // time, so that a file of thousands of pages takes a few reads, not two a page.
+    std::vector<std::uint8_t> window;
+    std::uint64_t windowStart = 0;
+    const auto readNear = [&](std::uint64_t at, std::uint8_t* out, unsigned size) {
+        if (at < windowStart || at - windowStart > window.size() ||
+            size > window.size() - (at - windowStart)) {
+            const std::uint64_t fileSize = m_file.size();
+            if (at > fileSize || size > fileSize - at)
+                return false;
+            window.resize(std::size_t(std::min<std::uint64_t>(4096, fileSize - at)));
+            if (!m_file.readAt(at, window.data(), window.size()))
+                return false;
+            windowStart = at;
+        }
+        std::memcpy(out, window.data() + (at - windowStart), size);
+        return true;
+    };
     while (offset != 0) {
+        const auto pageNumber = [&chain] {
+            return std::to_string(chain.pages.size() + 1);
+        };
         if (chain.pages.size() >= maxPages) {
             chain.complete = false;
             chain.problem = "it has more pages than this program can handle";
@@ -127,7 +151,7 @@ Chain Reader::readChain(std::uint64_t maxPages) const
             break;
         }
         std::uint8_t bytes[8] = {};
-        if (!m_file.readAt(offset, bytes, countSize)) {
+        if (!readNear(offset, bytes, countSize)) {
             chain.complete = false;
             chain.problem = chain.pages.empty()
                                 ? "its first page lies past the end of the file"
@@ -136,14 +160,18 @@ Chain Reader::readChain(std::uint64_t maxPages) const
             break;
         }
         const std::uint64_t count = countSize == 2 ? u16(bytes) : u64(bytes);
+        if (count == 0 || count > maxDirectoryEntries) {
+            chain.complete = false;
+            chain.problem = count == 0
+                                ? "page " + pageNumber() + " has an empty directory"
+                                : "the directory of page " + pageNumber() + " is impossibly large";
+            break;
+        }
         const std::uint64_t nextField = offset + countSize + count * m_header.entrySize();
-        if (count == 0 || count > m_file.size() || !m_file.readAt(nextField, bytes, offsetSize)) {
+        if (!readNear(nextField, bytes, offsetSize)) {
             chain.complete = false;
             chain.problem =
-                count == 0
-                    ? "page " + std::to_string(chain.pages.size() + 1) + " has an empty directory"
-                    : "the directory of page " + std::to_string(chain.pages.size() + 1) +
-                          " is cut off by the end of the file";
+                "the directory of page " + pageNumber() + " is cut off by the end of the file";
             break;
         }
         chain.pages.push_back(offset);
@@ -165,6 +193,8 @@ Directory Reader::readDirectory(std::uint64_t offset) const
     const unsigned entrySize = m_header.entrySize();
     if (count == 0)
         throw StructureError("its directory is empty");
+    if (count > maxDirectoryEntries)
+        throw StructureError("its directory is impossibly large");
     if (count > (m_file.size() - offset) / entrySize)
         throw StructureError("its directory is cut off by the end of the file");
     std::vector<std::uint8_t> raw(std::size_t(count * entrySize + m_header.offsetSize()));
@@ -178,6 +208,7 @@ Directory Reader::readDirectory(std::uint64_t offset) const
         entry.tag = u16(p);
         entry.type = u16(p + 2);
         entry.fieldOffset = offset + countSize + i * entrySize + (m_header.bigTiff ? 12 : 8);
+        std::memcpy(entry.field, p + (m_header.bigTiff ? 12 : 8), m_header.bigTiff ? 8 : 4);
         if (m_header.bigTiff) {
             entry.count = u64(p + 4);
         } else {
@@ -211,7 +242,15 @@ void Reader::readValueBytes(const Entry& entry, std::vector<std::uint8_t>& out) 
     if (entry.valueOffset > m_file.size() || size > m_file.size() - entry.valueOffset)
         throw StructureError("the value of its tag " + std::to_string(entry.tag) +
                              " lies past the end of the file");
+    if (size > maxAllocationBytes)
+        throw StructureError("the value of its tag " + std::to_string(entry.tag) +
+                             " is impossibly large");
     out.resize(std::size_t(size));
+    if (entry.valueOffset == entry.fieldOffset && size <= (m_header.bigTiff ? 8u : 4u)) {
+        if (size > 0)
+            std::memcpy(out.data(), entry.field, out.size());
+        return;
+    }
     if (size > 0 && !m_file.readAt(entry.valueOffset, out.data(), out.size()))
         throw StructureError("the value of its tag " + std::to_string(entry.tag) +
                              " cannot be read");
@@ -222,6 +261,8 @@ std::vector<std::uint64_t> Reader::readUnsigned(const Entry& entry) const
     if (!isUnsignedInteger(entry.type))
         throw StructureError("its tag " + std::to_string(entry.tag) +
                              " does not hold whole numbers");
+    if (entry.count > maxTableElements)
+        throw StructureError("its tag " + std::to_string(entry.tag) + " holds too many values");
     std::vector<std::uint8_t> bytes;
     readValueBytes(entry, bytes);
     std::vector<std::uint64_t> values(std::size_t(entry.count));

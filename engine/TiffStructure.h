@@ -104,6 +104,8 @@ struct Entry
     std::uint64_t valueOffset = 0;
     // Offset of the entry's value field in the file.
     std::uint64_t fieldOffset = 0;
+    // The value field's bytes as read with the directory: the value itself when it fits.
+    std::uint8_t field[8] = {};
 
     std::uint64_t byteSize() const { return count * typeSize(type); }
 };

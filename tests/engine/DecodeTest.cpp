@@ -6,7 +6,9 @@
 #include "TiffDocument.h"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <tiffio.h>
 
 using namespace tessary;
@@ -169,6 +171,11 @@ std::string compareWithLibtiff(const std::filesystem::path& path, int page, int 
     return "";
 }
 
+void PrintTo(const Kind& kind, std::ostream* out)
+{
+    *out << kind.name;
+}
+
 class DecodeKinds : public ::testing::TestWithParam<Kind>
 {};
 
@@ -178,6 +185,60 @@ TEST_P(DecodeKinds, matchesLibtiffsOwnReader)
     const auto path = dir / "page.tif";
     testtiff::write(path, {GetParam().page});
     EXPECT_EQ(compareWithLibtiff(path, 1, GetParam().page.orientation), "");
+}
+
+// A page over the limit, decoded scaled to fit: each pixel is the average of a 2 × 2 block
+// of the pixels libtiff reads (edge blocks of what they have), whichever way the page is
+// read (row by row, or in bands through the general reader).
+TEST_P(DecodeKinds, scaledToFitIsTheAverageOfLibtiffsPixels)
+{
+    testtiff::TempDir dir;
+    const auto path = dir / "page.tif";
+    testtiff::write(path, {GetParam().page});
+    std::uint32_t w = 0;
+    std::uint32_t h = 0;
+    const auto reference = testtiff::rgba(path, 1, &w, &h);
+    ASSERT_FALSE(reference.empty());
+    std::uint32_t uw = 0;
+    std::uint32_t uh = 0;
+    const auto expected = upright(reference, w, h, GetParam().page.orientation, &uw, &uh);
+
+    const auto document = TiffDocument::open(path);
+    const bool grey = document->decode(1).format == PageImage::Format::Grey8;
+    const unsigned channels = grey ? 1 : 4;
+    DecodeLimits limits;
+    limits.maxDecodedBytes = std::uint64_t((uw + 1) / 2) * ((uh + 1) / 2) * channels;
+    limits.scaleToFit = true;
+    std::string damage;
+    const PageImage image = document->decode(1, limits, &damage);
+    EXPECT_EQ(damage, "");
+    ASSERT_EQ(image.scale, 2u);
+    ASSERT_EQ(image.width, (uw + 1) / 2);
+    ASSERT_EQ(image.height, (uh + 1) / 2);
+    EXPECT_DOUBLE_EQ(image.xDpi, 150);
+    std::size_t differing = 0;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            std::uint64_t sums[4] = {};
+            std::uint64_t n = 0;
+            for (std::uint32_t yy = 2 * y; yy < std::min(2 * y + 2, uh); ++yy) {
+                for (std::uint32_t xx = 2 * x; xx < std::min(2 * x + 2, uw); ++xx) {
+                    const std::uint32_t p = expected[std::size_t(yy) * uw + xx];
+                    sums[0] += TIFFGetR(p);
+                    sums[1] += TIFFGetG(p);
+                    sums[2] += TIFFGetB(p);
+                    sums[3] += TIFFGetA(p);
+                    ++n;
+                }
+            }
+            for (unsigned c = 0; c < channels; ++c) {
+                const auto average = std::uint8_t((sums[c] + n / 2) / n);
+                differing +=
+                    image.pixels[(std::size_t(y) * image.width + x) * channels + c] != average;
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, DecodeKinds, ::testing::ValuesIn(kinds),
@@ -232,6 +293,67 @@ TEST(Decode, aPageOverTheLimitIsRefusedWithoutAllocatingIt)
     }
     limits.maxDecodedBytes = 400 * 300 * 4;
     EXPECT_NO_THROW(document->decode(1, limits));
+}
+
+// A one-strip fax page of width × height, min-is-white, rows from rows(y).
+void writeFaxPage(TIFF* tif, std::uint32_t width, std::uint32_t height,
+                  const std::function<std::uint8_t(std::size_t, std::uint32_t)>& byteAt)
+{
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+    std::vector<std::uint8_t> row(width / 8);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::size_t i = 0; i < row.size(); ++i)
+            row[i] = byteAt(i, y);
+        TIFFWriteScanline(tif, row.data(), y, 0);
+    }
+    TIFFWriteDirectory(tif);
+}
+
+TEST(Decode, rowsAFaxCodecNeverReachedShowWhiteAndTheDamageIsReported)
+{
+    // libtiff's fax codecs stop at a bad code word yet report the strip as read; the rows
+    // after it must not show whatever an earlier page left in memory.
+    testtiff::TempDir dir;
+    const auto path = dir / "fax.tif";
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    writeFaxPage(tif, 256, 64, [](std::size_t, std::uint32_t) { return 0xff; }); // black
+    writeFaxPage(tif, 256, 64, [](std::size_t i, std::uint32_t y) {
+        return std::uint8_t((i * 37 + y * 11) ^ (y * 3));
+    });
+    TIFFClose(tif);
+    tif = TIFFOpen(path.c_str(), "r");
+    ASSERT_TRUE(TIFFSetDirectory(tif, 1));
+    std::uint64_t* offsets = nullptr;
+    std::uint64_t* counts = nullptr;
+    TIFFGetField(tif, TIFFTAG_STRIPOFFSETS, &offsets);
+    TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts);
+    const std::uint64_t middle = offsets[0] + counts[0] / 2;
+    TIFFClose(tif);
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(std::streamoff(middle));
+        f.write("\0\0\0\0", 4);
+    }
+
+    const auto document = TiffDocument::open(path);
+    document->decode(1);
+    std::string damage;
+    const PageImage first = document->decode(2, {}, &damage);
+    EXPECT_NE(damage.find("Part of page 2 of fax.tif is damaged: Bad code word"), std::string::npos)
+        << damage;
+    // The last rows lie beyond the damage: white.
+    for (std::uint32_t y = 60; y < 64; ++y) {
+        for (std::uint32_t x = 0; x < 256; ++x)
+            ASSERT_EQ(first.row(y)[x], 255) << x << "," << y;
+    }
+    document->decode(1);
+    EXPECT_EQ(document->decode(2).pixels, first.pixels);
 }
 
 TEST(Decode, pageNumbersOutsideTheFileAreRefused)

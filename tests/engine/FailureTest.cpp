@@ -2,14 +2,13 @@
 // leaves every file byte for byte as it was, with no temporary file left behind.
 
 #include "EngineError.h"
-#include "FaultyFileLayer.h"
 #include "PageEngine.h"
 #include "TestTiff.h"
-#include "TiffDocument.h"
 
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tessary;
@@ -38,13 +37,12 @@ protected:
 
     // Runs op, expecting an error of kind whose message holds text; both files must be
     // unchanged and the folder must hold nothing new.
-    void expectRefused(const Operation& op, ErrorKind kind, const std::string& text,
-                       FileLayer& files = FileLayer::system())
+    void expectRefused(const Operation& op, ErrorKind kind, const std::string& text)
     {
         const auto destBefore = testtiff::bytes(dest());
         const auto sourceBefore = testtiff::bytes(source());
         const auto entriesBefore = entries();
-        PageEngine engine(files);
+        PageEngine engine;
         try {
             op(engine);
             ADD_FAILURE() << "no error; expected: " << text;
@@ -134,23 +132,37 @@ TEST_F(Failures, aDamagedSourcePageIsNotCopied)
     EXPECT_EQ(testtiff::pageNames(dest()), "1 2 3 4 5 3");
 }
 
-TEST_F(Failures, aFileWhosePageListBreaksOffIsNeverRewritten)
+TEST_F(Failures, aPageWithoutOneReadableTagIsRefusedNotWrittenEmpty)
 {
-    testtiff::loopChain(dest(), 3, 1);
-    const fs::path d = dest();
-    const fs::path s = source();
-    for (const Operation& op :
-         std::vector<Operation>{[&](PageEngine& e) { e.appendPages(d, s, 1, 1); },
-                                [&](PageEngine& e) { e.insertPages(d, s, 1, 2, 1); },
-                                [&](PageEngine& e) {
-                                    e.deletePages(d, 1, 1);
-                                }}) {
-        expectRefused(op, ErrorKind::PartlyReadable,
-                      "dest.tif cannot be changed: its list of pages is damaged");
+    // Page 2's directory holds entries of a type no reader knows. Written as a directory of
+    // no entries, it would end the page list of the new file there: deleting page 1 of a
+    // three-page file would lose page 3 too.
+    testtiff::write(dest(), testtiff::numbered(3));
+    {
+        auto bytes = testtiff::bytes(dest());
+        const auto u32 = [&](std::size_t at) {
+            return std::uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                 std::uint32_t(bytes[at + 3]) << 24);
+        };
+        const std::uint32_t first = u32(4);
+        const std::uint32_t second = u32(first + 2 + 12 * (bytes[first] | bytes[first + 1] << 8));
+        const unsigned entries = bytes[second] | bytes[second + 1] << 8;
+        for (unsigned i = 0; i < entries; ++i) {
+            bytes[second + 2 + 12 * i + 2] = 0x77; // type
+            bytes[second + 2 + 12 * i + 3] = 0x77;
+        }
+        std::ofstream(dest(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
-    // Its readable pages may still be copied out.
-    PageEngine().extractPages(dest(), 2, 2, dir / "rescued.tif");
-    EXPECT_EQ(testtiff::pageNames(dir / "rescued.tif"), "2 3");
+    const fs::path d = dest();
+    for (const Operation& op :
+         std::vector<Operation>{[&](PageEngine& e) { e.deletePages(d, 1, 1); },
+                                [&](PageEngine& e) { e.extractPages(d, 2, 2, dir / "n.tif"); },
+                                [&](PageEngine& e) {
+                                    e.replacePages(d, source(), 1, 3, 1);
+                                }}) {
+        expectRefused(op, ErrorKind::Damaged, "Page 2 of dest.tif is damaged");
+    }
 }
 
 TEST_F(Failures, readOnlyFilesAndFoldersAreRefused)
@@ -182,27 +194,6 @@ TEST_F(Failures, anExtractMayNotOverwriteItsOwnSource)
     fs::remove(dir / "alias.tif");
 }
 
-TEST_F(Failures, aFileChangedSinceItWasOpenedIsRefused)
-{
-    const auto seen = TiffDocument::open(dest())->stamp();
-    const auto sourceSeen = TiffDocument::open(source())->stamp();
-    testtiff::write(dir / "other.tif", testtiff::numbered(2));
-    fs::rename(dir / "other.tif", dest());
-    OperationOptions options;
-    options.expectDestination = seen;
-    const fs::path d = dest();
-    const fs::path s = source();
-    expectRefused([&](PageEngine& e) { e.appendPages(d, s, 1, 1, options); }, ErrorKind::Changed,
-                  "dest.tif changed on disk after it was opened");
-    OperationOptions sourceOptions;
-    sourceOptions.expectSource = sourceSeen;
-    {
-        std::ofstream(source(), std::ios::app) << "x";
-    }
-    expectRefused([&](PageEngine& e) { e.appendPages(d, s, 1, 1, sourceOptions); },
-                  ErrorKind::Changed, "source.tif changed on disk");
-}
-
 TEST_F(Failures, stoppingAnOperationLeavesTheFilesAsTheyWere)
 {
     OperationOptions options;
@@ -215,68 +206,6 @@ TEST_F(Failures, stoppingAnOperationLeavesTheFilesAsTheyWere)
                   "The operation was stopped; dest.tif is unchanged.");
     expectRefused([&](PageEngine& e) { e.replacePages(d, s, 1, 1, 3, options); },
                   ErrorKind::Cancelled, "dest.tif is unchanged");
-}
-
-// Every write, copy, sync and rename of each operation made to fail in turn, as a full
-// disk would: the operation reports it and both files stay as they were.
-TEST_F(Failures, aFullDiskAtAnyMomentChangesNothing)
-{
-    const fs::path d = dest();
-    const fs::path s = source();
-    const std::vector<std::pair<const char*, Operation>> operations = {
-        {"append",
-         [&](PageEngine& e) {
-             e.appendPages(d, s, 1, 2);
-         }},
-        {"insert",
-         [&](PageEngine& e) {
-             e.insertPages(d, s, 2, 3, 1);
-         }},
-        {"replace",
-         [&](PageEngine& e) {
-             e.replacePages(d, s, 1, 2, 2);
-         }},
-        {"delete",
-         [&](PageEngine& e) {
-             e.deletePages(d, 2, 2);
-         }},
-        {"extract",
-         [&](PageEngine& e) {
-             e.extractPages(s, 1, 2, dir / "new.tif");
-         }},
-    };
-    for (const auto& [name, op] : operations) {
-        FaultyFileLayer counter;
-        const auto destBefore = testtiff::bytes(dest());
-        {
-            PageEngine engine(counter);
-            op(engine);
-        }
-        const int points = counter.points;
-        ASSERT_GT(points, 2) << name;
-        // Put the files back for the faulty runs.
-        testtiff::write(dest(), testtiff::numbered(5));
-        fs::remove(dir / "new.tif");
-        ASSERT_EQ(testtiff::bytes(dest()), destBefore);
-        for (int n = 1; n <= points; ++n) {
-            for (bool shortWrite : {false, true}) {
-                FaultyFileLayer faulty;
-                faulty.failAt = n;
-                faulty.shortWrite = shortWrite;
-                SCOPED_TRACE(std::string(name) + " failing at point " + std::to_string(n));
-                if (n == points && std::string(name) != "append" && std::string(name) != "insert") {
-                    // The last point of a rewrite is the folder sync after the rename: the
-                    // change is made, and the error says it may not be stored safely yet.
-                    PageEngine engine(faulty);
-                    EXPECT_THROW(op(engine), EngineError);
-                    testtiff::write(dest(), testtiff::numbered(5));
-                    fs::remove(dir / "new.tif");
-                    continue;
-                }
-                expectRefused(op, ErrorKind::NoSpace, "no space left on the disk", faulty);
-            }
-        }
-    }
 }
 
 TEST_F(Failures, temporaryFilesOfEndedProcessesAreRemoved)

@@ -8,15 +8,24 @@
 
 // A file layer that counts every write, copy, truncate, sync and rename and makes the
 // N-th of them fail with a chosen error (1-based; 0 never fails). With shortWrite the
-// failing write first writes half of its bytes, as a filling disk does.
+// failing write first writes half of its bytes, as a filling disk does. With persistent
+// every later point fails too, as a disk that went bad or read-only does. With die the
+// process ends at the N-th point instead (_exit with deathStatus), as a killed program or
+// a crash would, before that call reaches the disk.
 class FaultyFileLayer : public tessary::PosixFileLayer
 {
 public:
+    static constexpr int deathStatus = 86;
+
     int failAt = 0;
     int error = ENOSPC;
     bool shortWrite = false;
-    int points = 0;                 // fault points passed so far
-    std::vector<std::string> trail; // the kind of each point, for messages
+    bool persistent = false;
+    bool die = false;
+    int points = 0; // fault points passed so far
+    // Each point passed, as its kind and the name of the file it concerns ("sync a.tif";
+    // "rename a.tif" for a rename onto a.tif, "sync-folder" with the folder's name).
+    std::vector<std::string> trail;
 
     std::unique_ptr<tessary::WritableFile>
     createTemporary(const std::filesystem::path& target, std::filesystem::path& tempPath) override;
@@ -25,6 +34,8 @@ public:
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void syncFolder(const std::filesystem::path& folder) override;
 
-    // Counts a point of the given kind; throws when it is the one to fail.
-    void point(const char* kind);
+    // Counts a point of the given kind; throws (or ends the process) when it is to fail.
+    void point(const char* kind, const std::filesystem::path& file);
+    // True when the next point is to fail.
+    bool failsNext() const;
 };

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <tiffio.h>
+#include <unistd.h>
 
 namespace testtiff {
 
@@ -553,12 +554,22 @@ void breakStripOffset(const fs::path& path, int page)
 void loopChain(const fs::path& path, int page, int target)
 {
     const MiniTiff t(path);
-    patch32(path, t.nextField(t.page(page)), std::uint32_t(t.page(target)), t.bigEndian());
+    setNextPage(path, page, std::uint32_t(t.page(target)));
 }
 
-TempDir::TempDir()
+void setNextPage(const fs::path& path, int page, std::uint32_t offset)
 {
-    std::string pattern = (fs::temp_directory_path() / "tessary-test-XXXXXX").string();
+    const MiniTiff t(path);
+    patch32(path, t.nextField(t.page(page)), offset, t.bigEndian());
+}
+
+TempDir::TempDir(bool inMemory)
+{
+    fs::path root = fs::temp_directory_path();
+    std::error_code ec;
+    if (inMemory && fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0)
+        root = "/dev/shm";
+    std::string pattern = (root / "tessary-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("cannot make a temporary folder");
     m_path = pattern;

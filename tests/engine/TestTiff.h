@@ -64,12 +64,16 @@ std::vector<std::uint8_t> bytes(const fs::path& path);
 void breakStripOffset(const fs::path& path, int page);
 // Makes page's next-page pointer point to the directory of page target (a loop).
 void loopChain(const fs::path& path, int page, int target);
+// Sets page's next-page pointer (classic TIFF) to offset.
+void setNextPage(const fs::path& path, int page, std::uint32_t offset);
 
-// A fresh folder under the system's temporary folder, removed with the object.
+// A fresh folder under the system's temporary folder, removed with the object. inMemory
+// puts it on a memory file system (/dev/shm) where there is one, for tests that write
+// thousands of files and would otherwise wait for the disk at every sync.
 class TempDir
 {
 public:
-    TempDir();
+    explicit TempDir(bool inMemory = false);
     ~TempDir();
     const fs::path& path() const { return m_path; }
     fs::path operator/(const std::string& name) const { return m_path / name; }
