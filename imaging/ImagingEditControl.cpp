@@ -159,10 +159,23 @@ void ImagingEditControl::display()
         m_damageNote.clear();
         try {
             std::string damage;
-            const PageImage page = m_document->decode(m_page, {}, &damage);
+            // A page too large to hold in full is decoded shrunk rather than refused.
+            DecodeLimits limits;
+            limits.scaleToFit = true;
+            const PageImage page = m_document->decode(m_page, limits, &damage);
             m_image = toQImage(page);
-            m_shape = {double(page.width), double(page.height), aspectOf(page.xDpi, page.yDpi)};
+            m_imageScale = std::max<std::uint32_t>(page.scale, 1);
+            m_shape = {double(page.width) * m_imageScale, double(page.height) * m_imageScale,
+                       aspectOf(page.xDpi, page.yDpi)};
             m_damageNote = QString::fromStdString(damage);
+            if (m_imageScale > 1) {
+                const QString shrunk =
+                    QStringLiteral("Page %1 is too large to show in full; it is shown at 1/%2 "
+                                   "of its size.")
+                        .arg(m_page)
+                        .arg(m_imageScale);
+                m_damageNote = m_damageNote.isEmpty() ? shrunk : shrunk + u'\n' + m_damageNote;
+            }
         } catch (const EngineError& error) {
             m_pageProblem = QString::fromStdString(error.what());
         } catch (const std::bad_alloc&) {
@@ -455,9 +468,12 @@ void ImagingEditControl::drawPage(QPainter& painter)
         painter.drawImage(visible, m_scaled, source);
     } else {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        const QRectF source((visible.x() - target.x()) / scaleX(),
-                            (visible.y() - target.y()) / scaleY(), visible.width() / scaleX(),
-                            visible.height() / scaleY());
+        // In image pixels: page pixels over the factor the page was decoded shrunk by.
+        const double shrink = double(m_imageScale);
+        const QRectF source((visible.x() - target.x()) / scaleX() / shrink,
+                            (visible.y() - target.y()) / scaleY() / shrink,
+                            visible.width() / scaleX() / shrink,
+                            visible.height() / scaleY() / shrink);
         painter.drawImage(visible, m_image, source);
     }
 

@@ -60,9 +60,9 @@ protected:
 private:
     struct PageShape
     {
-        double width = 0;  // image pixels
-        double height = 0; // image pixels
-        double aspect = 1; // screen height of an image pixel over its width
+        double width = 0;  // page pixels
+        double height = 0; // page pixels
+        double aspect = 1; // screen height of a page pixel over its width
     };
 
     std::optional<PageShape> currentShape() const;
@@ -88,6 +88,9 @@ private:
 
     // The decoded page. m_decodedPage is the page it belongs to (0 when none).
     QImage m_image;
+    // Page pixels to an m_image pixel: above 1 for a page too large to decode in full,
+    // which is decoded shrunk by that whole factor.
+    std::uint32_t m_imageScale = 1;
     std::int32_t m_decodedPage = 0;
     PageShape m_shape;
     QString m_pageProblem; // why the shown page could not be decoded

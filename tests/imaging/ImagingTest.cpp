@@ -95,6 +95,27 @@ private slots:
 
     // Viewer.
 
+    void aPageTooLargeToHoldIsShownShrunkAndSaysSo()
+    {
+        // 100000 by 100000 pixels declared in a few kilobytes: in full it would take ten
+        // gigabytes.
+        const QString bomb =
+            testdata + QStringLiteral("/generated/bomb-g4-100000x100000-blank.tif");
+        if (!QFile::exists(bomb))
+            QSKIP("the shared sample files are not beside the repository");
+        ImagingEditControl viewer;
+        QVERIFY(shown(viewer, QSize(300, 300)));
+        viewer.setImage(bomb);
+        viewer.fitTo(ImagingEdit::FitWholePage);
+        viewer.display();
+        QVERIFY2(viewer.notice().contains(QStringLiteral("too large to show in full")),
+                 qPrintable(viewer.notice()));
+        // Fitted as the whole page: the zoom is the view's size over the page's, not over
+        // the shrunk image's.
+        QVERIFY(viewer.zoom() < 0.3f);
+        QVERIFY(!drawnArea(viewer).isEmpty());
+    }
+
     void loadingCountsPagesAndExplainsFilesItCannotRead_data()
     {
         QTest::addColumn<QString>("file");
