@@ -61,6 +61,17 @@ constexpr std::uint64_t maxBandBytes = maxAllocationBytes / 4;
 constexpr std::uint32_t maxScaleFactor = 1u << 16;
 
 // Ends an RGBA reader however the scope is left.
+// Sets up libtiff's general reader on the current page, or says why it cannot read it.
+void beginRgbaReader(TIFF* tif, TIFFRGBAImage& reader)
+{
+    char message[1024] = {};
+    if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&reader, tif, 0, message)) {
+        throw EngineError(ErrorKind::Unsupported,
+                          std::string("it is of a kind this program cannot show (") + message +
+                              ")");
+    }
+}
+
 struct RgbaReaderEnd
 {
     TIFFRGBAImage* reader;
@@ -259,18 +270,8 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
 PageImage PageDecoder::decodeWithRgbaReader(bool grey)
 {
     TIFF* tif = m_handle.get();
-    char message[1024] = {};
-    if (!TIFFRGBAImageOK(tif, message)) {
-        throw EngineError(ErrorKind::Unsupported,
-                          std::string("it is of a kind this program cannot show (") + message +
-                              ")");
-    }
     TIFFRGBAImage reader{};
-    if (!TIFFRGBAImageBegin(&reader, tif, 0, message)) {
-        throw EngineError(ErrorKind::Unsupported,
-                          std::string("it is of a kind this program cannot show (") + message +
-                              ")");
-    }
+    beginRgbaReader(tif, reader);
     // Asking for the page's own orientation reads the rows as stored; orient() then turns
     // the image upright for all eight orientations alike.
     reader.req_orientation = reader.orientation;
@@ -422,18 +423,8 @@ PageImage PageDecoder::scaleWithRgbaReader(bool grey, std::uint32_t factor)
         bandRows = maxBandBytes / rowBytes / factor * factor;
     }
 
-    char message[1024] = {};
-    if (!TIFFRGBAImageOK(tif, message)) {
-        throw EngineError(ErrorKind::Unsupported,
-                          std::string("it is of a kind this program cannot show (") + message +
-                              ")");
-    }
     TIFFRGBAImage reader{};
-    if (!TIFFRGBAImageBegin(&reader, tif, 0, message)) {
-        throw EngineError(ErrorKind::Unsupported,
-                          std::string("it is of a kind this program cannot show (") + message +
-                              ")");
-    }
+    beginRgbaReader(tif, reader);
     const RgbaReaderEnd end{&reader};
     reader.req_orientation = reader.orientation;
 

@@ -254,12 +254,16 @@ void writeHeader(WritableFile& out, const OutputFormat& format, std::uint64_t fi
     out.write(0, header, format.headerSize());
 }
 
-// Makes sure every page that goes into another file can be read: its directory by
-// libtiff, as any reader will take it.
-void checkReadable(const std::vector<PageRef>& pages)
+// count pages of source from first, each checked to be readable as every page that goes
+// into another file must be: its directory by libtiff, as any reader will take it.
+std::vector<PageRef> readablePages(TiffSource& source, std::int32_t first, std::int32_t count)
 {
-    for (const PageRef& ref : pages)
-        ref.source->select(ref.page);
+    std::vector<PageRef> pages;
+    for (std::int32_t i = 0; i < count; ++i) {
+        pages.push_back({&source, first + i});
+        source.select(first + i);
+    }
+    return pages;
 }
 
 // The file an operation changes, opened and checked.
@@ -459,10 +463,7 @@ void PageEngine::appendPages(const fs::path& destination, const fs::path& source
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
     checkRun(src, first, count);
-    std::vector<PageRef> incoming;
-    for (std::int32_t i = 0; i < count; ++i)
-        incoming.push_back({&src, first + i});
-    checkReadable(incoming);
+    const std::vector<PageRef> incoming = readablePages(src, first, count);
     if (linkInPlace(m_files, target, incoming, 0, options))
         return;
     checkFolderWritable(target.real, destination);
@@ -483,10 +484,7 @@ void PageEngine::insertPages(const fs::path& destination, const fs::path& source
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
     checkRun(src, first, count);
-    std::vector<PageRef> incoming;
-    for (std::int32_t i = 0; i < count; ++i)
-        incoming.push_back({&src, first + i});
-    checkReadable(incoming);
+    const std::vector<PageRef> incoming = readablePages(src, first, count);
     if (linkInPlace(m_files, target, incoming, before, options))
         return;
     checkFolderWritable(target.real, destination);
@@ -509,10 +507,7 @@ void PageEngine::replacePages(const fs::path& destination, const fs::path& sourc
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
     checkRun(src, first, count);
-    std::vector<PageRef> incoming;
-    for (std::int32_t i = 0; i < count; ++i)
-        incoming.push_back({&src, first + i});
-    checkReadable(incoming);
+    const std::vector<PageRef> incoming = readablePages(src, first, count);
     checkFolderWritable(target.real, destination);
     std::vector<PageRef> pages;
     for (std::int32_t i = 1; i < at; ++i)
@@ -569,11 +564,7 @@ void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::i
         throw EngineError(ErrorKind::ReadOnly,
                           quoted(newFile) + " is read-only; it was not replaced.");
     checkFolderWritable(real, newFile);
-    std::vector<PageRef> pages;
-    for (std::int32_t i = 0; i < count; ++i)
-        pages.push_back({&src, first + i});
-    checkReadable(pages);
-    rewrite(m_files, real, pages, formatOf(src), nullptr, options);
+    rewrite(m_files, real, readablePages(src, first, count), formatOf(src), nullptr, options);
 }
 
 void PageEngine::removeStaleTemporaries(const fs::path& folder)

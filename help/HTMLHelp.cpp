@@ -178,21 +178,7 @@ void HTMLHelp::HHDisplayKeyword(QWidget* CallingForm)
         return;
     callIgnoringFailure(owner, m_CHMFile, HH_DISPLAY_TOPIC, std::monostate());
 
-    const QByteArray keywords = m_HHKeyword.toLocal8Bit();
-    const QByteArray url = m_HHDefaultURL.toLocal8Bit();
-    const QByteArray msgText = m_HHMsgText.toLocal8Bit();
-    const QByteArray msgTitle = m_HHMsgTitle.toLocal8Bit();
-    const QByteArray window = m_HHWindow.toLocal8Bit();
-    HH_AKLINK link;
-    link.cbStruct = AkLinkSize;
-    link.fReserved = 0;
-    link.pszKeywords = keywords.constData();
-    link.pszUrl = textOrNull(url);
-    link.pszMsgText = textOrNull(msgText);
-    link.pszMsgTitle = textOrNull(msgTitle);
-    link.pszWindow = windowIsBlank() ? nullptr : window.constData();
-    link.fIndexOnFail = 0;
-    callIgnoringFailure(owner, m_CHMFile, HH_KEYWORD_LOOKUP, &link);
+    lookUp(owner, m_HHKeyword, HH_KEYWORD_LOOKUP);
 }
 
 void HTMLHelp::HHDisplayIndex(QWidget* CallingForm)
@@ -216,7 +202,13 @@ void HTMLHelp::HHDisplayALink(QWidget* CallingForm)
     QWidget* owner = nullptr;
     if (!prepareDisplay(CallingForm, owner))
         return;
-    const QByteArray links = m_HHALink.toLocal8Bit();
+    lookUp(owner, m_HHALink, HH_ALINK_LOOKUP);
+}
+
+void HTMLHelp::lookUp(QWidget* owner, const QString& names, quint32 command)
+{
+    // The record's texts point into these, which live until the call has returned.
+    const QByteArray keywords = names.toLocal8Bit();
     const QByteArray url = m_HHDefaultURL.toLocal8Bit();
     const QByteArray msgText = m_HHMsgText.toLocal8Bit();
     const QByteArray msgTitle = m_HHMsgTitle.toLocal8Bit();
@@ -224,13 +216,13 @@ void HTMLHelp::HHDisplayALink(QWidget* CallingForm)
     HH_AKLINK link;
     link.cbStruct = AkLinkSize;
     link.fReserved = 0;
-    link.pszKeywords = links.constData();
+    link.pszKeywords = keywords.constData();
     link.pszUrl = textOrNull(url);
     link.pszMsgText = textOrNull(msgText);
     link.pszMsgTitle = textOrNull(msgTitle);
     link.pszWindow = windowIsBlank() ? nullptr : window.constData();
     link.fIndexOnFail = 0;
-    callIgnoringFailure(owner, m_CHMFile, HH_ALINK_LOOKUP, &link);
+    callIgnoringFailure(owner, m_CHMFile, command, &link);
 }
 
 bool HTMLHelp::prepareDisplay(QWidget* CallingForm, QWidget*& owner)

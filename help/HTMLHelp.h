@@ -138,6 +138,8 @@ private:
     // CHMFile, with ">" and HHWindow when HHWindow is not blank.
     QString targetWithWindow() const;
     bool windowIsBlank() const;
+    // A keyword or associative-link lookup (command) of names, with the fall-backs set.
+    void lookUp(QWidget* owner, const QString& names, quint32 command);
     // One call of the help control whose failures the display members pass over.
     void callIgnoringFailure(QWidget* owner, const QString& target, quint32 command,
                              const HtmlHelpData& data);
