@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace tessary {
 
@@ -24,16 +25,84 @@ constexpr double largestExtent = 1 << 30;
 constexpr double largestScaledPixels = 64.0 * 1024 * 1024;
 constexpr int scrollStep = 20;
 
-QImage toQImage(const PageImage& page)
+// The decoded page as a QImage. Its pixels are taken over rather than copied when their
+// rows suit QImage (each a whole number of 32-bit words), which spares a large page a
+// second buffer.
+QImage toQImage(PageImage&& page)
 {
     const bool grey = page.format == PageImage::Format::Grey8;
-    QImage image(int(page.width), int(page.height),
-                 grey ? QImage::Format_Grayscale8 : QImage::Format_RGBA8888_Premultiplied);
+    const QImage::Format format =
+        grey ? QImage::Format_Grayscale8 : QImage::Format_RGBA8888_Premultiplied;
+    const std::size_t stride = page.stride();
+    if (stride % 4 == 0 && stride <= std::size_t(std::numeric_limits<int>::max())) {
+        auto* pixels = new std::vector<std::uint8_t>(std::move(page.pixels));
+        QImage image(
+            pixels->data(), int(page.width), int(page.height), qsizetype(stride), format,
+            [](void* held) { delete static_cast<std::vector<std::uint8_t>*>(held); }, pixels);
+        if (image.isNull()) {
+            delete pixels;
+            throw std::bad_alloc();
+        }
+        return image;
+    }
+    QImage image(int(page.width), int(page.height), format);
     if (image.isNull())
         throw std::bad_alloc();
     for (std::uint32_t y = 0; y < page.height; ++y)
-        std::memcpy(image.scanLine(int(y)), page.row(y), page.stride());
+        std::memcpy(image.scanLine(int(y)), page.row(y), stride);
     return image;
+}
+
+// The image shrunk to size by area averaging. The whole factors are taken first by
+// averaging blocks of pixels (fast, and exact for a scan's black and white), the small
+// rest by Qt's smooth scaling.
+QImage shrunkForView(const QImage& image, QSize size)
+{
+    const int width = image.width();
+    const int height = image.height();
+    const int kx = std::max(1, width / size.width());
+    const int ky = std::max(1, height / size.height());
+    const bool averaged = image.format() == QImage::Format_Grayscale8 ||
+                          image.format() == QImage::Format_RGBA8888_Premultiplied;
+    if (!averaged || kx * std::int64_t(ky) < 4)
+        return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const int channels = image.format() == QImage::Format_Grayscale8 ? 1 : 4;
+    const int outWidth = (width + kx - 1) / kx;
+    const int outHeight = (height + ky - 1) / ky;
+    QImage blocks(outWidth, outHeight, image.format());
+    if (blocks.isNull())
+        return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    std::vector<std::uint64_t> sums(std::size_t(outWidth) * std::size_t(channels));
+    for (int oy = 0; oy < outHeight; ++oy) {
+        std::fill(sums.begin(), sums.end(), 0);
+        const int top = oy * ky;
+        const int bottom = std::min(height, top + ky);
+        for (int y = top; y < bottom; ++y) {
+            const uchar* row = image.constScanLine(y);
+            for (int ox = 0; ox < outWidth; ++ox) {
+                const int left = ox * kx;
+                const int right = std::min(width, left + kx);
+                for (int c = 0; c < channels; ++c) {
+                    std::uint64_t sum = 0;
+                    for (int x = left; x < right; ++x)
+                        sum += row[std::size_t(x) * channels + c];
+                    sums[std::size_t(ox) * channels + c] += sum;
+                }
+            }
+        }
+        uchar* out = blocks.scanLine(oy);
+        for (int ox = 0; ox < outWidth; ++ox) {
+            const std::uint64_t count = std::uint64_t(std::min(width, ox * kx + kx) - ox * kx) *
+                                        std::uint64_t(bottom - top);
+            for (int c = 0; c < channels; ++c) {
+                const std::size_t at = std::size_t(ox) * channels + c;
+                out[at] = uchar((sums[at] + count / 2) / count);
+            }
+        }
+    }
+    if (blocks.size() == size)
+        return blocks;
+    return blocks.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 // Screen height of an image pixel over its width, from the page's resolutions.
@@ -162,8 +231,8 @@ void ImagingEditControl::display()
             // A page too large to hold in full is decoded shrunk rather than refused.
             DecodeLimits limits;
             limits.scaleToFit = true;
-            const PageImage page = m_document->decode(m_page, limits, &damage);
-            m_image = toQImage(page);
+            PageImage page = m_document->decode(m_page, limits, &damage);
+            m_image = toQImage(std::move(page));
             m_imageScale = std::max<std::uint32_t>(page.scale, 1);
             m_shape = {double(page.width) * m_imageScale, double(page.height) * m_imageScale,
                        aspectOf(page.xDpi, page.yDpi)};
@@ -463,7 +532,7 @@ void ImagingEditControl::drawPage(QPainter& painter)
         !scaledSize.isEmpty()) {
         // Area averaging: every screen pixel takes the mean of the image pixels it covers.
         if (m_scaled.size() != scaledSize)
-            m_scaled = m_image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            m_scaled = shrunkForView(m_image, scaledSize);
         const QRectF source(visible.topLeft() - target.topLeft(), visible.size());
         painter.drawImage(visible, m_scaled, source);
     } else {
