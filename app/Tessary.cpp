@@ -5,12 +5,17 @@
 #include "FileListBox.h"
 #include "ImagingAdminControl.h"
 #include "ImagingEditControl.h"
+#include "ImagingError.h"
+#include "KeyUpWatcher.h"
 #include "Launcher.h"
 #include "MessageBoxService.h"
+#include "NumericText.h"
+#include "PageBox.h"
 #include "ProgramFolder.h"
 #include "ScreenSize.h"
 #include "SettingsStore.h"
 #include "ShowHelpTopic.h"
+#include "VirtualKey.h"
 #include "frmAbout.h"
 #include "frmSettings.h"
 #include "mdlBrowse.h"
@@ -34,6 +39,9 @@
 namespace tessary {
 
 namespace {
+
+// The character code of Enter in a page box.
+constexpr std::int16_t enterKey = 13;
 
 const QString lowResolutionText =
     QStringLiteral("The minimal screen resolution to use Tessary is 800 by 600");
@@ -86,6 +94,10 @@ Tessary::Tessary(const TessaryServices& services, QWidget* parent)
     setFixedSize(m_designedSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+
+    m_keyUp = std::make_unique<KeyUpWatcher>(*this, [this](std::int16_t code, std::int16_t shift) {
+        EventBoundary::run(messageBoxes(), this, [=, this] { Form_KeyUp(code, shift); });
+    });
 
     Form_Load();
 }
@@ -153,7 +165,7 @@ void Tessary::buildControls()
         cmdSrc[i]->setAccessibleName(QStringLiteral("Source ") + navigationRoles[qsizetype(i)]);
     }
 
-    txtPageSrc = new QLineEdit(m_client);
+    txtPageSrc = new PageBox(m_client);
     place(txtPageSrc, "txtPageSrc", twips(1800, 6000, 735, 315), text);
     txtPageSrc->setAccessibleName(QStringLiteral("Source page number"));
 
@@ -227,7 +239,7 @@ void Tessary::buildControls()
                                      navigationRoles[qsizetype(i)]);
     }
 
-    txtPageDes = new QLineEdit(m_client);
+    txtPageDes = new PageBox(m_client);
     place(txtPageDes, "txtPageDes", twips(8160, 6000, 735, 315), text);
     txtPageDes->setAccessibleName(QStringLiteral("Destination page number"));
 
@@ -342,6 +354,45 @@ void Tessary::connectHandlers()
     handle(mnuContents, &QAction::triggered, [this] { mnuContents_Click(); });
     handle(menuAbout, &QAction::triggered, [this] { menuAbout_Click(); });
     handle(mnuVersion, &QAction::triggered, [this] { mnuVersion_Click(); });
+    connectViewing();
+}
+
+void Tessary::connectViewing()
+{
+    for (int index = 0; index < int(cmdSrc.size()); ++index) {
+        handle(cmdSrc[std::size_t(index)], &QPushButton::clicked,
+               [this, index] { cmdSrc_Click(index); });
+        handle(cmdDes[std::size_t(index)], &QPushButton::clicked,
+               [this, index] { cmdDes_Click(index); });
+    }
+    auto* sourceBox = qobject_cast<PageBox*>(txtPageSrc);
+    auto* destinationBox = qobject_cast<PageBox*>(txtPageDes);
+    handle(sourceBox, &PageBox::gotFocus, [this] { txtPageSrc_GotFocus(); });
+    handle(destinationBox, &PageBox::gotFocus, [this] { txtPageDes_GotFocus(); });
+    connect(sourceBox, &PageBox::keyPress, this, [this](std::int16_t key) {
+        EventBoundary::run(messageBoxes(), this, [this, key] { txtPageSrc_KeyPress(key); });
+    });
+    connect(destinationBox, &PageBox::keyPress, this, [this](std::int16_t key) {
+        EventBoundary::run(messageBoxes(), this, [this, key] { txtPageDes_KeyPress(key); });
+    });
+    handle(cmdZoomIn, &QPushButton::clicked, [this] { cmdZoomIn_Click(); });
+    handle(cmdZoomIn_ImgDes, &QPushButton::clicked, [this] { cmdZoomIn_ImgDes_Click(); });
+    handle(cmdZoomOut, &QPushButton::clicked, [this] { cmdZoomOut_Click(); });
+    handle(cmdZoomOut_ImgDes, &QPushButton::clicked, [this] { cmdZoomOut_ImgDes_Click(); });
+    handle(cmdReset, &QPushButton::clicked, [this] { cmdReset_Click(); });
+    handle(cmdReset_ImgDes, &QPushButton::clicked, [this] { cmdReset_ImgDes_Click(); });
+    connect(imgSrc, &ImagingEdit::selectionRectDrawn, this,
+            [this](std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
+                EventBoundary::run(messageBoxes(), this, [=, this] {
+                    imgSrc_SelectionRectDrawn(left, top, width, height);
+                });
+            });
+    connect(imgDes, &ImagingEdit::selectionRectDrawn, this,
+            [this](std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
+                EventBoundary::run(messageBoxes(), this, [=, this] {
+                    imgDes_SelectionRectDrawn(left, top, width, height);
+                });
+            });
 }
 
 void Tessary::selectPageMode(int index)
@@ -447,6 +498,186 @@ void Tessary::cmdCloseDes_Click()
     txtPageDes->clear();
 }
 
+void Tessary::navigate(ImagingEdit& viewer, QLineEdit& pageBox, int index)
+{
+    // The viewer's errors are passed over without a word; a page it cannot show puts the
+    // box back to the page it shows.
+    try {
+        if (viewer.image().isEmpty() || index < 0 || index > 3)
+            return;
+        switch (index) {
+        case 0:
+            viewer.setPage(1);
+            break;
+        case 1:
+            if (viewer.page() >= 2)
+                viewer.setPage(viewer.page() - 1);
+            break;
+        case 2:
+            if (viewer.page() < viewer.pageCount())
+                viewer.setPage(viewer.page() + 1);
+            break;
+        default:
+            viewer.setPage(viewer.pageCount());
+            break;
+        }
+        pageBox.setText(QString::number(viewer.page()));
+        viewer.fitTo(ImagingEdit::FitWholePage);
+        viewer.display();
+    } catch (const ImagingError& error) {
+        if (error.number == ImagingError::CannotShowPage)
+            pageBox.setText(QString::number(viewer.page()));
+    }
+}
+
+void Tessary::cmdSrc_Click(int index)
+{
+    navigate(*imgSrc, *txtPageSrc, index);
+}
+
+void Tessary::cmdDes_Click(int index)
+{
+    navigate(*imgDes, *txtPageDes, index);
+}
+
+void Tessary::selectPageText(QLineEdit& pageBox)
+{
+    const int start =
+        pageBox.hasSelectedText() ? pageBox.selectionStart() : pageBox.cursorPosition();
+    pageBox.setSelection(start, int(pageBox.text().size()));
+}
+
+void Tessary::txtPageSrc_GotFocus()
+{
+    selectPageText(*txtPageSrc);
+}
+
+void Tessary::txtPageDes_GotFocus()
+{
+    selectPageText(*txtPageDes);
+}
+
+void Tessary::typePage(ImagingEdit& viewer, QLineEdit& pageBox, std::int16_t key)
+{
+    // The text as it stands before the key, which goes into the box afterwards whatever
+    // happens here. The viewer's errors are passed over without a word.
+    const QString text = pageBox.text();
+    if (NumericText::isNumber(text)) {
+        if (key != enterKey || viewer.image().isEmpty())
+            return;
+        try {
+            viewer.setPage(text);
+            viewer.fitTo(ImagingEdit::FitWholePage);
+            viewer.display();
+        } catch (const ImagingError& error) {
+            // A page the viewer cannot show puts the box back to the page it shows.
+            if (error.number == ImagingError::CannotShowPage && !pageBox.text().isEmpty())
+                pageBox.setText(QString::number(viewer.page()));
+        }
+    } else if (!text.isEmpty()) {
+        pageBox.setText(viewer.image().isEmpty() ? QString() : QString::number(viewer.page()));
+    }
+}
+
+void Tessary::txtPageSrc_KeyPress(std::int16_t key)
+{
+    typePage(*imgSrc, *txtPageSrc, key);
+}
+
+void Tessary::txtPageDes_KeyPress(std::int16_t key)
+{
+    typePage(*imgDes, *txtPageDes, key);
+}
+
+void Tessary::cmdZoomIn_Click()
+{
+    mdlFunctions::ZoomIn(*imgSrc);
+}
+
+void Tessary::cmdZoomIn_ImgDes_Click()
+{
+    mdlFunctions::ZoomIn(*imgDes);
+}
+
+void Tessary::cmdZoomOut_Click()
+{
+    mdlFunctions::ZoomOut(*imgSrc);
+}
+
+void Tessary::cmdZoomOut_ImgDes_Click()
+{
+    mdlFunctions::ZoomOut(*imgDes);
+}
+
+void Tessary::cmdReset_Click()
+{
+    mdlFunctions::ResetView(*imgSrc);
+}
+
+void Tessary::cmdReset_ImgDes_Click()
+{
+    mdlFunctions::ResetView(*imgDes);
+}
+
+void Tessary::imgSrc_SelectionRectDrawn(std::int32_t left, std::int32_t top, std::int32_t width,
+                                        std::int32_t height)
+{
+    if (std::int64_t(left) + top + width + height != 0)
+        mdlFunctions::ZoomToSelection(*imgSrc);
+}
+
+void Tessary::imgDes_SelectionRectDrawn(std::int32_t left, std::int32_t top, std::int32_t width,
+                                        std::int32_t height)
+{
+    if (std::int64_t(left) + top + width + height != 0)
+        mdlFunctions::ZoomToSelection(*imgDes);
+}
+
+void Tessary::Form_KeyUp(std::int16_t keyCode, std::int16_t shift)
+{
+    // Ctrl alone acts on the source pane, Alt alone on the destination pane.
+    const bool source = shift == VirtualKey::CtrlMask;
+    if (!source && shift != VirtualKey::AltMask)
+        return;
+    ImagingEdit& viewer = source ? *imgSrc : *imgDes;
+    switch (keyCode) {
+    case VirtualKey::Add:
+        mdlFunctions::ZoomIn(viewer);
+        break;
+    case VirtualKey::Subtract:
+        mdlFunctions::ZoomOut(viewer);
+        break;
+    case VirtualKey::Numpad2:
+        mdlFunctions::ScrollView(viewer, ImagingEdit::ScrollDown, mdlFunctions::ScrollStep);
+        break;
+    case VirtualKey::Numpad8:
+        mdlFunctions::ScrollView(viewer, ImagingEdit::ScrollUp, mdlFunctions::ScrollStep);
+        break;
+    case VirtualKey::Numpad6:
+        mdlFunctions::ScrollView(viewer, ImagingEdit::ScrollRight, mdlFunctions::ScrollStep);
+        break;
+    case VirtualKey::Numpad4:
+        mdlFunctions::ScrollView(viewer, ImagingEdit::ScrollLeft, mdlFunctions::ScrollStep);
+        break;
+    case VirtualKey::Divide:
+        if (source)
+            mdlFunctions::ResetView(viewer);
+        break;
+    case VirtualKey::Multiply:
+        if (!source)
+            mdlFunctions::ResetView(viewer);
+        break;
+    case VirtualKey::Insert:
+        if (source)
+            cmdSwap_Click();
+        else
+            cmdRange_Click();
+        break;
+    default:
+        break;
+    }
+}
+
 void Tessary::optMode_Click(int index)
 {
     // Append, Insert and Replace write into a destination: with none open, the user
@@ -489,6 +720,14 @@ void Tessary::runPageOperation(Slot slot, const std::function<void(Tessary&)>& o
     {
         const QScopedValueRollback running(m_pageOperationRunning, true);
         const auto startWaiting = qScopeGuard([this] {
+            // A close asked for meanwhile comes first: the window closes as soon as this
+            // operation has ended, and the operations still waiting are not started.
+            if (m_closeRequested) {
+                m_waitingOperations.clear();
+                QMetaObject::invokeMethod(
+                    this, [this] { close(); }, Qt::QueuedConnection);
+                return;
+            }
             // Each in an event of its own, after this one has ended.
             for (const Slot waiting : std::exchange(m_waitingOperations, {}))
                 QMetaObject::invokeMethod(
@@ -536,6 +775,14 @@ void Tessary::mnuExit_Click()
 
 void Tessary::closeEvent(QCloseEvent* event)
 {
+    // A page operation may be writing a file or using the working files that unloading
+    // tidies away: the window waits for it and closes when it has ended.
+    if (m_pageOperationRunning) {
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
+    m_closeRequested = false;
     if (!m_unloaded) {
         m_unloaded = true;
         Form_Unload();

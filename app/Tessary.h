@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QSize>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -23,6 +24,7 @@ class QRadioButton;
 namespace tessary {
 
 class FileListBox;
+class KeyUpWatcher;
 class ImagingAdmin;
 class ImagingEdit;
 class ProgramFolder;
@@ -128,6 +130,29 @@ public slots:
     void cmdOpenDes_Click();
     void cmdCloseDes_Click();
 
+    // Page navigation and viewing. index: 0 first page, 1 previous, 2 next, 3 last.
+    void cmdSrc_Click(int index);
+    void cmdDes_Click(int index);
+    void txtPageSrc_GotFocus();
+    void txtPageDes_GotFocus();
+    // key: the character code of the key pressed in the box, before it takes effect.
+    void txtPageSrc_KeyPress(std::int16_t key);
+    void txtPageDes_KeyPress(std::int16_t key);
+    void cmdZoomIn_Click();
+    void cmdZoomIn_ImgDes_Click();
+    void cmdZoomOut_Click();
+    void cmdZoomOut_ImgDes_Click();
+    void cmdReset_Click();
+    void cmdReset_ImgDes_Click();
+    void imgSrc_SelectionRectDrawn(std::int32_t left, std::int32_t top, std::int32_t width,
+                                   std::int32_t height);
+    void imgDes_SelectionRectDrawn(std::int32_t left, std::int32_t top, std::int32_t width,
+                                   std::int32_t height);
+    // The keyboard shortcuts, for every key released while the window is active, whichever
+    // of its controls has the focus: keyCode a virtual-key code, shift the modifiers held
+    // (Shift 1, Ctrl 2, Alt 4; see VirtualKey).
+    void Form_KeyUp(std::int16_t keyCode, std::int16_t shift);
+
     // Modes and menus.
     void optMode_Click(int index);
     void mnuCopy_Click();
@@ -165,6 +190,10 @@ private:
     template <typename Sender, typename Signal>
     void handle(Sender* sender, Signal signal, std::function<void()> handler);
     void openDisplaySettings();
+    void navigate(ImagingEdit& viewer, QLineEdit& pageBox, int index);
+    void typePage(ImagingEdit& viewer, QLineEdit& pageBox, std::int16_t key);
+    void selectPageText(QLineEdit& pageBox);
+    void connectViewing();
     QRect twips(int left, int top, int width, int height) const;
     using Slot = void (Tessary::*)();
     void runPageOperation(Slot slot, const std::function<void(Tessary&)>& operation);
@@ -174,8 +203,10 @@ private:
     std::array<QRadioButton*, 4> m_optMode{};
     QSize m_designedSize;
     FormLayout m_layout;
+    std::unique_ptr<KeyUpWatcher> m_keyUp;
     bool m_unloaded = false;
     bool m_pageOperationRunning = false;
+    bool m_closeRequested = false;
     QList<Slot> m_waitingOperations;
 };
 

@@ -235,4 +235,41 @@ void OpenInImagingApplication(Tessary& window, ImagingEdit& viewer)
                                    Tessary::AppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
+void ZoomIn(ImagingEdit& viewer)
+{
+    const float zoom = viewer.zoom();
+    if (zoom > ZoomInLimit)
+        return;
+    viewer.setZoom(zoom + ZoomStep);
+}
+
+void ZoomOut(ImagingEdit& viewer)
+{
+    const float zoom = viewer.zoom();
+    if (zoom > ZoomOutFloor)
+        viewer.setZoom(zoom - ZoomStep);
+    else
+        viewer.fitTo(ImagingEdit::FitWholePage);
+}
+
+void ResetView(ImagingEdit& viewer)
+{
+    if (viewer.image().isEmpty())
+        return;
+    viewer.fitTo(ImagingEdit::FitWholePage);
+    viewer.setSelectionRect(0, 0, 0, 0);
+}
+
+void ZoomToSelection(ImagingEdit& viewer)
+{
+    viewer.zoomToSelection();
+}
+
+void ScrollView(ImagingEdit& viewer, std::int16_t direction, std::int32_t amount)
+{
+    if (viewer.image().isEmpty())
+        return;
+    viewer.scroll(direction, amount);
+}
+
 } // namespace tessary::mdlFunctions

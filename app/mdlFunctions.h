@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 namespace tessary {
 
@@ -77,6 +78,29 @@ void OpenInImagingApplication(Tessary& window, ImagingEdit& viewer);
 
 // The stand-alone image viewer's executable beside the program.
 QString ImagingApplicationPath(const Tessary& window);
+
+// Viewing a pane. The zoom is the viewer's, in percent.
+inline constexpr float ZoomStep = 15.0f;
+// Above this zoom, zooming in takes no step (so the buttons reach at most 6515).
+inline constexpr float ZoomInLimit = 6500.0f;
+// At or below this zoom, zooming out fits the page instead of taking a step.
+inline constexpr float ZoomOutFloor = 30.0f;
+// One scroll step, in the viewer's units (screen pixels).
+inline constexpr std::int32_t ScrollStep = 150;
+
+// One zoom step in: the zoom plus ZoomStep, unless it is above ZoomInLimit. Acts on the
+// viewer whatever it holds.
+void ZoomIn(ImagingEdit& viewer);
+// One zoom step out: the zoom minus ZoomStep while it is above ZoomOutFloor; at or below
+// it the page is fitted into the view. Acts on the viewer whatever it holds.
+void ZoomOut(ImagingEdit& viewer);
+// Fits the page into the view and removes the selection rectangle; nothing without a file.
+void ResetView(ImagingEdit& viewer);
+// Zooms to the rectangle the user has drawn.
+void ZoomToSelection(ImagingEdit& viewer);
+// Scrolls the view amount units in direction (ImagingEdit::ScrollDirection); nothing
+// without a file.
+void ScrollView(ImagingEdit& viewer, std::int16_t direction, std::int32_t amount);
 
 } // namespace mdlFunctions
 } // namespace tessary

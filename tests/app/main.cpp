@@ -7,6 +7,7 @@ int runPanesTests(int argc, char** argv);
 int runModesTests(int argc, char** argv);
 int runHelpMenuTests(int argc, char** argv);
 int runSettingsDialogTests(int argc, char** argv);
+int runNavigationTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -16,5 +17,6 @@ int main(int argc, char** argv)
     failures += runModesTests(argc, argv);
     failures += runHelpMenuTests(argc, argv);
     failures += runSettingsDialogTests(argc, argv);
+    failures += runNavigationTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

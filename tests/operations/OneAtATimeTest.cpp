@@ -152,6 +152,38 @@ private slots:
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
+    void closingTheWindowDuringAnOperationWaitsForItsEnd()
+    {
+        const auto window = f.start(false, true);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(f.showSource(*window, QStringLiteral("source.tif"), 4));
+        f.showDestination(*window, QStringLiteral("target.tif"));
+        OperationsFixture::chooseMode(*window, ModeAppend);
+        // The window is closed while the transfer writes, after a second click.
+        bool closed = false;
+        bool openAfterTheClose = false;
+        f.progress->onReport([&] {
+            if (closed)
+                return;
+            closed = true;
+            window->cmdSwap->click();
+            window->close();
+            openAfterTheClose = window->isVisible();
+        });
+
+        window->cmdSwap->click();
+        QVERIFY(closed);
+        QVERIFY(openAfterTheClose);
+        // The Move ended whole before the window closed; the second click was dropped.
+        QCOMPARE(LabelledPages::of(m_target), (QList<int>{11, 12, 13, 14, 15, 4}));
+        QCOMPARE(LabelledPages::of(m_source), (QList<int>{1, 2, 3, 5, 6, 7}));
+        QTRY_VERIFY(!window->isVisible());
+        QTest::qWait(20);
+        QCOMPARE(LabelledPages::of(m_target), (QList<int>{11, 12, 13, 14, 15, 4}));
+        QVERIFY(f.boxes->boxes().isEmpty());
+    }
+
 private:
     OperationsFixture f;
     QString m_source;

@@ -8,6 +8,7 @@ int runRangeTransferTests(int argc, char** argv);
 int runReorderTests(int argc, char** argv);
 int runFailureTests(int argc, char** argv);
 int runOneAtATimeTests(int argc, char** argv);
+int runKeyboardTransferTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -18,5 +19,6 @@ int main(int argc, char** argv)
     failures += runReorderTests(argc, argv);
     failures += runFailureTests(argc, argv);
     failures += runOneAtATimeTests(argc, argv);
+    failures += runKeyboardTransferTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
