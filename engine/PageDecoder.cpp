@@ -16,6 +16,15 @@ namespace tessary {
 
 namespace {
 
+// A strip or tile at offset 0 (where the file's header is) or of no length holds none of
+// the page: readers of uncompressed data would show whatever bytes lie there.
+bool blockMissing(TIFF* tif, std::uint32_t block)
+{
+    return TIFFGetStrileOffset(tif, block) == 0 || TIFFGetStrileByteCount(tif, block) == 0;
+}
+
+constexpr const char* missingDataText = "part of its image data is missing";
+
 // Each byte of a bilevel row as eight grey pixels, for both meanings of a set bit.
 struct BilevelTable
 {
@@ -121,6 +130,7 @@ PageImage PageDecoder::decode()
         throw EngineError(ErrorKind::Damaged, "its width or height is zero");
     std::uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    m_compression = compression;
     if (!TIFFIsCODECConfigured(compression))
         throw EngineError(ErrorKind::Unsupported, "its compression (" +
                                                       std::to_string(compression) +
@@ -143,6 +153,15 @@ PageImage PageDecoder::decode()
         tooLarge("");
 
     m_handle.clearErrors();
+    const std::uint32_t blocks =
+        TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    // Old-style JPEG may keep its whole stream elsewhere and state no strip at all.
+    for (std::uint32_t block = 0; block < blocks && compression != COMPRESSION_OJPEG; ++block) {
+        if (blockMissing(tif, block)) {
+            m_damage = missingDataText;
+            break;
+        }
+    }
     if (jpegYCbCr && nativeRgb)
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     PageImage image;
@@ -217,6 +236,8 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
         for (std::uint32_t ty = 0; ty < m_height; ty += tileLength) {
             for (std::uint32_t tx = 0; tx < m_width; tx += tileWidth) {
                 const ttile_t tile = TIFFComputeTile(tif, tx, ty, 0, 0);
+                if (m_compression != COMPRESSION_OJPEG && blockMissing(tif, tile))
+                    continue;
                 std::memset(buffer.get(), white, std::size_t(tileSize));
                 const std::uint64_t errors = m_handle.errorCount();
                 if (TIFFReadEncodedTile(tif, tile, buffer.get(), tileSize) < 0) {
@@ -243,6 +264,8 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
             throw EngineError(ErrorKind::Damaged, "its strips cannot be read");
         for (std::uint32_t y = 0; y < m_height; y += rowsPerStrip) {
             const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
+            if (m_compression != COMPRESSION_OJPEG && blockMissing(tif, strip))
+                continue;
             const std::uint32_t rows = std::min(rowsPerStrip, m_height - y);
             std::memset(buffer.get(), white, bytesPerRow * rows);
             const std::uint64_t errors = m_handle.errorCount();

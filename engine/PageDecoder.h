@@ -50,6 +50,7 @@ private:
     std::uint16_t m_planar = 1;
     std::uint16_t m_sampleFormat = 1;
     std::uint16_t m_orientation = 1;
+    std::uint16_t m_compression = 1;
     std::uint16_t m_extraSamples = 0;
     std::string m_damage;
 };
