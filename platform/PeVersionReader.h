@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HelpPlatform.h"
+#include "FixedFileInfo.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,13 +1,17 @@
 // Shows the main window as a user first sees it, with a folder of scans in the file list,
 // and saves what the screen shows of it as a PNG file.
-#include "FakeHelpPlatform.h"
-#include "FixedScreenSize.h"
+#ifdef Q_OS_WIN
+#include "WindowsHelpPlatform.h"
+#else
+#include "PortableHelpPlatform.h"
+#endif
+#include "PrimaryScreenSize.h"
+#include "ProcessLauncher.h"
 #include "ProgramFolder.h"
 #include "QtFileDialogService.h"
 #include "QtFolderChooser.h"
+#include "QtMessageBoxService.h"
 #include "QtProgressService.h"
-#include "RecordingLauncher.h"
-#include "ScriptedMessageBoxService.h"
 #include "SettingsStore.h"
 #include "Tessary.h"
 
@@ -40,16 +44,22 @@ int main(int argc, char* argv[])
           "invoice-2024-03.tif", "letter-tax-office.tif", "scan-0001.tif", "scan-0002.tif"})
         QFile::copy(blank, root.filePath(QStringLiteral("scans/") + QString::fromLatin1(name)));
 
-    tessary::ScriptedMessageBoxService messageBoxes;
+    // The program's own services, as main() passes them: nothing asks a question while the
+    // picture is taken, and the settings and program folder are temporary.
+    tessary::QtMessageBoxService messageBoxes;
     tessary::QtFileDialogService fileDialogs;
     tessary::QtFolderChooser folders;
-    tessary::RecordingLauncher launcher;
-    const tessary::FixedScreenSize screen(QSize(1024, 768));
+    tessary::ProcessLauncher launcher;
+    tessary::PrimaryScreenSize screen;
     const tessary::ProgramFolder programFolder(root.filePath(QStringLiteral("program")));
     tessary::SettingsStore settings(root.filePath(QStringLiteral("settings")),
                                     [] { return QStringLiteral("Tessary"); });
     settings.write(tessary::SettingsStore::SrcDir, root.filePath(QStringLiteral("scans")));
-    tessary::FakeHelpPlatform help;
+#ifdef Q_OS_WIN
+    tessary::WindowsHelpPlatform help;
+#else
+    tessary::PortableHelpPlatform help(messageBoxes, root.filePath(QStringLiteral("help.ini")));
+#endif
     tessary::QtProgressService progress;
 
     tessary::Tessary window({messageBoxes, fileDialogs, folders, launcher, screen, programFolder,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FixedFileInfo.h"
 #include "HtmlHelpApi.h"
 #include "RegistryKey.h"
 
@@ -43,15 +44,6 @@ struct OsVersionInfo
     quint32 dwBuildNumber = 0;
     quint32 dwPlatformId = 0; // 1: Windows 95 family, 2: Windows NT family
     QString szCSDVersion;
-};
-
-// The fixed part of a file's version resource.
-struct FixedFileInfo
-{
-    quint32 dwFileVersionMS = 0; // major << 16 | minor
-    quint32 dwFileVersionLS = 0; // build << 16 | revision
-    quint32 dwProductVersionMS = 0;
-    quint32 dwProductVersionLS = 0;
 };
 
 // Everything the HTMLHelp class asks of the system: the HTML Help control, message boxes,
