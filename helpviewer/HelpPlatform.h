@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FixedFileInfo.h"
 #include "HtmlHelpApi.h"
+#include "PeVersionReader.h"
 #include "RegistryKey.h"
 
 #include <QChar>
