@@ -23,6 +23,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -63,6 +65,13 @@ constexpr int transferPoints = 8;
 
 // A checkable menu item changes its check mark only when its handler says so, as the
 // Copy and Move items rely on; Qt would otherwise flip it before any handler runs.
+// A file named from outside the window, absolute and without "." or ".." steps, so that
+// messages and captions name the file itself.
+QString wholePath(const QString& fileName)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(fileName).absoluteFilePath()));
+}
+
 void keepCheckForHandler(QAction* item)
 {
     QObject::connect(item, &QAction::triggered, item,
@@ -459,9 +468,49 @@ void Tessary::openDisplaySettings()
                             MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
+void Tessary::openSource(const QString& fileName)
+{
+    const QString path = wholePath(fileName);
+    mdlFunctions::CheckTiffFile(path);
+    const QFileInfo file(path);
+    TiffFileList->setPath(file.path());
+    const QList<QListWidgetItem*> listed =
+        TiffFileList->findItems(file.fileName(), Qt::MatchExactly);
+    if (listed.isEmpty()) {
+        mdlFunctions::LoadSourceFile(*this, path);
+        showSourcePage();
+        return;
+    }
+    TiffFileList->setCurrentItem(listed.first());
+    TiffFileList->scrollToItem(listed.first());
+    TiffFileList_Click();
+}
+
+void Tessary::openDestination(const QString& fileName)
+{
+    const QString path = wholePath(fileName);
+    mdlFunctions::CheckTiffFile(path);
+    mdlFunctions::LoadDestinationFile(*this, path);
+}
+
+void Tessary::openFiles(const QStringList& fileNames)
+{
+    const auto open = [this](const QString& file, void (Tessary::*how)(const QString&)) {
+        if (!file.isEmpty())
+            EventBoundary::run(messageBoxes(), this, [&] { (this->*how)(file); });
+    };
+    open(fileNames.value(0), &Tessary::openSource);
+    open(fileNames.value(1), &Tessary::openDestination);
+}
+
 void Tessary::TiffFileList_Click()
 {
     mdlFunctions::LoadSourceImage(*this, TiffFileList->currentRow());
+    showSourcePage();
+}
+
+void Tessary::showSourcePage()
+{
     // The page box is left empty when the guard refused the file.
     txtPageSrc->setText(imgSrc->image().isEmpty() ? QString() : QString::number(imgSrc->page()));
     mdlFunctions::UpdatePaneCaption(*this, mdlFunctions::PaneSrc);

@@ -12,6 +12,7 @@
 #include "ProgramFolder.h"
 #include "SettingsStore.h"
 #include "Tessary.h"
+#include "TiffDocument.h"
 
 #include <QAction>
 #include <QDir>
@@ -106,10 +107,14 @@ void LoadSourceImage(Tessary& window, int listIndex)
         return;
     // Built as it stands: a root folder's path already ends in a separator, and the name is
     // passed on with the two separators in a row.
-    const QString fullName =
-        window.TiffFileList->path() + QDir::separator() + window.TiffFileList->entry(listIndex);
-    window.imgSrc->setImage(fullName);
-    if (CheckNotSameFile(window, fullName, window.imgDes->image(), PaneSrc)) {
+    LoadSourceFile(window, window.TiffFileList->path() + QDir::separator() +
+                               window.TiffFileList->entry(listIndex));
+}
+
+void LoadSourceFile(Tessary& window, const QString& fileName)
+{
+    window.imgSrc->setImage(fileName);
+    if (CheckNotSameFile(window, fileName, window.imgDes->image(), PaneSrc)) {
         window.imgSrc->fitTo(ImagingEdit::FitWholePage);
         window.imgSrc->setPage(1);
         window.imgSrc->display();
@@ -135,8 +140,17 @@ void OpenDestinationFile(Tessary& window)
     // control still holds may be a file of an earlier operation.
     if (trapped([&] { admin.showFileDialog(ImagingAdmin::OpenDialog, &window); }) != Step::Done)
         return;
+    // A name the control cannot give leaves the viewer's own, which is read afresh.
+    QString chosen = destination.image();
+    trapped([&] { chosen = admin.fileName(); });
+    LoadDestinationFile(window, chosen);
+}
 
-    trapped([&] { destination.setImage(admin.fileName()); });
+void LoadDestinationFile(Tessary& window, const QString& fileName)
+{
+    ImagingAdmin& admin = *window.imgAdmSrc;
+    ImagingEdit& destination = *window.imgDes;
+    trapped([&] { destination.setImage(fileName); });
     bool different = false;
     trapped([&] {
         different = CheckNotSameFile(window, window.imgSrc->image(), destination.image(), PaneDes);
@@ -151,6 +165,12 @@ void OpenDestinationFile(Tessary& window)
     trapped([&] { admin.setFileName(QString()); });
     window.flags.DestinationOpened = true;
     trapped([&] { UpdatePaneCaption(window, PaneDes); });
+}
+
+void CheckTiffFile(const QString& fileName)
+{
+    EngineCall::run(
+        [&](const OperationOptions&) { TiffDocument::open(EngineCall::toPath(fileName)); });
 }
 
 bool CheckNotSameFile(Tessary& window, const QString& candidate, const QString& other,

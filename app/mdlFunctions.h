@@ -34,10 +34,18 @@ bool CheckWorkingFiles(Tessary& window);
 bool FolderExists(const QString& path);
 
 // Loads entry listIndex of the window's file list into imgSrc (the list's folder, a
-// separator and the entry, exactly as built) after the same-file guard, fitted and shown
-// at page 1. The guard empties the source pane when imgDes shows that file. An index
-// outside the list loads nothing.
+// separator and the entry, exactly as built) as LoadSourceFile does. An index outside the
+// list loads nothing.
 void LoadSourceImage(Tessary& window, int listIndex);
+
+// Loads fileName into imgSrc after the same-file guard, fitted and shown at page 1. The
+// guard empties the source pane when imgDes shows that file.
+void LoadSourceFile(Tessary& window, const QString& fileName);
+
+// Throws the engine's failure, an ImagingError with its sentence naming the file, when
+// fileName cannot be opened as a TIFF file (missing, a folder, not a TIFF file, no page
+// that can be reached, not readable). Nothing when it can.
+void CheckTiffFile(const QString& fileName);
 
 // Lets the user choose a destination in the administration control's Open dialog and
 // loads it into imgDes. Afterwards:
@@ -49,6 +57,10 @@ void LoadSourceImage(Tessary& window, int listIndex);
 // A step that fails in any other way is passed over without a message and the routine
 // goes on with the next; a dialog that fails without a choice ends it as a cancel does.
 void OpenDestinationFile(Tessary& window);
+
+// Loads fileName into imgDes as OpenDestinationFile loads the file chosen in its dialog,
+// the same-file guard, the flags and the captions included.
+void LoadDestinationFile(Tessary& window, const QString& fileName);
 
 // True when candidate and other are different files. When they are the same file (the
 // same name, or one file reached by two names: a link, a relative path, another letter

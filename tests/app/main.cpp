@@ -8,6 +8,7 @@ int runModesTests(int argc, char** argv);
 int runHelpMenuTests(int argc, char** argv);
 int runSettingsDialogTests(int argc, char** argv);
 int runNavigationTests(int argc, char** argv);
+int runDesktopTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -18,5 +19,6 @@ int main(int argc, char** argv)
     failures += runHelpMenuTests(argc, argv);
     failures += runSettingsDialogTests(argc, argv);
     failures += runNavigationTests(argc, argv);
+    failures += runDesktopTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
