@@ -2,6 +2,7 @@
 
 #include "DisplaySettingsTool.h"
 #include "EventBoundary.h"
+#include "FileDrop.h"
 #include "FileListBox.h"
 #include "ImagingAdminControl.h"
 #include "ImagingEditControl.h"
@@ -22,6 +23,7 @@
 #include "mdlFunctions.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -97,6 +99,7 @@ Tessary::Tessary(const TessaryServices& services, QWidget* parent)
 
     buildMenus();
     buildControls();
+    acceptFileDrops();
     connectHandlers();
 
     m_designedSize = QSize(m_client->width(), m_client->height() + menuBar()->sizeHint().height());
@@ -283,6 +286,25 @@ void Tessary::buildControls()
         cmdReset_ImgDes, cmdOpenDes,   cmdCloseDes,  cmdReorder,       cmdDelPage};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+void Tessary::acceptFileDrops()
+{
+    // A file dropped on either pane opens there; the page mode and transfer column between
+    // them takes none. The page boxes pass drops on to their pane.
+    txtPageSrc->setAcceptDrops(false);
+    txtPageDes->setAcceptDrops(false);
+    auto* drop = new FileDrop(*m_client, [this] { return takesFiles(); });
+    const QRect middle = fraMode->geometry();
+    const auto opening = [this](void (Tessary::*open)(const QString&)) {
+        return [this, open](const QString& file) {
+            EventBoundary::run(messageBoxes(), this, [&] { (this->*open)(file); });
+        };
+    };
+    drop->addZone(QRect(0, 0, middle.left(), m_client->height()), opening(&Tessary::openSource));
+    drop->addZone(
+        QRect(middle.right() + 1, 0, m_client->width() - middle.right() - 1, m_client->height()),
+        opening(&Tessary::openDestination));
 }
 
 void Tessary::buildMenus()
@@ -501,6 +523,11 @@ void Tessary::openFiles(const QStringList& fileNames)
     };
     open(fileNames.value(0), &Tessary::openSource);
     open(fileNames.value(1), &Tessary::openDestination);
+}
+
+bool Tessary::takesFiles() const
+{
+    return !m_pageOperationRunning && !QApplication::activeModalWidget();
 }
 
 void Tessary::TiffFileList_Click()

@@ -63,17 +63,21 @@ public:
     // no settings dialog boxes. The settings dialog adds its boxes to a copy.
     BrowseTargets browseTargets();
 
-    // Files opened from outside the window, named on the command line. openSource lists the file's
-    // folder with the file selected and loads it as a click on its entry does (a file the list
-    // leaves out, such as a ".tiff" name, is loaded all the same); openDestination loads it as the
-    // Open button loads the file chosen in its dialog. Both throw the engine's failure
-    // (ImagingError) for a file that cannot be opened as a TIFF file, and change nothing then.
+    // Files opened from outside the window: named on the command line or dropped from the
+    // file manager. openSource lists the file's folder with the file selected and loads it
+    // as a click on its entry does (a file the list leaves out, such as a ".tiff" name, is
+    // loaded all the same); openDestination loads it as the Open button loads the file
+    // chosen in its dialog. Both throw the engine's failure (ImagingError) for a file that
+    // cannot be opened as a TIFF file, and change nothing then.
     void openSource(const QString& fileName);
     void openDestination(const QString& fileName);
     // The files named on the command line: the first opened as the source, the second as
     // the destination, each inside the event boundary (a failure is shown in a message box
     // and the other file still opens). "" opens nothing; further names are left alone.
     void openFiles(const QStringList& fileNames);
+    // True while the window takes files dropped on it: no page operation runs and no
+    // dialog is open.
+    bool takesFiles() const;
 
     // The size the window is designed for, which Form_MouseMove restores.
     QSize designedSize() const { return m_designedSize; }
@@ -195,6 +199,7 @@ protected:
 
 private:
     void buildControls();
+    void acceptFileDrops();
     void showSourcePage();
     void buildMenus();
     void connectHandlers();

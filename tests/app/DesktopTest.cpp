@@ -3,10 +3,15 @@
 #include "Tessary.h"
 #include "WindowFixture.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
+#include <algorithm>
 
 using namespace tessary;
 using tessary::testing::WindowFixture;
@@ -16,9 +21,31 @@ namespace {
 const QString sameFileText =
     QStringLiteral("You cannot open the same image file as the source and destination");
 
+// Drags data over the window to at and drops it there, as the platform delivers a drag
+// from another program to the window: enter, move, drop. The action the window takes, as
+// the pointer shows it (IgnoreAction: refused), and whether the drop was taken.
+std::pair<Qt::DropAction, bool> dragAndDrop(QWidget& window, const QMimeData& data, QPoint at,
+                                            Qt::KeyboardModifiers keys)
+{
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QWindow* handle = window.windowHandle();
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, keys);
+    QApplication::sendEvent(handle, &enter);
+    QDragMoveEvent move(at, offered, &data, Qt::LeftButton, keys);
+    if (enter.isAccepted()) {
+        move.setDropAction(enter.dropAction());
+        move.accept();
+    }
+    QApplication::sendEvent(handle, &move);
+    const Qt::DropAction shown = move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
+    QDropEvent drop(at, offered, &data, Qt::LeftButton, keys);
+    QApplication::sendEvent(handle, &drop);
+    return {shown, drop.isAccepted()};
+}
+
 } // namespace
 
-// Files opened from the desktop: named on the command line.
+// Files opened from the desktop: named on the command line, dropped from the file manager.
 class DesktopTest : public QObject
 {
     Q_OBJECT
@@ -86,6 +113,72 @@ private slots:
         QCOMPARE(window->TiffFileList->currentItem() ? window->TiffFileList->currentItem()->text()
                                                      : QString(),
                  source == QLatin1String("fax.tiff") ? QString() : source);
+    }
+
+    void aDroppedFileOpensInThePaneItLandsOn_data()
+    {
+        QTest::addColumn<QString>("target");  // the control under the pointer
+        QTest::addColumn<QString>("dropped"); // a name in the scans folder, or a URL
+        QTest::addColumn<QString>("opened");  // "source", "destination" or "" (refused)
+        QTest::addColumn<int>("shown");       // the action the pointer shows
+        QTest::addColumn<int>("keys");        // held while dragging; -1: a dialog is open
+        const auto row = [](const char* name, const char* target, const char* dropped,
+                            const char* opened, Qt::DropAction shown, int keys = 0) {
+            QTest::newRow(name) << QString::fromLatin1(target) << QString::fromLatin1(dropped)
+                                << QString::fromLatin1(opened) << int(shown) << keys;
+        };
+        const Qt::DropAction none = Qt::IgnoreAction;
+        row("on the source viewer", "imgSrc", "letter.tif", "source", Qt::CopyAction);
+        row("on the file list", "TiffFileList", "letter.tif", "source", Qt::CopyAction);
+        row("on the source page box", "txtPageSrc", "letter.tif", "source", Qt::CopyAction);
+        row("on the destination viewer", "imgDes", "invoice.tif", "destination", Qt::CopyAction);
+        row("on the destination's Open button", "cmdOpenDes", "invoice.tif", "destination",
+            Qt::CopyAction);
+        row("a move is taken as a copy: the file manager keeps its file", "imgDes", "invoice.tif",
+            "destination", Qt::CopyAction, Qt::ShiftModifier);
+        row("between the panes", "fraMode", "letter.tif", "", none);
+        row("text with a .tif name", "imgSrc", "notes.tif", "", none);
+        row("a folder", "imgSrc", ".", "", none);
+        row("a missing file", "imgDes", "gone.tif", "", none);
+        row("a remote file", "imgSrc", "https://example.org/letter.tif", "", none);
+        row("while a dialog is open", "imgSrc", "letter.tif", "", none, -1);
+    }
+
+    void aDroppedFileOpensInThePaneItLandsOn()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, dropped);
+        QFETCH(QString, opened);
+        QFETCH(int, shown);
+        QFETCH(int, keys);
+        const auto window = f.start();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QDialog dialog(window.get());
+        if (keys < 0) {
+            dialog.setModal(true);
+            dialog.show();
+        }
+        QMimeData data;
+        data.setUrls({dropped.contains(QLatin1Char(':')) ? QUrl(dropped)
+                                                         : QUrl::fromLocalFile(scan(dropped))});
+        const auto* control = window->findChild<QWidget*>(target);
+        QVERIFY(control);
+        const QPoint at = control->mapTo(window.get(), control->rect().center());
+        const auto [action, taken] =
+            dragAndDrop(*window, data, at, Qt::KeyboardModifiers(std::max(keys, 0)));
+        QCOMPARE(int(action), shown);
+        QCOMPARE(taken, shown != Qt::IgnoreAction);
+        QCoreApplication::processEvents();
+
+        QCOMPARE(window->imgSrc->image(),
+                 opened == QLatin1String("source") ? scan(dropped) : QString());
+        QCOMPARE(window->imgDes->image(),
+                 opened == QLatin1String("destination") ? scan(dropped) : QString());
+        if (opened == QLatin1String("source"))
+            QCOMPARE(window->TiffFileList->currentItem()->text(), dropped);
+        // A refused drop says nothing.
+        QVERIFY(f.boxes->boxes().isEmpty());
     }
 
 private:
