@@ -65,8 +65,6 @@ constexpr int textPoints = 9;
 constexpr int symbolPoints = 10;
 constexpr int transferPoints = 8;
 
-// A checkable menu item changes its check mark only when its handler says so, as the
-// Copy and Move items rely on; Qt would otherwise flip it before any handler runs.
 // A file named from outside the window, absolute and without "." or ".." steps, so that
 // messages and captions name the file itself.
 QString wholePath(const QString& fileName)
@@ -74,6 +72,8 @@ QString wholePath(const QString& fileName)
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(fileName).absoluteFilePath()));
 }
 
+// A checkable menu item changes its check mark only when its handler says so, as the
+// Copy and Move items rely on; Qt would otherwise flip it before any handler runs.
 void keepCheckForHandler(QAction* item)
 {
     QObject::connect(item, &QAction::triggered, item,
