@@ -118,6 +118,17 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
         }
     }
     m_visited.push_back(offset);
+    // The directory and its values are the page's own bytes; values a damaged entry
+    // claims beyond the file or beyond any real size are not.
+    const std::uint64_t fileSize = m_source.file().size();
+    const unsigned sourceInline = m_source.header().offsetSize();
+    m_footprint.push_back({dir.offset, dir.nextFieldOffset + sourceInline - dir.offset});
+    for (const Entry& entry : dir.entries) {
+        const std::uint64_t size = entry.byteSize();
+        if (size > sourceInline && size <= (256u << 20) && entry.valueOffset <= fileSize &&
+            size <= fileSize - entry.valueOffset)
+            m_footprint.push_back({entry.valueOffset, size});
+    }
     const long index = long(m_directories.size());
     m_directories.emplace_back();
 
@@ -403,7 +414,7 @@ std::uint16_t PagePlan::widthFor(std::uint16_t sourceType, const std::vector<std
     return Long8;
 }
 
-void PagePlan::layOut()
+std::uint64_t PagePlan::layOutDirectories()
 {
     const unsigned inlineSize = m_format.bigTiff ? 8 : 4;
     const Header outHeader{m_format.bigEndian, m_format.bigTiff, 0};
@@ -421,6 +432,23 @@ void PagePlan::layOut()
             }
         }
     }
+    return position;
+}
+
+void PagePlan::moveDirectories(std::uint64_t start)
+{
+    m_start = align(start);
+    layOutDirectories();
+}
+
+void PagePlan::moveRun(std::size_t index, std::uint64_t position)
+{
+    m_runs.at(index).position = position;
+}
+
+void PagePlan::layOut()
+{
+    std::uint64_t position = layOutDirectories();
     m_metadataSize = position - m_start;
     // Directories and tag values are written from one buffer.
     if (m_metadataSize > maxAllocationBytes)
@@ -439,7 +467,6 @@ void PagePlan::layOut()
     });
     // Blocks that touch or overlap are copied as one run, so shared and adjacent data is
     // copied once and in one call.
-    std::vector<std::size_t> runOf(m_blocks.size(), 0);
     for (std::size_t i : order) {
         const Block& block = m_blocks[i];
         if (m_runs.empty() || block.file != m_runs.back().file ||
@@ -449,16 +476,12 @@ void PagePlan::layOut()
             Run& run = m_runs.back();
             run.size = std::max(run.size, block.sourceOffset + block.size - run.sourceOffset);
         }
-        runOf[i] = m_runs.size() - 1;
+        m_blocks[i].run = m_runs.size() - 1;
     }
     for (Run& run : m_runs) {
         run.position = position;
         position += run.size;
         m_dataSize += run.size;
-    }
-    for (std::size_t i : order) {
-        const Run& run = m_runs[runOf[i]];
-        m_blocks[i].position = run.position + (m_blocks[i].sourceOffset - run.sourceOffset);
     }
     position = align(position);
     m_size = position - m_start;
@@ -487,7 +510,8 @@ void PagePlan::encodeValue(const PlannedEntry& entry, std::uint8_t* out) const
         std::uint64_t v = entry.values[i];
         if (entry.kind == Kind::Blocks) {
             const Block& block = m_blocks[std::size_t(v)];
-            v = block.size > 0 ? block.position : 0;
+            const Run* run = block.size > 0 ? &m_runs[block.run] : nullptr;
+            v = run ? run->position + (block.sourceOffset - run->sourceOffset) : 0;
         } else if (entry.kind == Kind::Directories) {
             v = m_directories[std::size_t(v)].position;
         }
@@ -511,6 +535,21 @@ void PagePlan::encodeValue(const PlannedEntry& entry, std::uint8_t* out) const
 
 void PagePlan::write(WritableFile& out, std::uint64_t next,
                      const std::function<void(std::uint64_t)>& progress) const
+{
+    writeDirectories(out, next, progress);
+    for (const Run& run : m_runs) {
+        for (std::uint64_t done = 0; done < run.size;) {
+            const std::uint64_t chunk = std::min(copyChunk, run.size - done);
+            out.copyFrom(*run.file, run.sourceOffset + done, chunk, run.position + done);
+            done += chunk;
+            if (progress)
+                progress(chunk);
+        }
+    }
+}
+
+void PagePlan::writeDirectories(WritableFile& out, std::uint64_t next,
+                                const std::function<void(std::uint64_t)>& progress) const
 {
     const bool big = m_format.bigEndian;
     const bool bigTiff = m_format.bigTiff;
@@ -560,15 +599,6 @@ void PagePlan::write(WritableFile& out, std::uint64_t next,
     out.write(m_start, buffer.data(), buffer.size());
     if (progress)
         progress(buffer.size());
-    for (const Run& run : m_runs) {
-        for (std::uint64_t done = 0; done < run.size;) {
-            const std::uint64_t chunk = std::min(copyChunk, run.size - done);
-            out.copyFrom(*run.file, run.sourceOffset + done, chunk, run.position + done);
-            done += chunk;
-            if (progress)
-                progress(chunk);
-        }
-    }
 }
 
 } // namespace tessary

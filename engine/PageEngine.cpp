@@ -5,6 +5,7 @@
 #include "PageCopier.h"
 #include "PosixFileLayer.h"
 #include "ReencodedPage.h"
+#include "RewriteLayout.h"
 #include "TiffSource.h"
 
 #include <cerrno>
@@ -145,14 +146,19 @@ void checkSourcesUnchanged(const std::vector<PageRef>& pages, const TiffSource* 
 // last). Tag values are read from the sources as the pages are written; one that can no
 // longer be read (its file cut short under the copy, or damaged where planning did not
 // look) ends the copy with an error naming its page.
+// With a layout, only the pages' directories are written; the layout copies the data.
 void writePages(const std::vector<PagePlan>& plans, const std::vector<PageRef>& pages,
                 WritableFile& out, std::uint64_t last,
                 const std::function<void(std::uint64_t)>& progress,
-                const TiffSource* writtenInPlace = nullptr)
+                const TiffSource* writtenInPlace = nullptr, const RewriteLayout* layout = nullptr)
 {
     for (std::size_t i = 0; i < plans.size(); ++i) {
+        const std::uint64_t next = i + 1 < plans.size() ? plans[i + 1].start() : last;
         try {
-            plans[i].write(out, i + 1 < plans.size() ? plans[i + 1].start() : last, progress);
+            if (layout)
+                plans[i].writeDirectories(out, next, progress);
+            else
+                plans[i].write(out, next, progress);
         } catch (const tiff::StructureError& e) {
             checkSourcesUnchanged(pages, writtenInPlace);
             throw EngineError(ErrorKind::Damaged,
@@ -160,6 +166,8 @@ void writePages(const std::vector<PagePlan>& plans, const std::vector<PageRef>& 
                                   " is damaged: " + e.what() + ".");
         }
     }
+    if (layout)
+        layout->copyData(out, progress);
 }
 
 // Reports progress to the caller's callback and turns a request to stop into an error.
@@ -321,7 +329,9 @@ namespace {
 
 // Writes pages into a new file that then replaces target (or becomes it, when there is
 // none), keeping the replaced file's permissions. existing, when given, is the file being
-// replaced as it was read; it is checked once more just before the rename.
+// replaced as it was read; it is checked once more just before the rename. The data of
+// unchanged pages keeps its place within the disk's blocks (RewriteLayout), so that the
+// file system shares or copies it in the kernel.
 void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef>& pages,
              OutputFormat format, const TiffSource* existing, const OperationOptions& options)
 {
@@ -331,8 +341,9 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
         format.bigTiff = true;
         planPages(pages, format, format.headerSize(), target, plans, scratch);
     }
+    const RewriteLayout layout(plans, format, Disk::of(target.parent_path()));
     Progress progress(options, target);
-    progress.setTotal(plans.back().start() + plans.back().size());
+    progress.setTotal(layout.size());
 
     fs::path tempPath;
     std::unique_ptr<WritableFile> out;
@@ -343,7 +354,7 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     }
     try {
         writeHeader(*out, format, plans.front().start());
-        writePages(plans, pages, *out, 0, progress.sink());
+        writePages(plans, pages, *out, 0, progress.sink(), nullptr, &layout);
         std::error_code ec;
         if (fs::exists(target, ec))
             out->copyPermissionsFrom(target);
