@@ -87,6 +87,8 @@ public:
     // Writes the page's directories and tag values only; its runs are the caller's to copy.
     void writeDirectories(WritableFile& out, std::uint64_t next,
                           const std::function<void(std::uint64_t)>& progress = {}) const;
+    // The same into buffer, which holds metadataSize() bytes, zeroed.
+    void encodeDirectories(std::uint8_t* buffer, std::uint64_t next) const;
 
 private:
     enum class Kind
@@ -135,7 +137,16 @@ private:
     void layOut();
     std::uint64_t layOutDirectories();
     std::uint64_t align(std::uint64_t position) const;
-    void encodeValue(const PlannedEntry& entry, std::uint8_t* out) const;
+    // Bytes of the source read at once, from start.
+    struct ValueWindow
+    {
+        std::uint64_t start = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+    // The page's tag values that lie out of its directory entries, when they span little;
+    // with keep, only as far as they lie in what was read with the directory.
+    ValueWindow valueWindow(bool keep) const;
+    void encodeValue(const PlannedEntry& entry, std::uint8_t* out, const ValueWindow& window) const;
 
     const tiff::Reader& m_source;
     OutputFormat m_format;
@@ -154,6 +165,7 @@ private:
     std::vector<Block> m_blocks;
     std::vector<Run> m_runs;
     std::vector<Extent> m_footprint;
+    ValueWindow m_values; // the tag values, as read with the directory
 };
 
 } // namespace tessary

@@ -146,19 +146,37 @@ void checkSourcesUnchanged(const std::vector<PageRef>& pages, const TiffSource* 
 // last). Tag values are read from the sources as the pages are written; one that can no
 // longer be read (its file cut short under the copy, or damaged where planning did not
 // look) ends the copy with an error naming its page.
-// With a layout, only the pages' directories are written; the layout copies the data.
+// With a layout, the pages' directories lie one after the other and are written a MiB at a
+// time; the layout then copies the data.
 void writePages(const std::vector<PagePlan>& plans, const std::vector<PageRef>& pages,
                 WritableFile& out, std::uint64_t last,
                 const std::function<void(std::uint64_t)>& progress,
                 const TiffSource* writtenInPlace = nullptr, const RewriteLayout* layout = nullptr)
 {
+    std::vector<std::uint8_t> batch;
+    std::uint64_t batchStart = 0;
+    const auto flush = [&] {
+        if (!batch.empty())
+            out.write(batchStart, batch.data(), batch.size());
+        batch.clear();
+    };
     for (std::size_t i = 0; i < plans.size(); ++i) {
+        const PagePlan& plan = plans[i];
         const std::uint64_t next = i + 1 < plans.size() ? plans[i + 1].start() : last;
         try {
-            if (layout)
-                plans[i].writeDirectories(out, next, progress);
-            else
-                plans[i].write(out, next, progress);
+            if (!layout) {
+                plan.write(out, next, progress);
+                continue;
+            }
+            if (batch.empty())
+                batchStart = plan.start();
+            const std::size_t at = std::size_t(plan.start() - batchStart);
+            batch.resize(at + std::size_t(plan.metadataSize()));
+            plan.encodeDirectories(batch.data() + at, next);
+            if (progress)
+                progress(plan.metadataSize());
+            if (batch.size() >= (1u << 20))
+                flush();
         } catch (const tiff::StructureError& e) {
             checkSourcesUnchanged(pages, writtenInPlace);
             throw EngineError(ErrorKind::Damaged,
@@ -166,8 +184,10 @@ void writePages(const std::vector<PagePlan>& plans, const std::vector<PageRef>& 
                                   " is damaged: " + e.what() + ".");
         }
     }
-    if (layout)
+    if (layout) {
+        flush();
         layout->copyData(out, progress);
+    }
 }
 
 // Reports progress to the caller's callback and turns a request to stop into an error.

@@ -181,24 +181,29 @@ Chain Reader::readChain(std::uint64_t maxPages) const
     return chain;
 }
 
-Directory Reader::readDirectory(std::uint64_t offset) const
+Directory Reader::readDirectory(std::uint64_t offset, std::vector<std::uint8_t>* kept) const
 {
     Directory dir;
     dir.offset = offset;
     const unsigned countSize = m_header.countSize();
-    std::uint8_t bytes[8] = {};
-    if (!m_file.readAt(offset, bytes, countSize))
+    // Most directories are small: one read takes the count and, usually, the entries.
+    const std::uint64_t fileSize = m_file.size();
+    std::vector<std::uint8_t> head(
+        std::size_t(offset < fileSize ? std::min<std::uint64_t>(512, fileSize - offset) : 0));
+    if (head.size() < countSize || !m_file.readAt(offset, head.data(), head.size()))
         throw StructureError("its directory lies past the end of the file");
-    const std::uint64_t count = countSize == 2 ? u16(bytes) : u64(bytes);
+    const std::uint64_t count = countSize == 2 ? u16(head.data()) : u64(head.data());
     const unsigned entrySize = m_header.entrySize();
     if (count == 0)
         throw StructureError("its directory is empty");
     if (count > maxDirectoryEntries)
         throw StructureError("its directory is impossibly large");
-    if (count > (m_file.size() - offset) / entrySize)
+    if (count > (fileSize - offset) / entrySize)
         throw StructureError("its directory is cut off by the end of the file");
     std::vector<std::uint8_t> raw(std::size_t(count * entrySize + m_header.offsetSize()));
-    if (!m_file.readAt(offset + countSize, raw.data(), raw.size()))
+    if (countSize + raw.size() <= head.size())
+        std::memcpy(raw.data(), head.data() + countSize, raw.size());
+    else if (!m_file.readAt(offset + countSize, raw.data(), raw.size()))
         throw StructureError("its directory is cut off by the end of the file");
     dir.entries.reserve(std::size_t(count));
     std::unordered_set<std::uint16_t> tags;
@@ -233,6 +238,8 @@ Directory Reader::readDirectory(std::uint64_t offset) const
     dir.nextFieldOffset = offset + countSize + count * entrySize;
     const std::uint8_t* np = raw.data() + count * entrySize;
     dir.next = m_header.bigTiff ? u64(np) : u32(np);
+    if (kept)
+        *kept = std::move(head);
     return dir;
 }
 
