@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
+#include <utility>
 
 namespace tessary::tiff {
 
@@ -118,16 +119,20 @@ Chain Reader::readChain(std::uint64_t maxPages) const
     const unsigned countSize = m_header.countSize();
     const unsigned offsetSize = m_header.offsetSize();
     // The directories of small pages lie close together: the file is read a window at a
-    // time, so that a file of thousands of pages takes a few reads, not two a page.
+    // time, so that a file of thousands of pages takes a few reads, not two a page. Where
+    // they lie apart, the window shrinks to what a directory usually takes.
     std::vector<std::uint8_t> window;
     std::uint64_t windowStart = 0;
+    std::uint64_t windowSize = 4096;
     const auto readNear = [&](std::uint64_t at, std::uint8_t* out, unsigned size) {
         if (at < windowStart || at - windowStart > window.size() ||
             size > window.size() - (at - windowStart)) {
             const std::uint64_t fileSize = m_file.size();
             if (at > fileSize || size > fileSize - at)
                 return false;
-            window.resize(std::size_t(std::min<std::uint64_t>(4096, fileSize - at)));
+            if (!window.empty())
+                windowSize = at - windowStart < 2 * window.size() ? 4096 : 512;
+            window.resize(std::size_t(std::min<std::uint64_t>(windowSize, fileSize - at)));
             if (!m_file.readAt(at, window.data(), window.size()))
                 return false;
             windowStart = at;
@@ -206,7 +211,10 @@ Directory Reader::readDirectory(std::uint64_t offset, std::vector<std::uint8_t>*
     else if (!m_file.readAt(offset + countSize, raw.data(), raw.size()))
         throw StructureError("its directory is cut off by the end of the file");
     dir.entries.reserve(std::size_t(count));
+    // Tags in rising order, as they should be, cannot repeat; the set is for the others.
     std::unordered_set<std::uint16_t> tags;
+    bool rising = true;
+    int lastTag = -1;
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint8_t* p = raw.data() + i * entrySize;
         Entry entry;
@@ -222,8 +230,18 @@ Directory Reader::readDirectory(std::uint64_t offset, std::vector<std::uint8_t>*
         const unsigned size = typeSize(entry.type);
         // Entries of unknown type cannot be sized, so no reader can use them; they are
         // left out, as libtiff leaves them out. A tag given twice counts once.
-        if (size == 0 || !tags.insert(entry.tag).second)
+        if (size == 0)
             continue;
+        if (rising && int(entry.tag) > lastTag) {
+            lastTag = entry.tag;
+        } else {
+            if (std::exchange(rising, false)) {
+                for (const Entry& earlier : dir.entries)
+                    tags.insert(earlier.tag);
+            }
+            if (!tags.insert(entry.tag).second)
+                continue;
+        }
         const unsigned inlineSize = m_header.bigTiff ? 8 : 4;
         if (entry.count > (std::uint64_t(1) << 40) / size)
             throw StructureError("the value of its tag " + std::to_string(entry.tag) +
