@@ -42,19 +42,24 @@ RewriteLayout::RewriteLayout(std::vector<PagePlan>& plans, const OutputFormat& f
                              const Disk& disk)
     : m_disk(disk)
 {
-    std::uint64_t position = format.headerSize();
+    std::uint64_t metadata = 0;
+    for (const PagePlan& plan : plans)
+        metadata += plan.metadataSize() + 8; // each page's directories start on a word
+    const std::uint64_t start = format.headerSize();
+    const std::uint64_t packed = placeData(plans, start, false);
+    if (m_disk.blockSize > 1) {
+        const std::uint64_t aligned = placeData(plans, start, true);
+        const std::uint64_t allowed =
+            std::max<std::uint64_t>((packed + metadata) / 100, m_disk.blockSize * plans.size());
+        m_aligned =
+            aligned - packed <= allowed && (format.bigTiff || aligned + metadata <= 0xffffffffu);
+    }
+    std::uint64_t position = placeData(plans, start, m_aligned);
     for (PagePlan& plan : plans) {
         plan.moveDirectories(position);
         position = plan.start() + plan.metadataSize();
     }
-    const std::uint64_t packed = placeData(plans, position, false);
-    if (m_disk.blockSize > 1) {
-        const std::uint64_t aligned = placeData(plans, position, true);
-        const std::uint64_t allowed =
-            std::max<std::uint64_t>(packed / 100, m_disk.blockSize * plans.size());
-        m_aligned = aligned - packed <= allowed && (format.bigTiff || aligned <= 0xffffffffu);
-    }
-    m_size = m_aligned ? placeData(plans, position, true) : placeData(plans, position, false);
+    m_size = position;
     if (m_aligned)
         collectFootprints(plans);
 

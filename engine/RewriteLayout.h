@@ -24,8 +24,8 @@ struct Disk
     static Disk of(const std::filesystem::path& folder);
 };
 
-// Where the pages of a rewritten file go: the header, then every page's directories and
-// tag values, then the pages' image data run by run, in page order. Each run of data from
+// Where the pages of a rewritten file go: the header, then the pages' image data run by
+// run, in page order, then every page's directories and tag values. Each run of data from
 // a file on the same disk starts at an offset congruent with its offset in that file
 // modulo the block size (behind up to a block less one of unused bytes), so that a file
 // system that shares blocks between files (XFS, btrfs) shares them instead of copying,
