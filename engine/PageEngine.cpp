@@ -357,13 +357,17 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
 {
     std::vector<PagePlan> plans;
     std::vector<std::unique_ptr<ReencodedPage>> scratch;
-    if (!planPages(pages, format, format.headerSize(), target, plans, scratch)) {
+    const Disk disk = Disk::of(target.parent_path());
+    std::optional<RewriteLayout> layout;
+    if (planPages(pages, format, format.headerSize(), target, plans, scratch))
+        layout.emplace(plans, format, disk);
+    if (!layout || (!format.bigTiff && layout->size() > 0xffffffffu)) {
         format.bigTiff = true;
         planPages(pages, format, format.headerSize(), target, plans, scratch);
+        layout.emplace(plans, format, disk);
     }
-    const RewriteLayout layout(plans, format, Disk::of(target.parent_path()));
     Progress progress(options, target);
-    progress.setTotal(layout.size());
+    progress.setTotal(layout->size());
 
     fs::path tempPath;
     std::unique_ptr<WritableFile> out;
@@ -374,7 +378,7 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     }
     try {
         writeHeader(*out, format, plans.front().start());
-        writePages(plans, pages, *out, 0, progress.sink(), nullptr, &layout);
+        writePages(plans, pages, *out, 0, progress.sink(), nullptr, &*layout);
         std::error_code ec;
         if (fs::exists(target, ec))
             out->copyPermissionsFrom(target);
