@@ -11,7 +11,10 @@ namespace tessary {
 
 namespace {
 
-constexpr std::uint64_t copyChunk = 16u << 20;
+// Bytes copied in one call: a disk that copies takes well under a second for them, so that
+// progress moves and a request to stop is heard; one that shares takes a fraction of a
+// millisecond per call.
+constexpr std::uint64_t copyChunk = 64u << 20;
 
 // The smallest position from `from` on that is congruent with sourceOffset modulo unit.
 std::uint64_t congruent(std::uint64_t from, std::uint64_t sourceOffset, std::uint64_t unit)
