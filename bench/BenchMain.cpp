@@ -211,12 +211,13 @@ void benchFile(const fs::path& corpus, const fs::path& work, const fs::path& too
     if (disk.tiffcp)
         std::printf(" %10s %8s %12s %8s", "tiffcp ms", "tiffcp/", "tiffcp+sync", "tc+sync/");
     if (disk.shares)
-        std::printf(" %8s", "shared");
+        std::printf(" %11s %8s %8s", "...mv over", "/over", "shared");
     std::printf(" %9s\n", "peak MiB");
     for (const Case& c : cases) {
         std::vector<double> ours;
         std::vector<double> cp;
         std::vector<double> durable;
+        std::vector<double> over; // the same, renamed over the file a rewrite replaces
         long peak = 0;
         for (int r = 0; r < reps; ++r) {
             copyFile(original, w);
@@ -235,10 +236,22 @@ void benchFile(const fs::path& corpus, const fs::path& work, const fs::path& too
             const double b = spawn({"sync", tmp.string()}).ms;
             const double d = spawn({"mv", tmp.string(), (work / "mv-target.tif").string()}).ms;
             durable.push_back(a + b + d);
+            if (disk.shares && !c.inPlace && !c.writesOutput) {
+                // The work file as the operation found it, replaced as the operation
+                // replaces it: its cached pages and its own blocks are let go.
+                copyFile(original, w);
+                const double e = spawn({"cp", "--reflink=auto", w.string(), tmp.string()}).ms;
+                const double f = spawn({"sync", tmp.string()}).ms;
+                over.push_back(e + f + spawn({"mv", tmp.string(), w.string()}).ms);
+            }
         }
         const double m = median(ours);
         std::printf("%-24s %8.1f %8.1f %6.2f %11.1f %8.2f", c.op.c_str(), m, median(cp),
                     m / median(cp), median(durable), m / median(durable));
+        if (disk.shares && over.empty())
+            std::printf(" %11s %8s", "-", "-");
+        else if (disk.shares)
+            std::printf(" %11.1f %8.2f", median(over), m / median(over));
         if (disk.shares && c.inPlace) {
             std::printf(" %8s", "in place");
         } else if (disk.shares) {
@@ -394,8 +407,10 @@ int main(int argc, char** argv)
             fs::copy_file(corpus / name, onDisk / name, fs::copy_options::overwrite_existing);
         spawn({"sync"});
         std::printf("On %s: medians of %d runs. 'cp' is cp --reflink=auto, which shares the\n"
-                    "file's blocks instead of copying them; 'shared' is the share of the file\n"
-                    "written whose blocks it shares with the file it came from.\n",
+                    "file's blocks instead of copying them. '...mv over' is cp+sync+mv renamed\n"
+                    "over the work file as replace and delete replace it, letting go of its\n"
+                    "cached pages and blocks. 'shared' is the share of the file written whose\n"
+                    "blocks it shares with the file it came from.\n",
                     diskName.c_str(), reps);
         for (const auto& file : bench::corpusFiles()) {
             if (fs::exists(onDisk / file.name))
