@@ -1,6 +1,7 @@
 // Times every tessary-pages operation on a corpus of large files against cp of the file
 // written, cp with sync and rename, and tiffcp doing the same job; times decoding pages
-// against libtiff's own fastest decode. Prints medians, ratios and peak memory.
+// against libtiff's own fastest decode. Prints medians, ratios and peak memory. With
+// --disk, times the operations on the largest files on a second disk against cp alone.
 
 #include "Corpus.h"
 #include "TiffDocument.h"
@@ -9,14 +10,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
 #include <map>
 #include <spawn.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <tiffio.h>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -104,39 +110,85 @@ std::uint64_t largestPage(const fs::path& path)
     return largest;
 }
 
+// Bytes of path in extents that its file system shares with another file (0 where it
+// cannot tell).
+std::uint64_t sharedBytes(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    std::vector<std::uint8_t> buffer(sizeof(fiemap) + 4096 * sizeof(fiemap_extent));
+    auto* map = reinterpret_cast<fiemap*>(buffer.data());
+    std::uint64_t shared = 0;
+    for (std::uint64_t start = 0;;) {
+        std::memset(buffer.data(), 0, buffer.size());
+        map->fm_start = start;
+        map->fm_length = FIEMAP_MAX_OFFSET - start;
+        map->fm_flags = FIEMAP_FLAG_SYNC;
+        map->fm_extent_count = 4096;
+        if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0)
+            break;
+        const fiemap_extent& last = map->fm_extents[map->fm_mapped_extents - 1];
+        for (std::uint32_t i = 0; i < map->fm_mapped_extents; ++i) {
+            if (map->fm_extents[i].fe_flags & FIEMAP_EXTENT_SHARED)
+                shared += map->fm_extents[i].fe_length;
+        }
+        if (last.fe_flags & FIEMAP_EXTENT_LAST)
+            break;
+        start = last.fe_logical + last.fe_length;
+    }
+    ::close(fd);
+    return shared;
+}
+
+// How a disk is measured: the first against cp and tiffcp, a second disk (a file system
+// that shares blocks between files) against cp alone, with how much of each file written
+// shares its blocks with the file it came from.
+struct DiskOptions
+{
+    bool tiffcp = true;
+    bool shares = false;
+};
+
 struct Case
 {
     std::string op;
     std::vector<std::string> ours;   // {...} with "W" for the work file, "O" for the output
     std::vector<std::string> tiffcp; // tiffcp arguments after "tiffcp"
     bool writesOutput;               // the file written is O (extract) rather than W
+    bool inPlace;                    // W is changed in place rather than rewritten
 };
 
 void benchFile(const fs::path& corpus, const fs::path& work, const fs::path& tool,
-               const bench::CorpusFile& file, const fs::path& onePage, int reps)
+               const bench::CorpusFile& file, const fs::path& onePage, int reps,
+               const DiskOptions& disk)
 {
     const fs::path original = corpus / file.name;
     const int n = file.pages;
     const int mid = n / 2;
     const std::string src = onePage.string();
     const std::vector<Case> cases = {
-        {"append 1", {"append", "W", src, "1", "1"}, {"W", src + ",0", "O"}, false},
+        {"append 1", {"append", "W", src, "1", "1"}, {"W", src + ",0", "O"}, false, true},
         {"insert 1 at middle",
          {"insert", "W", src, "1", std::to_string(mid), "1"},
          {"W," + range(0, mid - 2), src + ",0", "W," + range(mid - 1, n - 1), "O"},
-         false},
+         false,
+         true},
         {"replace middle",
          {"replace", "W", src, "1", std::to_string(mid), "1"},
          {"W," + range(0, mid - 2), src + ",0", "W," + range(mid, n - 1), "O"},
+         false,
          false},
         {"delete middle",
          {"delete", "W", std::to_string(mid), "1"},
          {"W," + range(0, mid - 2) + "," + range(mid, n - 1), "O"},
+         false,
          false},
         {"extract 10 from middle",
          {"extract", "W", std::to_string(mid), "10", "O"},
          {"W," + range(mid - 1, mid + 8), "O"},
-         true},
+         true,
+         false},
     };
     const fs::path w = work / ("w-" + file.name);
     const fs::path o = work / ("o-" + file.name);
@@ -154,13 +206,18 @@ void benchFile(const fs::path& corpus, const fs::path& work, const fs::path& too
     const double sizeMiB = double(fs::file_size(original)) / (1 << 20);
     std::printf("\n%s (%.1f MiB, largest page %.2f MiB)\n", file.description.c_str(), sizeMiB,
                 double(largest) / (1 << 20));
-    std::printf("%-24s %8s %8s %6s %11s %8s %10s %8s %12s %8s %9s\n", "operation", "ours ms",
-                "cp ms", "/cp", "cp+sync+mv", "/durable", "tiffcp ms", "tiffcp/", "tiffcp+sync",
-                "tc+sync/", "peak MiB");
+    std::printf("%-24s %8s %8s %6s %11s %8s", "operation", "ours ms", "cp ms", "/cp", "cp+sync+mv",
+                "/durable");
+    if (disk.tiffcp)
+        std::printf(" %10s %8s %12s %8s", "tiffcp ms", "tiffcp/", "tiffcp+sync", "tc+sync/");
+    if (disk.shares)
+        std::printf(" %11s %8s %8s", "...mv over", "/over", "shared");
+    std::printf(" %9s\n", "peak MiB");
     for (const Case& c : cases) {
         std::vector<double> ours;
         std::vector<double> cp;
         std::vector<double> durable;
+        std::vector<double> over; // the same, renamed over the file a rewrite replaces
         long peak = 0;
         for (int r = 0; r < reps; ++r) {
             copyFile(original, w);
@@ -173,12 +230,49 @@ void benchFile(const fs::path& corpus, const fs::path& work, const fs::path& too
             peak = std::max(peak, run.peakKiB);
             const fs::path written = c.writesOutput ? o : w;
             fs::remove(tmp);
-            cp.push_back(spawn({"cp", written.string(), tmp.string()}).ms);
+            cp.push_back(spawn({"cp", "--reflink=auto", written.string(), tmp.string()}).ms);
             fs::remove(tmp);
-            const double a = spawn({"cp", written.string(), tmp.string()}).ms;
+            const double a = spawn({"cp", "--reflink=auto", written.string(), tmp.string()}).ms;
             const double b = spawn({"sync", tmp.string()}).ms;
             const double d = spawn({"mv", tmp.string(), (work / "mv-target.tif").string()}).ms;
             durable.push_back(a + b + d);
+            if (disk.shares && !c.inPlace && !c.writesOutput) {
+                // The work file as the operation found it, replaced as the operation
+                // replaces it: its cached pages and its own blocks are let go.
+                copyFile(original, w);
+                const double e = spawn({"cp", "--reflink=auto", w.string(), tmp.string()}).ms;
+                const double f = spawn({"sync", tmp.string()}).ms;
+                over.push_back(e + f + spawn({"mv", tmp.string(), w.string()}).ms);
+            }
+        }
+        const double m = median(ours);
+        std::printf("%-24s %8.1f %8.1f %6.2f %11.1f %8.2f", c.op.c_str(), m, median(cp),
+                    m / median(cp), median(durable), m / median(durable));
+        if (disk.shares && over.empty())
+            std::printf(" %11s %8s", "-", "-");
+        else if (disk.shares)
+            std::printf(" %11.1f %8.2f", median(over), m / median(over));
+        if (disk.shares && c.inPlace) {
+            std::printf(" %8s", "in place");
+        } else if (disk.shares) {
+            // Once more, with the work file kept under a second name so that its blocks
+            // stay in use: the share of the file written that still points at them.
+            copyFile(original, w);
+            fs::remove(o);
+            fs::create_hard_link(w, work / "held.tif");
+            std::vector<std::string> args = {tool.string()};
+            for (const auto& a : substitute(c.ours))
+                args.push_back(a);
+            spawn(args);
+            const fs::path written = c.writesOutput ? o : w;
+            std::printf(" %7.1f%%",
+                        100.0 * double(sharedBytes(written)) /
+                            double(std::max<std::uintmax_t>(1, fs::file_size(written))));
+            fs::remove(work / "held.tif");
+        }
+        if (!disk.tiffcp) {
+            std::printf(" %9.1f\n", double(peak) / 1024);
+            continue;
         }
         // tiffcp decodes and re-encodes every page: slow on large files, so fewer runs.
         std::vector<double> tiffcp;
@@ -194,10 +288,7 @@ void benchFile(const fs::path& corpus, const fs::path& work, const fs::path& too
             tiffcp.push_back(t);
             tiffcpDurable.push_back(t + spawn({"sync", o.string()}).ms);
         }
-        const double m = median(ours);
-        std::printf("%-24s %8.1f %8.1f %6.2f %11.1f %8.2f %10.0f %8.0f %12.0f %8.0f %9.1f\n",
-                    c.op.c_str(), m, median(cp), m / median(cp), median(durable),
-                    m / median(durable), median(tiffcp), median(tiffcp) / m,
+        std::printf(" %10.0f %8.0f %12.0f %8.0f %9.1f\n", median(tiffcp), median(tiffcp) / m,
                     median(tiffcpDurable), median(tiffcpDurable) / m, double(peak) / 1024);
     }
     fs::remove(w);
@@ -283,28 +374,57 @@ int main(int argc, char** argv)
     TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // --disk NAME: WORK-FOLDER is on a second disk; the files of the operations measured
+    // there are copied onto it first.
+    std::string diskName;
+    if (argc > 2 && std::string(argv[1]) == "--disk") {
+        diskName = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 4) {
-        std::fprintf(stderr,
-                     "usage: tessary-bench CORPUS-FOLDER WORK-FOLDER TESSARY-PAGES [RUNS]\n");
+        std::fprintf(stderr, "usage: tessary-bench [--disk NAME] CORPUS-FOLDER WORK-FOLDER "
+                             "TESSARY-PAGES [RUNS]\n");
         return 2;
     }
-    const fs::path corpus = argv[1];
+    fs::path corpus = argv[1];
     const fs::path work = argv[2];
     const fs::path tool = fs::absolute(argv[3]);
     const int reps = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
     bench::makeCorpus(corpus);
     fs::create_directories(work);
-    std::printf("Medians of %d runs (tiffcp: 1 run on files over 40 MiB). 'cp' copies the file\n"
-                "written; 'cp+sync+mv' also makes it durable and renames it, as every\n"
-                "operation here does before it reports success.\n",
-                reps);
     const std::map<std::string, std::string> sources = {{"scan500.tif", "one-scan.tif"},
                                                         {"colour100.tif", "one-colour.tif"},
                                                         {"photo50.tif", "one-photo.tif"},
                                                         {"mixed60.tif", "one-scan.tif"},
                                                         {"big200.tif", "one-scan.tif"}};
+    if (!diskName.empty()) {
+        // The 500-page scan and the 100-page colour file, with their one-page sources.
+        const fs::path onDisk = work / "corpus";
+        fs::create_directories(onDisk);
+        fs::create_directories(work / "work");
+        for (const char* name : {"scan500.tif", "colour100.tif", "one-scan.tif", "one-colour.tif"})
+            fs::copy_file(corpus / name, onDisk / name, fs::copy_options::overwrite_existing);
+        spawn({"sync"});
+        std::printf("On %s: medians of %d runs. 'cp' is cp --reflink=auto, which shares the\n"
+                    "file's blocks instead of copying them. '...mv over' is cp+sync+mv renamed\n"
+                    "over the work file as replace and delete replace it, letting go of its\n"
+                    "cached pages and blocks. 'shared' is the share of the file written whose\n"
+                    "blocks it shares with the file it came from.\n",
+                    diskName.c_str(), reps);
+        for (const auto& file : bench::corpusFiles()) {
+            if (fs::exists(onDisk / file.name))
+                benchFile(onDisk, work / "work", tool, file, onDisk / sources.at(file.name), reps,
+                          {false, true});
+        }
+        return 0;
+    }
+    std::printf("Medians of %d runs (tiffcp: 1 run on files over 40 MiB). 'cp' copies the file\n"
+                "written; 'cp+sync+mv' also makes it durable and renames it, as every\n"
+                "operation here does before it reports success.\n",
+                reps);
     for (const auto& file : bench::corpusFiles())
-        benchFile(corpus, work, tool, file, corpus / sources.at(file.name), reps);
+        benchFile(corpus, work, tool, file, corpus / sources.at(file.name), reps, {});
     benchDecode(corpus, std::max(reps, 9));
     return 0;
 }

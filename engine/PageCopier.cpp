@@ -76,6 +76,7 @@ PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uin
     m_start = align(start);
     addDirectory(directoryOffset, 0, true);
     layOut();
+    m_values = valueWindow(true);
 }
 
 PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
@@ -90,6 +91,7 @@ PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uin
     m_start = align(start);
     addDirectory(directoryOffset, 0, true);
     layOut();
+    m_values = valueWindow(true);
 }
 
 std::uint64_t PagePlan::align(std::uint64_t position) const
@@ -108,7 +110,8 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     }
     Directory dir;
     if (mainDirectory) {
-        dir = m_source.readDirectory(offset);
+        m_values.start = offset;
+        dir = m_source.readDirectory(offset, &m_values.bytes);
     } else {
         try {
             dir = m_source.readDirectory(offset);
@@ -118,6 +121,17 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
         }
     }
     m_visited.push_back(offset);
+    // The directory and its values are the page's own bytes; values a damaged entry
+    // claims beyond the file or beyond any real size are not.
+    const std::uint64_t fileSize = m_source.file().size();
+    const unsigned sourceInline = m_source.header().offsetSize();
+    m_footprint.push_back({dir.offset, dir.nextFieldOffset + sourceInline - dir.offset});
+    for (const Entry& entry : dir.entries) {
+        const std::uint64_t size = entry.byteSize();
+        if (size > sourceInline && size <= (256u << 20) && entry.valueOffset <= fileSize &&
+            size <= fileSize - entry.valueOffset)
+            m_footprint.push_back({entry.valueOffset, size});
+    }
     const long index = long(m_directories.size());
     m_directories.emplace_back();
 
@@ -175,8 +189,11 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
         m_directories.pop_back();
         return -1;
     }
-    std::stable_sort(planned.entries.begin(), planned.entries.end(),
-                     [](const PlannedEntry& a, const PlannedEntry& b) { return a.tag < b.tag; });
+    const auto byTag = [](const PlannedEntry& a, const PlannedEntry& b) {
+        return a.tag < b.tag;
+    };
+    if (!std::is_sorted(planned.entries.begin(), planned.entries.end(), byTag))
+        std::stable_sort(planned.entries.begin(), planned.entries.end(), byTag);
     if (!m_format.bigTiff && planned.entries.size() > 0xffff)
         m_needsBigTiff = true;
     // Sub-directories may form chains of their own; the page's own next pointer is the
@@ -403,7 +420,7 @@ std::uint16_t PagePlan::widthFor(std::uint16_t sourceType, const std::vector<std
     return Long8;
 }
 
-void PagePlan::layOut()
+std::uint64_t PagePlan::layOutDirectories()
 {
     const unsigned inlineSize = m_format.bigTiff ? 8 : 4;
     const Header outHeader{m_format.bigEndian, m_format.bigTiff, 0};
@@ -421,6 +438,23 @@ void PagePlan::layOut()
             }
         }
     }
+    return position;
+}
+
+void PagePlan::moveDirectories(std::uint64_t start)
+{
+    m_start = align(start);
+    layOutDirectories();
+}
+
+void PagePlan::moveRun(std::size_t index, std::uint64_t position)
+{
+    m_runs.at(index).position = position;
+}
+
+void PagePlan::layOut()
+{
+    std::uint64_t position = layOutDirectories();
     m_metadataSize = position - m_start;
     // Directories and tag values are written from one buffer.
     if (m_metadataSize > maxAllocationBytes)
@@ -439,7 +473,6 @@ void PagePlan::layOut()
     });
     // Blocks that touch or overlap are copied as one run, so shared and adjacent data is
     // copied once and in one call.
-    std::vector<std::size_t> runOf(m_blocks.size(), 0);
     for (std::size_t i : order) {
         const Block& block = m_blocks[i];
         if (m_runs.empty() || block.file != m_runs.back().file ||
@@ -449,16 +482,12 @@ void PagePlan::layOut()
             Run& run = m_runs.back();
             run.size = std::max(run.size, block.sourceOffset + block.size - run.sourceOffset);
         }
-        runOf[i] = m_runs.size() - 1;
+        m_blocks[i].run = m_runs.size() - 1;
     }
     for (Run& run : m_runs) {
         run.position = position;
         position += run.size;
         m_dataSize += run.size;
-    }
-    for (std::size_t i : order) {
-        const Run& run = m_runs[runOf[i]];
-        m_blocks[i].position = run.position + (m_blocks[i].sourceOffset - run.sourceOffset);
     }
     position = align(position);
     m_size = position - m_start;
@@ -466,12 +495,21 @@ void PagePlan::layOut()
         m_needsBigTiff = true;
 }
 
-void PagePlan::encodeValue(const PlannedEntry& entry, std::uint8_t* out) const
+void PagePlan::encodeValue(const PlannedEntry& entry, std::uint8_t* out,
+                           const ValueWindow& window) const
 {
     const bool big = m_format.bigEndian;
     if (entry.kind == Kind::Raw) {
         std::vector<std::uint8_t> bytes;
-        m_source.readValueBytes(entry.source, bytes);
+        const Entry& value = entry.source;
+        if (value.valueOffset >= window.start && value.byteSize() <= window.bytes.size() &&
+            value.valueOffset - window.start <= window.bytes.size() - value.byteSize()) {
+            const auto from =
+                window.bytes.begin() + std::ptrdiff_t(value.valueOffset - window.start);
+            bytes.assign(from, from + std::ptrdiff_t(value.byteSize()));
+        } else {
+            m_source.readValueBytes(value, bytes);
+        }
         const unsigned unit = swapUnit(entry.type);
         if (m_source.header().bigEndian != big && unit > 1 && entry.tag != Iptc) {
             for (std::size_t i = 0; i + unit <= bytes.size(); i += unit)
@@ -487,7 +525,8 @@ void PagePlan::encodeValue(const PlannedEntry& entry, std::uint8_t* out) const
         std::uint64_t v = entry.values[i];
         if (entry.kind == Kind::Blocks) {
             const Block& block = m_blocks[std::size_t(v)];
-            v = block.size > 0 ? block.position : 0;
+            const Run* run = block.size > 0 ? &m_runs[block.run] : nullptr;
+            v = run ? run->position + (block.sourceOffset - run->sourceOffset) : 0;
         } else if (entry.kind == Kind::Directories) {
             v = m_directories[std::size_t(v)].position;
         }
@@ -512,13 +551,69 @@ void PagePlan::encodeValue(const PlannedEntry& entry, std::uint8_t* out) const
 void PagePlan::write(WritableFile& out, std::uint64_t next,
                      const std::function<void(std::uint64_t)>& progress) const
 {
+    writeDirectories(out, next, progress);
+    for (const Run& run : m_runs) {
+        for (std::uint64_t done = 0; done < run.size;) {
+            const std::uint64_t chunk = std::min(copyChunk, run.size - done);
+            out.copyFrom(*run.file, run.sourceOffset + done, chunk, run.position + done);
+            done += chunk;
+            if (progress)
+                progress(chunk);
+        }
+    }
+}
+
+void PagePlan::writeDirectories(WritableFile& out, std::uint64_t next,
+                                const std::function<void(std::uint64_t)>& progress) const
+{
+    std::vector<std::uint8_t> buffer(std::size_t(m_metadataSize), 0);
+    encodeDirectories(buffer.data(), next);
+    out.write(m_start, buffer.data(), buffer.size());
+    if (progress)
+        progress(buffer.size());
+}
+
+PagePlan::ValueWindow PagePlan::valueWindow(bool keep) const
+{
+    // The tag values a page keeps elsewhere usually lie together beside its directory:
+    // taken from what was read with it, or read at once when they span little.
+    ValueWindow window;
+    std::uint64_t from = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t to = 0;
+    for (const PlannedDirectory& dir : m_directories) {
+        for (const PlannedEntry& entry : dir.entries) {
+            const std::uint64_t size = entry.source.byteSize();
+            if (entry.kind != Kind::Raw || entry.source.valueOffset == entry.source.fieldOffset ||
+                size == 0)
+                continue;
+            from = std::min(from, entry.source.valueOffset);
+            to = std::max(to, entry.source.valueOffset + size);
+        }
+    }
+    const std::vector<std::uint8_t>& kept = m_values.bytes;
+    if (to > from && from >= m_values.start && to - m_values.start <= kept.size()) {
+        const auto begin = kept.begin() + std::ptrdiff_t(from - m_values.start);
+        window.bytes.assign(begin, begin + std::ptrdiff_t(to - from));
+        window.start = from;
+    } else if (to > from && to - from <= (64u << 10) && !keep) {
+        window.bytes.resize(std::size_t(to - from));
+        if (m_source.file().readAt(from, window.bytes.data(), window.bytes.size()))
+            window.start = from;
+        else
+            window.bytes.clear();
+    }
+    return window;
+}
+
+void PagePlan::encodeDirectories(std::uint8_t* buffer, std::uint64_t next) const
+{
     const bool big = m_format.bigEndian;
     const bool bigTiff = m_format.bigTiff;
     const unsigned inlineSize = bigTiff ? 8 : 4;
-    std::vector<std::uint8_t> buffer(std::size_t(m_metadataSize), 0);
+    const ValueWindow window = valueWindow(false);
     for (std::size_t d = 0; d < m_directories.size(); ++d) {
         const PlannedDirectory& dir = m_directories[d];
-        std::uint8_t* p = buffer.data() + (dir.position - m_start);
+        std::uint8_t* p = buffer + (dir.position - m_start);
         if (bigTiff) {
             put64(p, dir.entries.size(), big);
             p += 8;
@@ -541,9 +636,9 @@ void PagePlan::write(WritableFile& out, std::uint64_t next,
                     put64(p, entry.valuePosition, big);
                 else
                     put32(p, std::uint32_t(entry.valuePosition), big);
-                encodeValue(entry, buffer.data() + (entry.valuePosition - m_start));
+                encodeValue(entry, buffer + (entry.valuePosition - m_start), window);
             } else {
-                encodeValue(entry, p);
+                encodeValue(entry, p, window);
             }
             p += inlineSize;
         }
@@ -556,18 +651,6 @@ void PagePlan::write(WritableFile& out, std::uint64_t next,
             put64(p, nextOffset, big);
         else
             put32(p, std::uint32_t(nextOffset), big);
-    }
-    out.write(m_start, buffer.data(), buffer.size());
-    if (progress)
-        progress(buffer.size());
-    for (const Run& run : m_runs) {
-        for (std::uint64_t done = 0; done < run.size;) {
-            const std::uint64_t chunk = std::min(copyChunk, run.size - done);
-            out.copyFrom(*run.file, run.sourceOffset + done, chunk, run.position + done);
-            done += chunk;
-            if (progress)
-                progress(chunk);
-        }
     }
 }
 

@@ -38,9 +38,38 @@ public:
              const OutputFormat& format, const tiff::Reader& imageData,
              std::uint64_t imageDirectory);
 
+    // A piece of the page's image data: blocks that touch or overlap in their file, copied
+    // as one run of bytes to position.
+    struct Run
+    {
+        const ReadableFile* file = nullptr;
+        std::uint64_t sourceOffset = 0;
+        std::uint64_t size = 0;
+        std::uint64_t position = 0;
+    };
+    // A range of bytes of the page's source file.
+    struct Extent
+    {
+        std::uint64_t offset = 0;
+        std::uint64_t size = 0;
+    };
+
     std::uint64_t start() const { return m_start; }
-    // Bytes the page takes, from start; the next page may begin at start() + size().
+    // Bytes the page takes, from start, as planned (its image data right behind its
+    // directories); the next page may begin at start() + size().
     std::uint64_t size() const { return m_size; }
+    // Bytes of the page's directories and tag values, from start.
+    std::uint64_t metadataSize() const { return m_metadataSize; }
+    const std::vector<Run>& runs() const { return m_runs; }
+    // The page's own directories and the tag values they point to, in source().file():
+    // bytes of the page itself, which a copy may carry along where they lie between runs.
+    const std::vector<Extent>& footprint() const { return m_footprint; }
+    const tiff::Reader& source() const { return m_source; }
+
+    // Lays the page out anew: its directories and tag values from start, and run index at
+    // position. Neither may overlap what else the file holds.
+    void moveDirectories(std::uint64_t start);
+    void moveRun(std::size_t index, std::uint64_t position);
     // Bytes of image data copied as they are.
     std::uint64_t dataSize() const { return m_dataSize; }
     // True when the page cannot be written into a classic TIFF (values too large).
@@ -55,6 +84,11 @@ public:
     // progress, when set, is told the bytes written as the copy goes on.
     void write(WritableFile& out, std::uint64_t next,
                const std::function<void(std::uint64_t)>& progress = {}) const;
+    // Writes the page's directories and tag values only; its runs are the caller's to copy.
+    void writeDirectories(WritableFile& out, std::uint64_t next,
+                          const std::function<void(std::uint64_t)>& progress = {}) const;
+    // The same into buffer, which holds metadataSize() bytes, zeroed.
+    void encodeDirectories(std::uint8_t* buffer, std::uint64_t next) const;
 
 private:
     enum class Kind
@@ -88,15 +122,7 @@ private:
         const ReadableFile* file = nullptr;
         std::uint64_t sourceOffset = 0;
         std::uint64_t size = 0;
-        std::uint64_t position = 0;
-    };
-
-    struct Run
-    {
-        const ReadableFile* file = nullptr;
-        std::uint64_t sourceOffset = 0;
-        std::uint64_t size = 0;
-        std::uint64_t position = 0;
+        std::size_t run = 0; // the run that holds it
     };
 
     long addDirectory(std::uint64_t offset, int depth, bool mainDirectory);
@@ -109,8 +135,18 @@ private:
     std::size_t addBlock(const ReadableFile& file, std::uint64_t offset, std::uint64_t size);
     std::uint16_t widthFor(std::uint16_t sourceType, const std::vector<std::uint64_t>& values);
     void layOut();
+    std::uint64_t layOutDirectories();
     std::uint64_t align(std::uint64_t position) const;
-    void encodeValue(const PlannedEntry& entry, std::uint8_t* out) const;
+    // Bytes of the source read at once, from start.
+    struct ValueWindow
+    {
+        std::uint64_t start = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+    // The page's tag values that lie out of its directory entries, when they span little;
+    // with keep, only as far as they lie in what was read with the directory.
+    ValueWindow valueWindow(bool keep) const;
+    void encodeValue(const PlannedEntry& entry, std::uint8_t* out, const ValueWindow& window) const;
 
     const tiff::Reader& m_source;
     OutputFormat m_format;
@@ -128,6 +164,8 @@ private:
     std::vector<std::uint64_t> m_visited;
     std::vector<Block> m_blocks;
     std::vector<Run> m_runs;
+    std::vector<Extent> m_footprint;
+    ValueWindow m_values; // the tag values, as read with the directory
 };
 
 } // namespace tessary

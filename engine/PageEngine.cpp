@@ -5,6 +5,7 @@
 #include "PageCopier.h"
 #include "PosixFileLayer.h"
 #include "ReencodedPage.h"
+#include "RewriteLayout.h"
 #include "TiffSource.h"
 
 #include <cerrno>
@@ -145,20 +146,47 @@ void checkSourcesUnchanged(const std::vector<PageRef>& pages, const TiffSource* 
 // last). Tag values are read from the sources as the pages are written; one that can no
 // longer be read (its file cut short under the copy, or damaged where planning did not
 // look) ends the copy with an error naming its page.
+// With a layout, the pages' directories lie one after the other and are written a MiB at a
+// time; the layout then copies the data.
 void writePages(const std::vector<PagePlan>& plans, const std::vector<PageRef>& pages,
                 WritableFile& out, std::uint64_t last,
                 const std::function<void(std::uint64_t)>& progress,
-                const TiffSource* writtenInPlace = nullptr)
+                const TiffSource* writtenInPlace = nullptr, const RewriteLayout* layout = nullptr)
 {
+    std::vector<std::uint8_t> batch;
+    std::uint64_t batchStart = 0;
+    const auto flush = [&] {
+        if (!batch.empty())
+            out.write(batchStart, batch.data(), batch.size());
+        batch.clear();
+    };
     for (std::size_t i = 0; i < plans.size(); ++i) {
+        const PagePlan& plan = plans[i];
+        const std::uint64_t next = i + 1 < plans.size() ? plans[i + 1].start() : last;
         try {
-            plans[i].write(out, i + 1 < plans.size() ? plans[i + 1].start() : last, progress);
+            if (!layout) {
+                plan.write(out, next, progress);
+                continue;
+            }
+            if (batch.empty())
+                batchStart = plan.start();
+            const std::size_t at = std::size_t(plan.start() - batchStart);
+            batch.resize(at + std::size_t(plan.metadataSize()));
+            plan.encodeDirectories(batch.data() + at, next);
+            if (progress)
+                progress(plan.metadataSize());
+            if (batch.size() >= (1u << 20))
+                flush();
         } catch (const tiff::StructureError& e) {
             checkSourcesUnchanged(pages, writtenInPlace);
             throw EngineError(ErrorKind::Damaged,
                               capitalized(pageOf(pages[i].page, pages[i].source->path())) +
                                   " is damaged: " + e.what() + ".");
         }
+    }
+    if (layout) {
+        flush();
+        layout->copyData(out, progress);
     }
 }
 
@@ -321,18 +349,25 @@ namespace {
 
 // Writes pages into a new file that then replaces target (or becomes it, when there is
 // none), keeping the replaced file's permissions. existing, when given, is the file being
-// replaced as it was read; it is checked once more just before the rename.
+// replaced as it was read; it is checked once more just before the rename. The data of
+// unchanged pages keeps its place within the disk's blocks (RewriteLayout), so that the
+// file system shares or copies it in the kernel.
 void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef>& pages,
              OutputFormat format, const TiffSource* existing, const OperationOptions& options)
 {
     std::vector<PagePlan> plans;
     std::vector<std::unique_ptr<ReencodedPage>> scratch;
-    if (!planPages(pages, format, format.headerSize(), target, plans, scratch)) {
+    const Disk disk = Disk::of(target.parent_path());
+    std::optional<RewriteLayout> layout;
+    if (planPages(pages, format, format.headerSize(), target, plans, scratch))
+        layout.emplace(plans, format, disk);
+    if (!layout || (!format.bigTiff && layout->size() > 0xffffffffu)) {
         format.bigTiff = true;
         planPages(pages, format, format.headerSize(), target, plans, scratch);
+        layout.emplace(plans, format, disk);
     }
     Progress progress(options, target);
-    progress.setTotal(plans.back().start() + plans.back().size());
+    progress.setTotal(layout->size());
 
     fs::path tempPath;
     std::unique_ptr<WritableFile> out;
@@ -343,7 +378,7 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     }
     try {
         writeHeader(*out, format, plans.front().start());
-        writePages(plans, pages, *out, 0, progress.sink());
+        writePages(plans, pages, *out, 0, progress.sink(), nullptr, &*layout);
         std::error_code ec;
         if (fs::exists(target, ec))
             out->copyPermissionsFrom(target);

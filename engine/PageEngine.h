@@ -33,7 +33,9 @@ struct OperationOptions
 // through a temporary file in its own folder that is synced, renamed over it and the
 // folder synced before success is reported; appending and inserting write the new pages
 // at the end of the file and link them in with one final pointer write. Deleted and
-// replaced pages are gone from the file's bytes.
+// replaced pages are gone from the file's bytes. A rewritten file keeps each run of image
+// data at its offset within the disk's blocks, so that file systems that share blocks
+// between files (XFS, btrfs) share them with the file it came from instead of copying.
 //
 // Errors (EngineError, with a sentence naming the file and page): NotFound, NotTiff,
 // Damaged (a page that cannot be read), PartlyReadable (a file whose page list breaks

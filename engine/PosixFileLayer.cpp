@@ -2,6 +2,7 @@
 
 #include "ReadableFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -50,7 +51,11 @@ public:
     void copyFrom(const ReadableFile& source, std::uint64_t sourceOffset, std::uint64_t size,
                   std::uint64_t offset) override
     {
-        if (m_kernelCopy) {
+        // The kernel copies within the file system, sharing whole blocks where it can; a
+        // source on a disk it cannot copy from is copied here, other sources still there.
+        const std::uint64_t disk = source.stamp().device;
+        if (std::find(m_plainCopyFrom.begin(), m_plainCopyFrom.end(), disk) ==
+            m_plainCopyFrom.end()) {
             while (size > 0) {
                 loff_t in = loff_t(sourceOffset);
                 loff_t out = loff_t(offset);
@@ -61,7 +66,7 @@ public:
                         continue;
                     if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
                         errno == EINVAL || errno == EBADF) {
-                        m_kernelCopy = false;
+                        m_plainCopyFrom.push_back(disk);
                         break;
                     }
                     fail("copy");
@@ -128,7 +133,7 @@ public:
 
 private:
     int m_fd;
-    bool m_kernelCopy = true;
+    std::vector<std::uint64_t> m_plainCopyFrom; // devices of sources the kernel refused
 };
 
 std::atomic<unsigned> temporarySerial{0};

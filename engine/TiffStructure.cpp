@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
+#include <utility>
 
 namespace tessary::tiff {
 
@@ -118,16 +119,20 @@ Chain Reader::readChain(std::uint64_t maxPages) const
     const unsigned countSize = m_header.countSize();
     const unsigned offsetSize = m_header.offsetSize();
     // The directories of small pages lie close together: the file is read a window at a
-    // time, so that a file of thousands of pages takes a few reads, not two a page.
+    // time, so that a file of thousands of pages takes a few reads, not two a page. Where
+    // they lie apart, the window shrinks to what a directory usually takes.
     std::vector<std::uint8_t> window;
     std::uint64_t windowStart = 0;
+    std::uint64_t windowSize = 4096;
     const auto readNear = [&](std::uint64_t at, std::uint8_t* out, unsigned size) {
         if (at < windowStart || at - windowStart > window.size() ||
             size > window.size() - (at - windowStart)) {
             const std::uint64_t fileSize = m_file.size();
             if (at > fileSize || size > fileSize - at)
                 return false;
-            window.resize(std::size_t(std::min<std::uint64_t>(4096, fileSize - at)));
+            if (!window.empty())
+                windowSize = at - windowStart < 2 * window.size() ? 4096 : 512;
+            window.resize(std::size_t(std::min<std::uint64_t>(windowSize, fileSize - at)));
             if (!m_file.readAt(at, window.data(), window.size()))
                 return false;
             windowStart = at;
@@ -181,27 +186,35 @@ Chain Reader::readChain(std::uint64_t maxPages) const
     return chain;
 }
 
-Directory Reader::readDirectory(std::uint64_t offset) const
+Directory Reader::readDirectory(std::uint64_t offset, std::vector<std::uint8_t>* kept) const
 {
     Directory dir;
     dir.offset = offset;
     const unsigned countSize = m_header.countSize();
-    std::uint8_t bytes[8] = {};
-    if (!m_file.readAt(offset, bytes, countSize))
+    // Most directories are small: one read takes the count and, usually, the entries.
+    const std::uint64_t fileSize = m_file.size();
+    std::vector<std::uint8_t> head(
+        std::size_t(offset < fileSize ? std::min<std::uint64_t>(512, fileSize - offset) : 0));
+    if (head.size() < countSize || !m_file.readAt(offset, head.data(), head.size()))
         throw StructureError("its directory lies past the end of the file");
-    const std::uint64_t count = countSize == 2 ? u16(bytes) : u64(bytes);
+    const std::uint64_t count = countSize == 2 ? u16(head.data()) : u64(head.data());
     const unsigned entrySize = m_header.entrySize();
     if (count == 0)
         throw StructureError("its directory is empty");
     if (count > maxDirectoryEntries)
         throw StructureError("its directory is impossibly large");
-    if (count > (m_file.size() - offset) / entrySize)
+    if (count > (fileSize - offset) / entrySize)
         throw StructureError("its directory is cut off by the end of the file");
     std::vector<std::uint8_t> raw(std::size_t(count * entrySize + m_header.offsetSize()));
-    if (!m_file.readAt(offset + countSize, raw.data(), raw.size()))
+    if (countSize + raw.size() <= head.size())
+        std::memcpy(raw.data(), head.data() + countSize, raw.size());
+    else if (!m_file.readAt(offset + countSize, raw.data(), raw.size()))
         throw StructureError("its directory is cut off by the end of the file");
     dir.entries.reserve(std::size_t(count));
+    // Tags in rising order, as they should be, cannot repeat; the set is for the others.
     std::unordered_set<std::uint16_t> tags;
+    bool rising = true;
+    int lastTag = -1;
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint8_t* p = raw.data() + i * entrySize;
         Entry entry;
@@ -217,8 +230,18 @@ Directory Reader::readDirectory(std::uint64_t offset) const
         const unsigned size = typeSize(entry.type);
         // Entries of unknown type cannot be sized, so no reader can use them; they are
         // left out, as libtiff leaves them out. A tag given twice counts once.
-        if (size == 0 || !tags.insert(entry.tag).second)
+        if (size == 0)
             continue;
+        if (rising && int(entry.tag) > lastTag) {
+            lastTag = entry.tag;
+        } else {
+            if (std::exchange(rising, false)) {
+                for (const Entry& earlier : dir.entries)
+                    tags.insert(earlier.tag);
+            }
+            if (!tags.insert(entry.tag).second)
+                continue;
+        }
         const unsigned inlineSize = m_header.bigTiff ? 8 : 4;
         if (entry.count > (std::uint64_t(1) << 40) / size)
             throw StructureError("the value of its tag " + std::to_string(entry.tag) +
@@ -233,6 +256,8 @@ Directory Reader::readDirectory(std::uint64_t offset) const
     dir.nextFieldOffset = offset + countSize + count * entrySize;
     const std::uint8_t* np = raw.data() + count * entrySize;
     dir.next = m_header.bigTiff ? u64(np) : u32(np);
+    if (kept)
+        *kept = std::move(head);
     return dir;
 }
 

@@ -143,8 +143,9 @@ public:
     // directories end it with complete = false.
     Chain readChain(std::uint64_t maxPages = 10000000) const;
 
-    // Reads one directory; throws StructureError when it lies outside the file.
-    Directory readDirectory(std::uint64_t offset) const;
+    // Reads one directory; throws StructureError when it lies outside the file. head, when
+    // given, receives the bytes read from offset on: the directory and what follows it.
+    Directory readDirectory(std::uint64_t offset, std::vector<std::uint8_t>* head = nullptr) const;
 
     // The value of an integer entry, element by element; throws StructureError when the
     // value lies outside the file or is not an unsigned integer type.
