@@ -3,10 +3,12 @@
 #include "PagesCommand.h"
 
 #include "../engine/TestTiff.h"
+#include "FileLock.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <thread>
 
 using namespace tessary;
 namespace fs = std::filesystem;
@@ -139,6 +141,26 @@ TEST_F(PagesCommand, renderWritesGreyPagesAsPgmAndColourAsPpm)
     EXPECT_FALSE(fs::exists(file("x.pgm")));
 }
 
+TEST_F(PagesCommand, aFileAnotherProgramChangesIsWaitedForUpToTheLimit)
+{
+    FileLocks other;
+    ASSERT_TRUE(other.lock(FileLayer::system(), file("dest.tif"), {}));
+    Result r = run({"append", file("dest.tif"), file("colour.tif"), "1", "1", "--wait", "0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.err,
+        "tessary-pages: dest.tif is being changed by another program; nothing was changed.\n");
+    EXPECT_EQ(run({"delete", file("dest.tif"), "1", "1", "--wait", "soon"}).status, 2);
+    std::thread done([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        other.release();
+    });
+    r = run({"delete", file("dest.tif"), "--wait", "10", "1", "1"});
+    done.join();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testtiff::pageNames(file("dest.tif")), "2 3 4");
+}
+
 TEST_F(PagesCommand, helpPrintsTheForms)
 {
     const Result r = run({"--help"});
@@ -146,7 +168,7 @@ TEST_F(PagesCommand, helpPrintsTheForms)
     for (const char* form :
          {"info FILE [--json]", "append DEST SRC FIRST COUNT", "insert DEST SRC FIRST BEFORE COUNT",
           "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT",
-          "extract SRC FIRST COUNT NEWFILE", "render FILE PAGE OUT.pnm"})
+          "extract SRC FIRST COUNT NEWFILE", "render FILE PAGE OUT.pnm", "--wait SECONDS"})
         EXPECT_NE(r.out.find(form), std::string::npos) << form;
     EXPECT_EQ(run({}).status, 2);
 }

@@ -1,0 +1,245 @@
+// Two writers of one file at once, as two threads and as two processes (tessary-pages; the
+// engine in a process of its own for a Move): the files then hold every change reported
+// done, as if one had run after the other, and neither waits for ever. A writer that finds
+// the file locked says so, and then works on it as the other left it.
+
+#include "EngineError.h"
+#include "FaultyFileLayer.h"
+#include "PageEngine.h"
+#include "TestTiff.h"
+
+#include <algorithm>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace tessary;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A command as tessary-pages takes it, with files a, b, x, y for a.tif, b.tif, ... of
+// folder dir; "move DEST SRC PAGE" adds the page to DEST, then deletes it from SRC, holding
+// both files' locks throughout, as the program's Move does.
+std::vector<std::string> words(const fs::path& dir, const std::string& command)
+{
+    std::istringstream in(command);
+    std::vector<std::string> w = {std::istream_iterator<std::string>(in), {}};
+    for (std::string& word : w)
+        word = word.size() == 1 && std::isalpha(word[0]) ? (dir / (word + ".tif")).string() : word;
+    return w;
+}
+
+void apply(const fs::path& dir, const std::string& command, OperationOptions options)
+{
+    const auto w = words(dir, command);
+    auto n = [&](std::size_t i) {
+        return std::stoi(w[i]);
+    };
+    options.lockWait.limit = std::chrono::seconds(20); // a deadlock fails, as Busy
+    FileLocks held({w[1], w[2]});
+    PageEngine e;
+    if (w[0] == "append")
+        e.appendPages(w[1], w[2], n(3), n(4), options);
+    else if (w[0] == "insert")
+        e.insertPages(w[1], w[2], n(3), n(4), n(5), options);
+    else if (w[0] == "replace")
+        e.replacePages(w[1], w[2], n(3), n(4), n(5), options);
+    else if (w[0] == "delete")
+        e.deletePages(w[1], n(2), n(3), options);
+    else {
+        options.held = &held;
+        e.appendPages(w[1], w[2], n(3), 1, options);
+        e.deletePages(w[2], n(3), 1, options);
+    }
+}
+
+// Starts the command in a process of its own, which waits for the gate to close.
+pid_t start(const fs::path& dir, const std::string& command, const int gate[2])
+{
+    const pid_t child = fork();
+    if (child != 0)
+        return child;
+    close(gate[1]);
+    char go;
+    (void)!read(gate[0], &go, 1);
+    std::vector<std::string> args = words(dir, std::string(TESSARY_PAGES) + " " + command);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (command.compare(0, 4, "move") != 0)
+        execv(TESSARY_PAGES, argv.data());
+    try {
+        apply(dir, command, {});
+    } catch (...) {
+        _exit(1);
+    }
+    _exit(0);
+}
+
+void write(const fs::path& path, const std::string& prefix, int count)
+{
+    auto pages = testtiff::numbered(count);
+    for (auto& p : pages)
+        p.name = prefix + p.name;
+    testtiff::write(path, pages);
+}
+
+struct Pair
+{
+    std::string one, two;
+    std::vector<std::string> outcomes; // "a.tif's pages / b.tif's", either order
+};
+
+TEST(ConcurrentWriters, twoWritersAtOnceLoseNoChangeAndNeverWaitForEachOther)
+{
+    const std::vector<Pair> pairs = {
+        {"append a x 1 1",
+         "append a y 1 1",
+         {"a1 a2 a3 a4 x1 y1 / b1 b2", "a1 a2 a3 a4 y1 x1 / b1 b2"}},
+        {"delete a 1 1", "delete a 3 1", {"a2 a3 / b1 b2", "a2 a4 / b1 b2"}},
+        {"delete a 2 1", "append a x 1 1", {"a1 a3 a4 x1 / b1 b2"}},
+        {"replace a x 1 2 1",
+         "insert a y 1 2 1",
+         {"a1 y1 x1 a3 a4 / b1 b2", "a1 x1 a2 a3 a4 / b1 b2"}},
+        {"move b a 1", "move a b 1", {"a2 a3 a4 b1 / b2 a1"}},
+    };
+    const char* asked = std::getenv("TESSARY_CONCURRENT_ROUNDS");
+    const int rounds = asked ? std::atoi(asked) : 10;
+    testtiff::TempDir dir; // on disk, where syncs keep a writer busy long enough to overlap
+    write(dir / "x.tif", "x", 1);
+    write(dir / "y.tif", "y", 1);
+    for (const Pair& pair : pairs) {
+        int waited = 0;
+        for (int round = 0; round < 2 * rounds; ++round) {
+            SCOPED_TRACE(pair.one + " with " + pair.two + (round % 2 ? " (processes)" : ""));
+            write(dir / "a.tif", "a", 4);
+            write(dir / "b.tif", "b", 2);
+            if (round % 2) {
+                int gate[2];
+                ASSERT_EQ(pipe(gate), 0);
+                const pid_t children[] = {start(dir.path(), pair.one, gate),
+                                          start(dir.path(), pair.two, gate)};
+                close(gate[0]);
+                close(gate[1]);
+                for (const pid_t child : children) {
+                    int status = -1;
+                    waitpid(child, &status, 0);
+                    EXPECT_EQ(status, 0);
+                }
+            } else {
+                std::atomic<bool> go{false};
+                std::atomic<int> waits{0};
+                auto run = [&](const std::string& command) {
+                    OperationOptions options;
+                    options.lockWait.waiting = [&](const fs::path& file) {
+                        return (waits += !file.empty()) >= 0;
+                    };
+                    while (!go)
+                        std::this_thread::yield();
+                    try {
+                        apply(dir.path(), command, options);
+                    } catch (const EngineError& e) {
+                        ADD_FAILURE() << e.what();
+                    }
+                };
+                std::thread one(run, pair.one), two(run, pair.two);
+                go = true;
+                one.join();
+                two.join();
+                waited += waits > 0;
+            }
+            const std::string now =
+                testtiff::pageNames(dir / "a.tif") + " / " + testtiff::pageNames(dir / "b.tif");
+            EXPECT_NE(std::find(pair.outcomes.begin(), pair.outcomes.end(), now),
+                      pair.outcomes.end())
+                << now;
+        }
+        std::cout << "[ concurrent ] " << pair.one << " with " << pair.two << ": " << rounds
+                  << " rounds in threads (" << waited << " waited), " << rounds
+                  << " in processes\n";
+    }
+}
+
+TEST(ConcurrentWriters, aWaitingWriterSaysSoAndWorksOnTheFileAsTheOtherLeftIt)
+{
+    testtiff::TempDir dir(true);
+    write(dir / "x.tif", "x", 1);
+    const std::string stopped = "The operation was stopped; a.tif is unchanged.";
+    const std::string changed = "a.tif changed on disk after it was opened; open it again and "
+                                "repeat the operation. Nothing was changed.";
+    // Stamped: the caller looked at the file before; giving up: the user pressed Cancel.
+    for (const auto& [stamped, givingUp, names, failure] :
+         std::vector<std::tuple<bool, bool, std::string, std::string>>{
+             {false, false, "a2 a3 x1", ""},
+             {true, false, "a2 a3", changed},
+             {false, true, "a2 a3", stopped}}) {
+        write(dir / "a.tif", "a", 3);
+        FileLocks other;
+        ASSERT_TRUE(other.lock(FileLayer::system(), dir / "a.tif", {}));
+        OperationOptions options;
+        if (stamped)
+            options.expectDestination = FileStamp::of(dir / "a.tif");
+        std::vector<std::string> told;
+        std::atomic<bool> waiting{false};
+        options.lockWait.waiting = [&, giveUp = givingUp](const fs::path& file) {
+            told.push_back(file.filename().string());
+            waiting = true;
+            return !giveUp;
+        };
+        std::string thrown;
+        std::thread writer([&] {
+            try {
+                PageEngine().appendPages(dir / "a.tif", dir / "x.tif", 1, 1, options);
+            } catch (const EngineError& e) {
+                thrown = e.what();
+            }
+        });
+        while (!waiting)
+            std::this_thread::yield();
+        // The other writer rewrites the file: a new file is renamed over the one waited on.
+        OperationOptions holding;
+        holding.held = &other;
+        PageEngine().deletePages(dir / "a.tif", 1, 1, holding);
+        other.release();
+        writer.join();
+        EXPECT_EQ(told.front(), "a.tif");
+        EXPECT_EQ(told.back(), givingUp ? "a.tif" : "");
+        EXPECT_EQ(testtiff::pageNames(dir / "a.tif"), names);
+        EXPECT_EQ(thrown, failure);
+    }
+}
+
+TEST(ConcurrentWriters, aKilledWritersLockIsReleasedAndWithoutLocksNoOneWaits)
+{
+    testtiff::TempDir dir(true);
+    write(dir / "a.tif", "a", 3);
+    write(dir / "x.tif", "x", 1);
+    const pid_t child = fork();
+    if (child == 0) {
+        FaultyFileLayer dying;
+        dying.failAt = 1; // its first write, with the lock held
+        dying.die = true;
+        PageEngine(dying).deletePages(dir / "a.tif", 1, 1);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status), FaultyFileLayer::deathStatus);
+    OperationOptions noWait;
+    noWait.lockWait.limit = std::chrono::milliseconds(0);
+    PageEngine().appendPages(dir / "a.tif", dir / "x.tif", 1, 1, noWait);
+    FileLocks other;
+    ASSERT_TRUE(other.lock(FileLayer::system(), dir / "a.tif", {}));
+    FaultyFileLayer noLocks; // a file system that keeps none
+    noLocks.noLocks = true;
+    PageEngine(noLocks).deletePages(dir / "a.tif", 1, 1, noWait);
+    EXPECT_EQ(testtiff::pageNames(dir / "a.tif"), "a2 a3 x1");
+}
+
+} // namespace
