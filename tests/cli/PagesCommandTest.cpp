@@ -3,12 +3,10 @@
 #include "PagesCommand.h"
 
 #include "../engine/TestTiff.h"
-#include "FileLock.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <thread>
 
 using namespace tessary;
 namespace fs = std::filesystem;
@@ -139,26 +137,6 @@ TEST_F(PagesCommand, renderWritesGreyPagesAsPgmAndColourAsPpm)
     EXPECT_EQ(colour.size(), std::string("P6\n40 30\n255\n").size() + 40 * 30 * 3);
     EXPECT_EQ(run({"render", file("dest.tif"), "5", file("x.pgm")}).status, 1);
     EXPECT_FALSE(fs::exists(file("x.pgm")));
-}
-
-TEST_F(PagesCommand, aFileAnotherProgramChangesIsWaitedForUpToTheLimit)
-{
-    FileLocks other;
-    ASSERT_TRUE(other.lock(FileLayer::system(), file("dest.tif"), {}));
-    Result r = run({"append", file("dest.tif"), file("colour.tif"), "1", "1", "--wait", "0"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(
-        r.err,
-        "tessary-pages: dest.tif is being changed by another program; nothing was changed.\n");
-    EXPECT_EQ(run({"delete", file("dest.tif"), "1", "1", "--wait", "soon"}).status, 2);
-    std::thread done([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        other.release();
-    });
-    r = run({"delete", file("dest.tif"), "--wait", "10", "1", "1"});
-    done.join();
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(testtiff::pageNames(file("dest.tif")), "2 3 4");
 }
 
 TEST_F(PagesCommand, helpPrintsTheForms)
