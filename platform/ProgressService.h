@@ -12,9 +12,21 @@ namespace tessary {
 class ProgressService
 {
 public:
-    // Told the work done so far and the work in all (any unit, total 0 when unknown);
-    // returns false when the user asked the work to stop, which the work should then do.
-    using Report = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+    // What the work tells while it runs. Each call returns false when the user asked the
+    // work to stop, which the work should then do.
+    struct Report
+    {
+        // The work done so far and the work in all (any unit, total 0 when unknown).
+        std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
+        // Why the work waits, said in place of the label ("scan.tif is being changed by
+        // another program..."); "" says the label again.
+        std::function<bool(const QString& text)> waiting;
+
+        bool operator()(std::uint64_t done, std::uint64_t total) const
+        {
+            return progress(done, total);
+        }
+    };
     using Work = std::function<void(const Report& report)>;
 
     virtual ~ProgressService() = default;

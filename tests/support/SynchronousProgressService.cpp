@@ -5,12 +5,16 @@ namespace tessary {
 void SynchronousProgressService::run(const QString& label, const Work& work)
 {
     m_labels.append(label);
-    work([this](std::uint64_t, std::uint64_t) {
+    const auto answer = [this] {
         ++m_reports;
         if (m_onReport)
             m_onReport();
         return m_stopAt == 0 || m_reports < m_stopAt;
-    });
+    };
+    work({[=](std::uint64_t, std::uint64_t) { return answer(); },
+          [=](const QString&) {
+              return answer();
+          }});
 }
 
 } // namespace tessary
