@@ -5,16 +5,12 @@ namespace tessary {
 void SynchronousProgressService::run(const QString& label, const Work& work)
 {
     m_labels.append(label);
-    const auto answer = [this] {
+    work([this](std::uint64_t, std::uint64_t) {
         ++m_reports;
         if (m_onReport)
             m_onReport();
         return m_stopAt == 0 || m_reports < m_stopAt;
-    };
-    work({[=](std::uint64_t, std::uint64_t) { return answer(); },
-          [=](const QString&) {
-              return answer();
-          }});
+    });
 }
 
 } // namespace tessary
