@@ -6,6 +6,7 @@
 #include "WholeFile.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <ostream>
 #include <sstream>
@@ -26,6 +27,9 @@ const char* const usage =
     "  extract SRC FIRST COUNT NEWFILE      write COUNT pages of SRC from FIRST into a new file\n"
     "  render FILE PAGE OUT.pnm             decode one page into a PGM (grey) or PPM (colour) "
     "image\n"
+    "Options of the commands that change a file:\n"
+    "  --wait SECONDS                       while another program is changing the file, wait\n"
+    "                                       up to SECONDS for it (default 30; 0: do not wait)\n"
     "Exit status 0 on success; otherwise one line on standard error says why, and no file\n"
     "was changed.\n";
 
@@ -150,26 +154,48 @@ int render(const std::vector<std::string>& args)
     return 0;
 }
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+// Takes "--wait SECONDS" out of args (anywhere after the command) into options.
+void takeWaitOption(std::vector<std::string>& args, OperationOptions& options)
 {
-    const std::string& command = args[0];
+    options.lockWait.limit = std::chrono::seconds(30);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] != "--wait")
+            continue;
+        if (i + 1 == args.size())
+            throw UsageError{"--wait needs a number of seconds"};
+        const std::int32_t seconds = number(args[i + 1], "--wait");
+        if (seconds < 0)
+            throw UsageError{"--wait takes 0 or more seconds, not " + args[i + 1]};
+        options.lockWait.limit = std::chrono::seconds(seconds);
+        args.erase(args.begin() + std::ptrdiff_t(i), args.begin() + std::ptrdiff_t(i) + 2);
+        return;
+    }
+}
+
+int run(std::vector<std::string> args, std::ostream& out, std::ostream& err)
+{
+    const std::string command = args[0];
     PageEngine engine;
     if (command == "info")
         return info(args, out, err);
+    OperationOptions options;
+    if (command != "render")
+        takeWaitOption(args, options);
     if (command == "append") {
         expectArguments(args, 5);
-        engine.appendPages(args[1], args[2], number(args[3], "FIRST"), number(args[4], "COUNT"));
+        engine.appendPages(args[1], args[2], number(args[3], "FIRST"), number(args[4], "COUNT"),
+                           options);
     } else if (command == "insert") {
         expectArguments(args, 6);
         engine.insertPages(args[1], args[2], number(args[3], "FIRST"), number(args[4], "BEFORE"),
-                           number(args[5], "COUNT"));
+                           number(args[5], "COUNT"), options);
     } else if (command == "replace") {
         expectArguments(args, 6);
         engine.replacePages(args[1], args[2], number(args[3], "FIRST"), number(args[4], "AT"),
-                            number(args[5], "COUNT"));
+                            number(args[5], "COUNT"), options);
     } else if (command == "delete") {
         expectArguments(args, 4);
-        engine.deletePages(args[1], number(args[2], "FIRST"), number(args[3], "COUNT"));
+        engine.deletePages(args[1], number(args[2], "FIRST"), number(args[3], "COUNT"), options);
     } else if (command == "extract") {
         expectArguments(args, 5);
         const std::int32_t first = number(args[2], "FIRST");
@@ -177,7 +203,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         std::error_code ec;
         if (std::filesystem::exists(args[4], ec))
             throw UsageError{args[4] + " already exists; extract writes only new files"};
-        engine.extractPages(args[1], first, count, args[4]);
+        engine.extractPages(args[1], first, count, args[4], options);
     } else if (command == "render") {
         return render(args);
     } else {

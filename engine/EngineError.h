@@ -22,6 +22,7 @@ enum class ErrorKind
     Changed,        // the file changed on disk since it was read
     Cancelled,      // the caller asked the operation to stop
     SameFile,       // a new file would overwrite its own source
+    Busy,           // another writer kept changing the file longer than the caller would wait
 };
 
 class EngineError : public std::runtime_error

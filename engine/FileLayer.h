@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileStamp.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -8,6 +10,14 @@
 namespace tessary {
 
 class ReadableFile;
+
+// What came of trying to take a file's write lock.
+enum class LockState
+{
+    Held,        // this open file now holds the lock
+    Busy,        // another open file (of this process or another) holds it
+    Unsupported, // the file system keeps no locks (some network mounts)
+};
 
 // A file being written. Every call either does all it was asked or throws
 // std::system_error carrying the operating system's error number; a short write is
@@ -27,6 +37,13 @@ public:
     // Gives the file the permission bits (and, where allowed, the owner) of the file at
     // path, so that a replacement keeps the original's access rights.
     virtual void copyPermissionsFrom(const std::filesystem::path& path) = 0;
+
+    // Tries, without waiting, to take the exclusive advisory write lock that operations
+    // changing the file hold (FileLock). It lasts until this object is destroyed or the
+    // process ends, whichever comes first; it never stops anyone from reading the file.
+    virtual LockState tryLock() = 0;
+    // The identity and state of this open file as it is now, whatever its path names.
+    virtual FileStamp stamp() const = 0;
 };
 
 // The file-system calls with which the engine changes files. Tests replace it to make any
@@ -42,6 +59,9 @@ public:
                                                           std::filesystem::path& tempPath) = 0;
     // Opens an existing file for changing it in place.
     virtual std::unique_ptr<WritableFile> openForUpdate(const std::filesystem::path& path) = 0;
+    // Opens an existing file only to hold its write lock (WritableFile::tryLock); nothing
+    // is written through it.
+    virtual std::unique_ptr<WritableFile> openForLock(const std::filesystem::path& path) = 0;
     // Replaces to by from in one step.
     virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // Makes the folder's entries (a rename into it) durable.

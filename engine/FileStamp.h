@@ -24,10 +24,16 @@ struct FileStamp
 
     // The stamp of the file at path, following links; nothing when it cannot be read.
     static std::optional<FileStamp> of(const std::filesystem::path& path);
+    // The stamp of an open file; nothing when it cannot be read.
+    static std::optional<FileStamp> ofDescriptor(int fd);
 };
 
 // True when the two paths name the same file on disk (through links, relative paths,
 // or another letter case on a disk that ignores case); false when either is missing.
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// The full path of the file at path with every link followed: where a change must go, so
+// that a link keeps pointing at the file. path itself when it cannot be resolved.
+std::filesystem::path realPath(const std::filesystem::path& path);
 
 } // namespace tessary

@@ -28,16 +28,6 @@ struct PageRef
     std::int32_t page;
 };
 
-// The path a change must go to: links followed, so that a link keeps pointing at the file.
-fs::path resolved(const fs::path& path)
-{
-    std::error_code ec;
-    fs::path real = fs::canonical(path, ec);
-    if (ec)
-        real = fs::absolute(path, ec);
-    return ec ? path : real;
-}
-
 bool hasNoWriteBits(const fs::path& path)
 {
     struct stat st
@@ -294,19 +284,46 @@ std::vector<PageRef> readablePages(TiffSource& source, std::int32_t first, std::
     return pages;
 }
 
-// The file an operation changes, opened and checked.
+// The locks an operation takes: the caller's, to be kept after it, or its own.
+class OperationLocks
+{
+public:
+    explicit OperationLocks(const OperationOptions& options)
+        : m_locks(options.held ? *options.held : m_own)
+        , m_wait(options.lockWait)
+    {}
+    // The lock of the file at real (links followed), taken or already held; null when
+    // none can be held.
+    FileLock* lock(FileLayer& files, const fs::path& real)
+    {
+        return m_locks.lock(files, real, m_wait);
+    }
+
+private:
+    FileLocks m_own;
+    FileLocks& m_locks;
+    const LockWait& m_wait;
+};
+
+// The file an operation changes, locked, opened and checked.
 struct Target
 {
     fs::path real;
+    FileLock* lock = nullptr;
     std::unique_ptr<TiffSource> source;
 };
 
-Target openTarget(const fs::path& path, const std::optional<FileStamp>& expected)
+Target openTarget(FileLayer& files, OperationLocks& locks, const fs::path& path,
+                  const std::optional<FileStamp>& expected)
 {
     Target target;
-    target.real = resolved(path);
+    target.real = realPath(path);
+    target.lock = locks.lock(files, target.real);
     PageEngine::removeStaleTemporaries(target.real.parent_path());
     target.source = openAsSeen(target.real, expected);
+    // Only a program that takes no locks can have put another file there meanwhile.
+    if (target.lock && !target.lock->covers(target.source->file().stamp()))
+        throw changedSinceOpened(path);
     if (!target.source->chain().complete) {
         throw EngineError(ErrorKind::PartlyReadable,
                           quoted(path) + " cannot be changed: its list of pages is damaged (" +
@@ -326,7 +343,7 @@ TiffSource& openSource(const fs::path& path, Target& target, std::unique_ptr<Tif
         checkStamp(*target.source, expected);
         return *target.source;
     }
-    storage = openAsSeen(resolved(path), expected);
+    storage = openAsSeen(realPath(path), expected);
     return *storage;
 }
 
@@ -353,7 +370,8 @@ namespace {
 // unchanged pages keeps its place within the disk's blocks (RewriteLayout), so that the
 // file system shares or copies it in the kernel.
 void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef>& pages,
-             OutputFormat format, const TiffSource* existing, const OperationOptions& options)
+             OutputFormat format, const TiffSource* existing, FileLock* lock,
+             const OperationOptions& options)
 {
     std::vector<PagePlan> plans;
     std::vector<std::unique_ptr<ReencodedPage>> scratch;
@@ -386,6 +404,10 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
         if (existing)
             checkStillSame(*existing);
         checkSourcesUnchanged(pages);
+        // The new file is locked before its name is the target's, so that the target is
+        // never an unlocked file while this operation holds it.
+        if (lock)
+            lock->lockReplacement(*out);
         files.rename(tempPath, target);
     } catch (const std::system_error& e) {
         out.reset();
@@ -398,6 +420,8 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
         files.remove(tempPath);
         throw;
     }
+    if (lock)
+        lock->replacedBy(std::move(out));
     out.reset();
     try {
         files.syncFolder(target.parent_path());
@@ -494,7 +518,8 @@ void PageEngine::appendPages(const fs::path& destination, const fs::path& source
                              const OperationOptions& options)
 {
     checkCount(count);
-    Target target = openTarget(destination, options.expectDestination);
+    OperationLocks locks(options);
+    Target target = openTarget(m_files, locks, destination, options.expectDestination);
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
     checkRun(src, first, count);
@@ -506,7 +531,8 @@ void PageEngine::appendPages(const fs::path& destination, const fs::path& source
     for (std::int32_t i = 1; i <= target.source->pageCount(); ++i)
         pages.push_back({target.source.get(), i});
     pages.insert(pages.end(), incoming.begin(), incoming.end());
-    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), options);
+    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), target.lock,
+            options);
 }
 
 void PageEngine::insertPages(const fs::path& destination, const fs::path& source,
@@ -514,7 +540,8 @@ void PageEngine::insertPages(const fs::path& destination, const fs::path& source
                              const OperationOptions& options)
 {
     checkCount(count);
-    Target target = openTarget(destination, options.expectDestination);
+    OperationLocks locks(options);
+    Target target = openTarget(m_files, locks, destination, options.expectDestination);
     target.source->checkPage(before);
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
@@ -529,7 +556,8 @@ void PageEngine::insertPages(const fs::path& destination, const fs::path& source
     pages.insert(pages.end(), incoming.begin(), incoming.end());
     for (std::int32_t i = before; i <= target.source->pageCount(); ++i)
         pages.push_back({target.source.get(), i});
-    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), options);
+    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), target.lock,
+            options);
 }
 
 void PageEngine::replacePages(const fs::path& destination, const fs::path& source,
@@ -537,7 +565,8 @@ void PageEngine::replacePages(const fs::path& destination, const fs::path& sourc
                               const OperationOptions& options)
 {
     checkCount(count);
-    Target target = openTarget(destination, options.expectDestination);
+    OperationLocks locks(options);
+    Target target = openTarget(m_files, locks, destination, options.expectDestination);
     checkRun(*target.source, at, count);
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
@@ -550,14 +579,16 @@ void PageEngine::replacePages(const fs::path& destination, const fs::path& sourc
     pages.insert(pages.end(), incoming.begin(), incoming.end());
     for (std::int32_t i = at + count; i <= target.source->pageCount(); ++i)
         pages.push_back({target.source.get(), i});
-    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), options);
+    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), target.lock,
+            options);
 }
 
 void PageEngine::deletePages(const fs::path& file, std::int32_t first, std::int32_t count,
                              const OperationOptions& options)
 {
     checkCount(count);
-    Target target = openTarget(file, options.expectDestination);
+    OperationLocks locks(options);
+    Target target = openTarget(m_files, locks, file, options.expectDestination);
     checkRun(*target.source, first, count);
     if (count == target.source->pageCount()) {
         throw EngineError(ErrorKind::PageRange, "Every page of " + quoted(file) +
@@ -570,16 +601,20 @@ void PageEngine::deletePages(const fs::path& file, std::int32_t first, std::int3
         if (i < first || i >= first + count)
             pages.push_back({target.source.get(), i});
     }
-    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), options);
+    rewrite(m_files, target.real, pages, formatOf(*target.source), target.source.get(), target.lock,
+            options);
 }
 
 void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::int32_t count,
                               const fs::path& newFile, const OperationOptions& options)
 {
     checkCount(count);
-    const fs::path real = resolved(newFile);
+    const fs::path real = realPath(newFile);
+    // An existing file is replaced: it is locked like any file that is changed.
+    OperationLocks locks(options);
+    FileLock* lock = locks.lock(m_files, real);
     removeStaleTemporaries(real.parent_path());
-    const auto opened = openAsSeen(resolved(source), options.expectSource);
+    const auto opened = openAsSeen(realPath(source), options.expectSource);
     TiffSource& src = *opened;
     checkRun(src, first, count);
     if (isSameFile(real, src.path())) {
@@ -599,7 +634,7 @@ void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::i
         throw EngineError(ErrorKind::ReadOnly,
                           quoted(newFile) + " is read-only; it was not replaced.");
     checkFolderWritable(real, newFile);
-    rewrite(m_files, real, readablePages(src, first, count), formatOf(src), nullptr, options);
+    rewrite(m_files, real, readablePages(src, first, count), formatOf(src), nullptr, lock, options);
 }
 
 void PageEngine::removeStaleTemporaries(const fs::path& folder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileLayer.h"
+#include "FileLock.h"
 #include "FileStamp.h"
 
 #include <cstdint>
@@ -21,6 +22,13 @@ struct OperationOptions
     // Told the bytes written so far and the bytes to write in all. Returning false stops
     // the operation: it throws ErrorKind::Cancelled and leaves every file as it was.
     std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
+    // How to wait while another writer is changing the file this operation changes.
+    LockWait lockWait;
+    // Locks the caller keeps across several operations (a Move): the operation adds its
+    // own to them and leaves them held. Without it the operation releases its lock when it
+    // ends. An operation on a file whose lock the caller holds must be given that set, or it
+    // would wait for the caller.
+    FileLocks* held = nullptr;
 };
 
 // The page operations on TIFF files. Pages count from 1. Pages are copied as stored,
@@ -37,10 +45,20 @@ struct OperationOptions
 // data at its offset within the disk's blocks, so that file systems that share blocks
 // between files (XFS, btrfs) share them with the file it came from instead of copying.
 //
+// Every operation holds the write lock of the file it changes (FileLock) from before it
+// reads the file until its change is durable, and of its source when that is the same file:
+// of two writers of one file, the second waits for the first and then works on the file as
+// the first left it, or is refused as Changed when its caller's stamp no longer matches.
+// Files that are only read are not locked; their readers are never held up. On a file
+// system that keeps no locks the operation goes on without one, and a change by another
+// program while it runs is caught, as far as it can be, by its checks of the file's stamp
+// just before the rename or the pointer write.
+//
 // Errors (EngineError, with a sentence naming the file and page): NotFound, NotTiff,
 // Damaged (a page that cannot be read), PartlyReadable (a file whose page list breaks
 // off is never rewritten), PageRange (pages outside the file, a count below 1),
-// ReadOnly, NoSpace, Io, Changed, Cancelled, SameFile, Unsupported.
+// ReadOnly, NoSpace, Io, Changed, Cancelled, SameFile, Unsupported, Busy (another writer
+// held the file longer than options.lockWait allows).
 class PageEngine
 {
 public:

@@ -11,6 +11,13 @@
 #include <unistd.h>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#elif !defined(F_OFD_SETLK)
+#include <sys/file.h>
+#endif
+
 namespace tessary {
 
 namespace {
@@ -18,6 +25,52 @@ namespace {
 [[noreturn]] void fail(const char* what)
 {
     throw std::system_error(errno, std::generic_category(), what);
+}
+
+// The operating system's exclusive lock on an open file, owned by the open file itself (not
+// by the process or thread), so that it excludes other threads of this process as well as
+// other processes, and is released when the file is closed or the process ends.
+LockState tryLockDescriptor(int fd)
+{
+#ifdef _WIN32
+    // Windows locks are mandatory: a locked byte cannot be read through another handle.
+    // The lock therefore covers one byte far past the end of any TIFF file, which every
+    // writer locks and no reader ever reads.
+    OVERLAPPED at{};
+    at.Offset = 0xfffffffe;
+    at.OffsetHigh = 0x7fffffff;
+    const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return LockState::Held;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockState::Busy
+                                                                      : LockState::Unsupported;
+#elif defined(F_OFD_SETLK)
+    // Open file description locks, not classic POSIX record locks: those belong to the
+    // process, so two threads would both get one, and closing any descriptor of the file
+    // (a reader's) would drop it.
+    struct flock whole
+    {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    int result;
+    do {
+        result = ::fcntl(fd, F_OFD_SETLK, &whole);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0)
+        return LockState::Held;
+    // ENOLCK, EOPNOTSUPP, ENOSYS, EINVAL (a kernel without these locks) and the like.
+    return errno == EAGAIN || errno == EACCES ? LockState::Busy : LockState::Unsupported;
+#else
+    // BSD locks, which also belong to the open file.
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0)
+        return LockState::Held;
+    return errno == EWOULDBLOCK ? LockState::Busy : LockState::Unsupported;
+#endif
 }
 
 class PosixWritableFile : public WritableFile
@@ -131,6 +184,9 @@ public:
             fail("chmod");
     }
 
+    LockState tryLock() override { return tryLockDescriptor(m_fd); }
+    FileStamp stamp() const override { return FileStamp::ofDescriptor(m_fd).value_or(FileStamp()); }
+
 private:
     int m_fd;
     std::vector<std::uint64_t> m_plainCopyFrom; // devices of sources the kernel refused
@@ -206,7 +262,9 @@ std::unique_ptr<WritableFile> PosixFileLayer::createTemporary(const std::filesys
     fail("create");
 }
 
-std::unique_ptr<WritableFile> PosixFileLayer::openForUpdate(const std::filesystem::path& path)
+namespace {
+
+std::unique_ptr<WritableFile> openReadWrite(const std::filesystem::path& path)
 {
     int fd;
     do {
@@ -215,6 +273,19 @@ std::unique_ptr<WritableFile> PosixFileLayer::openForUpdate(const std::filesyste
     if (fd < 0)
         fail("open");
     return std::make_unique<PosixWritableFile>(fd);
+}
+
+} // namespace
+
+std::unique_ptr<WritableFile> PosixFileLayer::openForUpdate(const std::filesystem::path& path)
+{
+    return openReadWrite(path);
+}
+
+std::unique_ptr<WritableFile> PosixFileLayer::openForLock(const std::filesystem::path& path)
+{
+    // Open for writing: an exclusive lock needs it.
+    return openReadWrite(path);
 }
 
 void PosixFileLayer::rename(const std::filesystem::path& from, const std::filesystem::path& to)

@@ -4,13 +4,15 @@
 
 namespace tessary {
 
-// The file layer on POSIX calls: pwrite, copy_file_range, fsync, rename.
+// The file layer on POSIX calls: pwrite, copy_file_range, fsync, rename, and open file
+// description locks.
 class PosixFileLayer : public FileLayer
 {
 public:
     std::unique_ptr<WritableFile> createTemporary(const std::filesystem::path& target,
                                                   std::filesystem::path& tempPath) override;
     std::unique_ptr<WritableFile> openForUpdate(const std::filesystem::path& path) override;
+    std::unique_ptr<WritableFile> openForLock(const std::filesystem::path& path) override;
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void syncFolder(const std::filesystem::path& folder) override;
     void remove(const std::filesystem::path& path) noexcept override;

@@ -9,6 +9,16 @@
 
 namespace tessary {
 
+namespace {
+
+QString waitingText(const std::filesystem::path& file)
+{
+    return QStringLiteral("%1 is being changed by another program; waiting for it to finish...")
+        .arg(QString::fromStdString(file.filename().string()));
+}
+
+} // namespace
+
 void EngineCall::run(const Operation& operation, const OperationOptions& options,
                      ProgressService* progress, const QString& label)
 {
@@ -24,6 +34,11 @@ void EngineCall::run(const Operation& operation, const OperationOptions& options
                 const bool goOn = report(done, total);
                 return (!caller || caller(done, total)) && goOn;
             };
+            reported.lockWait.waiting =
+                [&report, caller = options.lockWait.waiting](const std::filesystem::path& file) {
+                    const bool goOn = report.waiting(file.empty() ? QString() : waitingText(file));
+                    return (!caller || caller(file)) && goOn;
+                };
             operation(reported);
         });
     } catch (const EngineError& error) {

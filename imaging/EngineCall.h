@@ -20,7 +20,9 @@ public:
     // Runs operation with options. With a progress service, the operation runs through it
     // (the service shows that work is going on and may ask it to stop): the engine's
     // reports go to the service, and a request to stop ends the operation with the engine's
-    // Cancelled failure, every file as it was. label says what is being done.
+    // Cancelled failure, every file as it was. While the operation waits for another program
+    // to finish changing a file, the service says so, and a request to stop ends the wait
+    // the same way. label says what is being done.
     static void run(const Operation& operation, const OperationOptions& options = {},
                     ProgressService* progress = nullptr, const QString& label = {});
 

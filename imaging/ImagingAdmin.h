@@ -3,6 +3,7 @@
 #include "FileStamp.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 
@@ -72,6 +73,15 @@ public:
     // expected.file is used.
     virtual void deletePages(std::int32_t first, std::int32_t count,
                              const Expected& expected = {}) = 0;
+
+    // From the next page operation on, until endHolding(), the page operations keep the
+    // write locks of files and of the files they change, so that no other program can
+    // change any of them between one operation and the next: a Move's transfer and its
+    // delete from the source. The locks are taken when the first operation starts (while it
+    // may wait, visibly, for another program), in one fixed order, so that two Moves in
+    // opposite directions cannot wait for each other. An operation that fails releases them.
+    virtual void holdFiles(const QStringList& files) = 0;
+    virtual void endHolding() = 0;
 };
 
 } // namespace tessary

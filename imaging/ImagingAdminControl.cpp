@@ -70,7 +70,30 @@ void ImagingAdminControl::runOperation(const EngineCall::Operation& operation,
     OperationOptions options;
     options.expectDestination = expected.file;
     options.expectSource = expected.source;
-    EngineCall::run(operation, options, m_progress, EngineCall::writingLabel(m_fileName));
+    options.held = m_held.get();
+    try {
+        EngineCall::run(operation, options, m_progress, EngineCall::writingLabel(m_fileName));
+    } catch (...) {
+        // The steps after a failed one are not taken: nothing is left to hold the files for.
+        if (m_held)
+            m_held->release();
+        throw;
+    }
+}
+
+void ImagingAdminControl::holdFiles(const QStringList& files)
+{
+    std::vector<std::filesystem::path> paths;
+    for (const QString& file : files) {
+        if (!file.isEmpty())
+            paths.push_back(EngineCall::toPath(file));
+    }
+    m_held = std::make_unique<FileLocks>(std::move(paths));
+}
+
+void ImagingAdminControl::endHolding()
+{
+    m_held.reset();
 }
 
 void ImagingAdminControl::appendPages(const QString& source, std::int32_t first, std::int32_t count,

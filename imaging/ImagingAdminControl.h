@@ -4,6 +4,7 @@
 #include "ImagingAdmin.h"
 
 #include <QStringList>
+#include <memory>
 
 namespace tessary {
 
@@ -37,6 +38,8 @@ public:
                       std::int32_t count, const Expected& expected = {}) override;
     void deletePages(std::int32_t first, std::int32_t count,
                      const Expected& expected = {}) override;
+    void holdFiles(const QStringList& files) override;
+    void endHolding() override;
 
     // A filter of description|patterns| pairs as Qt name filters:
     // "TIFF Image|*.tif|" gives "TIFF Image (*.tif)".
@@ -52,6 +55,7 @@ private:
     QString m_filter;
     std::int32_t m_flags = 0;
     QString m_initialFolder;
+    std::unique_ptr<FileLocks> m_held;
 };
 
 } // namespace tessary

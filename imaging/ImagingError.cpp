@@ -7,7 +7,7 @@ namespace tessary {
 namespace {
 
 // The last kind of ErrorKind, so that numbers past it are not taken for engine failures.
-constexpr int engineKinds = int(ErrorKind::SameFile) + 1;
+constexpr int engineKinds = int(ErrorKind::Busy) + 1;
 
 } // namespace
 

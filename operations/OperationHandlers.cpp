@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <optional>
 
 namespace tessary::operations {
 
@@ -53,9 +54,13 @@ void cmdSwap_Click(Tessary& window)
     // says nothing about this transfer.
     window.flags.SameFileRefused = false;
     bool written = false;
+    std::optional<HeldFiles> held;
     if (mode != ModeNewFile) {
         if (window.imgDes->image().isEmpty())
             OpenDestinationFile(window);
+        if (window.mnuMove->isChecked())
+            held.emplace(*window.imgAdmSrc,
+                         QStringList{window.imgDes->image(), window.imgSrc->image()});
         const std::int32_t page = window.imgSrc->page();
         if (mode == ModeReplace)
             written = ReplacePages(window, page, 1);

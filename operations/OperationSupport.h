@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ImagingAdmin.h"
 #include "MessageBoxService.h"
 
 #include <QString>
@@ -13,6 +14,25 @@ class Tessary;
 
 // Small pieces the page operations' handlers, dialogs and routines share.
 namespace operations {
+
+// Keeps the write locks of files, and of the files the page operations change, from the
+// first page operation of a Move (or a reorder) to its last, so that no other program comes
+// between its steps (ImagingAdmin::holdFiles).
+class HeldFiles
+{
+public:
+    HeldFiles(ImagingAdmin& admin, const QStringList& files)
+        : m_admin(admin)
+    {
+        admin.holdFiles(files);
+    }
+    ~HeldFiles() { m_admin.endHolding(); }
+    HeldFiles(const HeldFiles&) = delete;
+    HeldFiles& operator=(const HeldFiles&) = delete;
+
+private:
+    ImagingAdmin& m_admin;
+};
 
 inline const QString noSourceText =
     QStringLiteral("You must choose a source file from the list at \r\n"

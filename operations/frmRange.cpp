@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <optional>
 
 namespace tessary {
 
@@ -154,6 +155,10 @@ void frmRange::cmdOK_Click()
     }
 
     bool written = false;
+    std::optional<operations::HeldFiles> held;
+    if (PageModeFound && window.mnuMove->isChecked())
+        held.emplace(*window.imgAdmSrc,
+                     QStringList{window.imgDes->image(), window.imgSrc->image()});
     if (!PageModeFound) {
         if (ConfirmPageAction(window, window.flags.PromptBeforeAction, QStringLiteral("New")) ==
             MsgNo)

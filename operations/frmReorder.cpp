@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <optional>
 
 namespace tessary {
 
@@ -138,6 +139,9 @@ void frmReorder::cmdOK_Click()
     const std::optional<FileStamp> stamp = destination.stamp();
     const std::int32_t shownPage = destination.page();
     admin.setFileName(file);
+    std::optional<operations::HeldFiles> held;
+    if (!chkCopy->isChecked())
+        held.emplace(admin, QStringList{file});
     destination.clearDisplay();
     destination.setImage(QString());
     try {

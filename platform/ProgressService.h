@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 
 namespace tessary {
 
@@ -12,9 +13,31 @@ namespace tessary {
 class ProgressService
 {
 public:
-    // Told the work done so far and the work in all (any unit, total 0 when unknown);
-    // returns false when the user asked the work to stop, which the work should then do.
-    using Report = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+    // What the work tells while it runs. Each call returns false when the user asked the
+    // work to stop, which the work should then do.
+    class Report
+    {
+    public:
+        // progress is told the work done so far and the work in all (any unit, total 0 when
+        // unknown); waiting, why the work waits, to be said in place of the label ("scan.tif
+        // is being changed by another program..."; "" says the label again).
+        template <typename Progress,
+                  typename = std::enable_if_t<!std::is_same_v<std::decay_t<Progress>, Report>>>
+        Report(Progress progress, std::function<bool(const QString& text)> waiting = {})
+            : m_progress(std::move(progress))
+            , m_waiting(std::move(waiting))
+        {}
+
+        bool operator()(std::uint64_t done, std::uint64_t total) const
+        {
+            return m_progress(done, total);
+        }
+        bool waiting(const QString& text) const { return !m_waiting || m_waiting(text); }
+
+    private:
+        std::function<bool(std::uint64_t done, std::uint64_t total)> m_progress;
+        std::function<bool(const QString& text)> m_waiting;
+    };
     using Work = std::function<void(const Report& report)>;
 
     virtual ~ProgressService() = default;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QMutex>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
@@ -30,11 +31,18 @@ void QtProgressService::run(const QString& label, const Work& work)
     std::atomic<std::uint64_t> total{0};
     std::exception_ptr failure;
 
-    const Report report = [&](std::uint64_t doneNow, std::uint64_t totalNow) {
-        done.store(doneNow, std::memory_order_relaxed);
-        total.store(totalNow, std::memory_order_relaxed);
-        return !stop.load();
-    };
+    QMutex noteLock;
+    QString note; // why the work waits, or ""
+    const Report report{[&](std::uint64_t doneNow, std::uint64_t totalNow) {
+                            done.store(doneNow, std::memory_order_relaxed);
+                            total.store(totalNow, std::memory_order_relaxed);
+                            return !stop.load();
+                        },
+                        [&](const QString& text) {
+                            const QMutexLocker locked(&noteLock);
+                            note = text;
+                            return !stop.load();
+                        }};
     const std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
             work(report);
@@ -49,6 +57,11 @@ void QtProgressService::run(const QString& label, const Work& work)
         if (!owner)
             owner = QApplication::activeWindow();
         QProgressDialog dialog(label, QStringLiteral("Cancel"), 0, dialogSteps, owner);
+        {
+            const QMutexLocker locked(&noteLock);
+            if (!note.isEmpty())
+                dialog.setLabelText(note);
+        }
         dialog.setWindowTitle(QStringLiteral("Tessary"));
         dialog.setWindowModality(Qt::ApplicationModal);
         dialog.setMinimumDuration(0);
@@ -60,8 +73,14 @@ void QtProgressService::run(const QString& label, const Work& work)
         QObject::connect(&update, &QTimer::timeout, &dialog, [&] {
             const std::uint64_t all = total.load(std::memory_order_relaxed);
             const std::uint64_t part = done.load(std::memory_order_relaxed);
-            if (all > 0 && !stop.load())
+            if (stop.load())
+                return;
+            if (all > 0)
                 dialog.setValue(int(std::min<std::uint64_t>(part, all) * dialogSteps / all));
+            const QMutexLocker locked(&noteLock);
+            const QString& text = note.isEmpty() ? label : note;
+            if (dialog.labelText() != text)
+                dialog.setLabelText(text);
         });
         // The dialog's own Cancel would hide it at once; it stays until the work has
         // stopped, so that nothing else can start meanwhile.

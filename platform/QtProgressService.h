@@ -9,8 +9,9 @@ namespace tessary {
 // Runs the work on a thread of its own. The calling thread waits for it up to showAfter;
 // work still running then gets an application-modal progress dialog whose own event loop
 // keeps the windows painted while every other window of the program takes no input, so
-// the program's handlers still run one at a time and in order. Its Cancel button asks the
-// work to stop (the next report returns false) and waits for it to end.
+// the program's handlers still run one at a time and in order. While the work waits for
+// something (Report::waiting) the dialog says so instead of the label. Its Cancel button asks
+// the work to stop (the next report returns false) and waits for it to end.
 class QtProgressService : public ProgressService
 {
 public:

@@ -146,7 +146,7 @@ TEST_F(PagesCommand, helpPrintsTheForms)
     for (const char* form :
          {"info FILE [--json]", "append DEST SRC FIRST COUNT", "insert DEST SRC FIRST BEFORE COUNT",
           "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT",
-          "extract SRC FIRST COUNT NEWFILE", "render FILE PAGE OUT.pnm"})
+          "extract SRC FIRST COUNT NEWFILE", "render FILE PAGE OUT.pnm", "--wait SECONDS"})
         EXPECT_NE(r.out.find(form), std::string::npos) << form;
     EXPECT_EQ(run({}).status, 2);
 }

@@ -47,6 +47,11 @@ public:
         m_layer.point("chmod", m_name);
         m_inner->copyPermissionsFrom(path);
     }
+    tessary::LockState tryLock() override
+    {
+        return m_layer.noLocks ? tessary::LockState::Unsupported : m_inner->tryLock();
+    }
+    tessary::FileStamp stamp() const override { return m_inner->stamp(); }
 
 private:
     std::unique_ptr<tessary::WritableFile> m_inner;
@@ -86,6 +91,13 @@ FaultyFileLayer::openForUpdate(const std::filesystem::path& path)
 {
     point("open", path);
     return std::make_unique<FaultyFile>(PosixFileLayer::openForUpdate(path), *this,
+                                        path.filename().string());
+}
+
+std::unique_ptr<tessary::WritableFile>
+FaultyFileLayer::openForLock(const std::filesystem::path& path)
+{
+    return std::make_unique<FaultyFile>(PosixFileLayer::openForLock(path), *this,
                                         path.filename().string());
 }
 

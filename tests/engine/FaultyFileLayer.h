@@ -22,6 +22,8 @@ public:
     bool shortWrite = false;
     bool persistent = false;
     bool die = false;
+    // As a file system that keeps no locks: every lock is refused as unsupported.
+    bool noLocks = false;
     int points = 0; // fault points passed so far
     // Each point passed, as its kind and the name of the file it concerns ("sync a.tif";
     // "rename a.tif" for a rename onto a.tif, "sync-folder" with the folder's name).
@@ -31,6 +33,8 @@ public:
     createTemporary(const std::filesystem::path& target, std::filesystem::path& tempPath) override;
     std::unique_ptr<tessary::WritableFile>
     openForUpdate(const std::filesystem::path& path) override;
+    // Locks are no fault points: they never write.
+    std::unique_ptr<tessary::WritableFile> openForLock(const std::filesystem::path& path) override;
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void syncFolder(const std::filesystem::path& folder) override;
 

@@ -1,3 +1,4 @@
+#include "FileLock.h"
 #include "ImagingEdit.h"
 #include "OperationsFixture.h"
 #include "Tessary.h"
@@ -182,6 +183,33 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(LabelledPages::of(m_target), (QList<int>{11, 12, 13, 14, 15, 4}));
         QVERIFY(f.boxes->boxes().isEmpty());
+    }
+
+    void aFileAnotherProgramChangesIsWaitedForVisiblyAndTheWaitMayBeCancelled()
+    {
+        f.threadedProgress.emplace(std::chrono::milliseconds(0));
+        const auto window = f.start(false, true);
+        QVERIFY(f.showSource(*window, QStringLiteral("source.tif"), 4));
+        f.showDestination(*window, QStringLiteral("target.tif"));
+        OperationsFixture::chooseMode(*window, ModeAppend);
+        FileLocks other; // another program changing target.tif
+        QVERIFY(other.lock(FileLayer::system(), m_target.toStdString(), {}));
+        int waits = 0; // the first wait is cancelled; during the second, the other ends
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+            if (dialog && dialog->labelText().startsWith("target.tif is being changed by another "
+                                                         "program; waiting for it to finish"))
+                ++waits == 1 ? dialog->findChild<QPushButton*>()->click() : other.release();
+        });
+        probe.start(5);
+        window->cmdSwap->click();
+        QCOMPARE(f.boxes->texts(), QStringList{QStringLiteral(
+                                       "The operation was stopped; target.tif is unchanged.")});
+        QCOMPARE(LabelledPages::of(m_target), LabelledPages::run(11, 15));
+        window->cmdSwap->click();
+        QCOMPARE(LabelledPages::of(m_source), (QList<int>{1, 2, 3, 5, 6, 7}));
+        QCOMPARE(LabelledPages::of(m_target), (QList<int>{11, 12, 13, 14, 15, 4}));
     }
 
 private:
