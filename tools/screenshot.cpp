@@ -6,6 +6,8 @@
 #else
 #include "PortableHelpPlatform.h"
 #endif
+#include "EngineCall.h"
+#include "PageEngine.h"
 #include "PrimaryScreenSize.h"
 #include "ProcessLauncher.h"
 #include "ProgramFolder.h"
@@ -15,12 +17,12 @@
 #include "QtProgressService.h"
 #include "SettingsStore.h"
 #include "Tessary.h"
-#include "TestTiff.h"
 #include "mdlFunctions.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImageWriter>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -252,22 +254,35 @@ QImage invoicePage()
     return page;
 }
 
-// Writes pages as an uncompressed grey TIFF file.
+// Writes pages as a grey TIFF file: each page through Qt's TIFF writer, then joined by the
+// page engine as the program joins pages.
 bool writePages(const QString& path, const QList<QImage>& images)
 {
-    QList<tessary::testing::TestTiff::Page> pages;
-    for (const QImage& image : images) {
-        const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-        tessary::testing::TestTiff::Page page;
-        page.width = std::uint32_t(grey.width());
-        page.height = std::uint32_t(grey.height());
-        page.xDpi = page.yDpi = dpi;
-        page.pixel = [grey](std::uint32_t x, std::uint32_t y) {
-            return grey.constScanLine(int(y))[x];
-        };
-        pages.append(page);
+    QFile::remove(path);
+    for (qsizetype i = 0; i < images.size(); ++i) {
+        const QString single = i == 0 ? path : path + QStringLiteral(".page");
+        QImage grey = images[i].convertToFormat(QImage::Format_Grayscale8);
+        grey.setDotsPerMeterX(qRound(dpi / 0.0254));
+        grey.setDotsPerMeterY(qRound(dpi / 0.0254));
+        QImageWriter writer(single, "tiff");
+        writer.setCompression(1); // LZW
+        if (!writer.write(grey)) {
+            std::fprintf(stderr, "tessary-screenshot: %s (Qt's TIFF image plugin is needed)\n",
+                         qPrintable(writer.errorString()));
+            return false;
+        }
+        if (i > 0) {
+            try {
+                tessary::PageEngine().appendPages(tessary::EngineCall::toPath(path),
+                                                  tessary::EngineCall::toPath(single), 1, 1);
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "tessary-screenshot: %s\n", error.what());
+                return false;
+            }
+            QFile::remove(single);
+        }
     }
-    return tessary::testing::TestTiff::write(path, pages);
+    return true;
 }
 
 } // namespace
