@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QtEndian>
+#include <algorithm>
 #include <chm_lib.h>
 
 namespace tessary {
@@ -93,6 +94,13 @@ std::unique_ptr<ChmFile> ChmFile::open(const QString& path)
     file->m_fullTextIndex = file->contains(QStringLiteral("/$FIftiMain"));
     file->readSystem();
     file->readWindows();
+    // A damaged file may still list its topics; one that cannot give any of them back has
+    // nothing to show.
+    const bool readable =
+        std::any_of(file->m_topics.cbegin(), file->m_topics.cend(),
+                    [&](const QString& topic) { return file->read(topic).has_value(); });
+    if (!readable)
+        return nullptr;
     return file;
 }
 

@@ -33,7 +33,8 @@ struct ChmWindowType
 class ChmFile
 {
 public:
-    // The opened file, or null when it cannot be opened as a compiled help file.
+    // The opened file, or null when it cannot be opened as a compiled help file or none of
+    // its topics can be read (a damaged file).
     static std::unique_ptr<ChmFile> open(const QString& path);
     ~ChmFile();
     ChmFile(const ChmFile&) = delete;

@@ -6,6 +6,7 @@
 #include "HelpWindow.h"
 #include "MessageBoxService.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -108,7 +109,7 @@ PortableHtmlHelp::Target PortableHtmlHelp::parseTarget(const QString& text)
     return target;
 }
 
-std::shared_ptr<ChmFile> PortableHtmlHelp::openFile(const QString& path)
+std::shared_ptr<ChmFile> PortableHtmlHelp::openFile(QWidget* owner, const QString& path)
 {
     // Windows showing the same file share one reader.
     const QString canonical = QFileInfo(path).canonicalFilePath();
@@ -117,6 +118,13 @@ std::shared_ptr<ChmFile> PortableHtmlHelp::openFile(const QString& path)
     if (std::shared_ptr<ChmFile> open = m_files.value(canonical).lock())
         return open;
     std::shared_ptr<ChmFile> file = ChmFile::open(canonical);
+    if (!file) {
+        m_boxes.show(
+            owner,
+            QStringLiteral("Cannot open the file: %1").arg(QDir::toNativeSeparators(canonical)),
+            QStringLiteral("HTML Help"), MsgButtons::Ok, MsgIcon::Exclamation);
+        return nullptr;
+    }
     m_files.insert(canonical, file);
     return file;
 }
@@ -159,7 +167,7 @@ quintptr PortableHtmlHelp::run(QWidget* owner, const char* targetText, quint32 c
         return record && *record ? popup(owner, target, **record) : 0;
     }
 
-    const std::shared_ptr<ChmFile> file = openFile(target.file);
+    const std::shared_ptr<ChmFile> file = openFile(owner, target.file);
     if (!file)
         return 0;
     switch (command) {
@@ -219,7 +227,7 @@ quintptr PortableHtmlHelp::run(QWidget* owner, const char* targetText, quint32 c
 quintptr PortableHtmlHelp::lookup(QWidget* owner, const Target& target, const HH_AKLINK& link,
                                   bool keywords)
 {
-    const std::shared_ptr<ChmFile> file = openFile(target.file);
+    const std::shared_ptr<ChmFile> file = openFile(owner, target.file);
     if (!file)
         return 0;
     const QString windowName = link.pszWindow ? textOf(link.pszWindow) : target.window;
@@ -260,7 +268,7 @@ quintptr PortableHtmlHelp::popup(QWidget* owner, const Target& target, const HH_
     if (!record.pszText) {
         if (target.file.isEmpty() || target.topic.isEmpty())
             return 0;
-        const std::shared_ptr<ChmFile> file = openFile(target.file);
+        const std::shared_ptr<ChmFile> file = openFile(owner, target.file);
         const std::optional<QByteArray> source = file ? file->read(target.topic) : std::nullopt;
         if (!source)
             return 0;

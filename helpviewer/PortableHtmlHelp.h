@@ -44,7 +44,9 @@ private:
         QString window;
     };
     static Target parseTarget(const QString& target);
-    std::shared_ptr<ChmFile> openFile(const QString& path);
+    // The reader of path, shared by the windows that show it; null when there is no such
+    // file or it cannot be read (a damaged file is reported to the user over owner).
+    std::shared_ptr<ChmFile> openFile(QWidget* owner, const QString& path);
     HelpWindow* window(const std::shared_ptr<ChmFile>& file, const QString& name, QWidget* owner);
     quintptr present(HelpWindow* window);
     quintptr lookup(QWidget* owner, const Target& target, const HH_AKLINK& link, bool keywords);

@@ -9,6 +9,8 @@
 #include "ScriptedMessageBoxService.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -455,8 +457,13 @@ void TestHelpWindow::damagedHelpFileShowsNothing()
         HTMLHelp help(*m_platform);
         help.setCHMFile(damaged.fileName());
         help.setHHTopicURL(u"settings.html"_s);
+        m_boxes->clear();
+        m_boxes->answer(MsgOk);
         help.HHDisplayTopicURL();
         QVERIFY(m_platform->helpControl().windows().isEmpty());
+        const QString path = QDir::toNativeSeparators(QFileInfo(damaged).canonicalFilePath());
+        QCOMPARE(m_boxes->texts(), QStringList{u"Cannot open the file: "_s + path});
+        QCOMPARE(m_boxes->boxes().first().caption, u"HTML Help"_s);
     }
 }
 
