@@ -183,6 +183,8 @@ void UndoRecord::undoExtended(FileLayer& files, const fs::path& folder)
             fs::path temp;
             auto out = files.createTemporary(name, temp);
             try {
+                // The added pages are as private as the file they belong to.
+                out->copyPermissionsFrom(file);
                 out->copyFrom(current, oldSize, added, 0);
                 out->sync();
                 out.reset();

@@ -35,7 +35,8 @@ const QString takenOffText = QStringLiteral(" The step is taken off the history.
 const QString tooLargeText =
     QStringLiteral("It needs more room than the history may take (%1 MB on its disk).");
 const QString notWrittenText = QStringLiteral("The history cannot be written in %1 (%2).");
-const QString notMadeText = QStringLiteral("The history folder %1 cannot be made.");
+const QString notMadeText =
+    QStringLiteral("The history folder %1 cannot be made, or not made private to you.");
 const QString heldText = QStringLiteral("Another Tessary window keeps the history in %1.");
 
 QString pathText(const fs::path& path)
@@ -125,7 +126,9 @@ UndoHistory::UndoHistory(const QString& folder, std::optional<std::uint64_t> byt
     , m_byteLimit(byteLimit)
 {
     const QString shown = QDir::toNativeSeparators(m_folder);
-    if (!QDir().mkpath(m_folder)) {
+    // What the history keeps of the user's files is the user's alone.
+    if (!QDir().mkpath(m_folder) ||
+        !QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
         m_problem = notMadeText.arg(shown);
         return;
     }
