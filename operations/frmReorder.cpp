@@ -143,7 +143,7 @@ void frmReorder::cmdOK_Click()
     admin.setFileName(file);
     // The copy and the removal of the old page are one step to undo.
     UndoHistory::Recording recording(window.history());
-    recording.setCaption(UndoCaption::reorder(chkCopy->isChecked(), p, i, file));
+    recording.setCaption(UndoCaption::reorder(true, p, i, file));
     std::optional<operations::HeldFiles> held;
     if (!chkCopy->isChecked())
         held.emplace(admin, QStringList{file});
@@ -173,7 +173,8 @@ void frmReorder::cmdOK_Click()
     destination.display();
     if (!chkCopy->isChecked()) {
         // The old copy has moved up by one when the new one went before it.
-        DeletePages(window, destination, *window.txtPageDes, i <= p ? p + 1 : p, 1);
+        if (DeletePages(window, destination, *window.txtPageDes, i <= p ? p + 1 : p, 1))
+            recording.setCaption(UndoCaption::reorder(false, p, i, file));
     }
     UpdatePaneCaption(window, PaneDes);
     accept();
