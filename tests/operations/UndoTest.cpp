@@ -176,6 +176,22 @@ private slots:
         QVERIFY(!window->mnuUndo->isEnabled());
     }
 
+    void theLastTwentyStepsAreKept()
+    {
+        const QString target = f.scan(QStringLiteral("b.tif"));
+        QVERIFY(LabelledPages::write(target, LabelledPages::run(1, 22)));
+        const auto window = start();
+        for (int i = 0; i < 21; ++i)
+            window->cmdDelPage->click();
+        int undone = 0;
+        for (; window->mnuUndo->isEnabled(); ++undone)
+            window->mnuUndo->trigger();
+        QCOMPARE(undone, 20);
+        QList<int> first = LabelledPages::run(1, 22);
+        first.removeAt(1);
+        QCOMPARE(LabelledPages::of(target), first);
+    }
+
     void aStepThatCannotBeKeptIsDoneAndSaysSo_data()
     {
         QTest::addColumn<QString>("why");
