@@ -20,13 +20,15 @@ namespace {
 
 std::atomic<unsigned> keptSerial{0};
 
+const std::string keptPrefix = ".tessary-kept-";
+
 // A hidden name in folder that no other kept file has had: the time, this process and a
 // serial. Not the name of an engine temporary, which would be tidied away.
 fs::path keptName(const fs::path& folder)
 {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     return folder /
-           (".tessary-kept-" +
+           (keptPrefix +
             std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) +
             "-" + std::to_string(long(::getpid())) + "-" + std::to_string(keptSerial++));
 }
@@ -368,6 +370,11 @@ std::uint64_t UndoRecord::keptBytes() const
         return 0;
     const auto stamp = FileStamp::of(kept);
     return stamp ? stamp->size : 0;
+}
+
+bool UndoRecord::isKeptName(const fs::path& name)
+{
+    return name.filename().string().rfind(keptPrefix, 0) == 0;
 }
 
 void UndoRecord::discard(FileLayer& files) const

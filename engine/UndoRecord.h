@@ -75,6 +75,9 @@ struct UndoRecord
     // Removes what is kept: the record can be neither undone nor redone afterwards.
     void discard(FileLayer& files) const;
 
+    // True for the name of a file kept for a record (never one of the user's files).
+    static bool isKeptName(const std::filesystem::path& name);
+
 private:
     void undoExtended(FileLayer& files, const std::filesystem::path& folder);
     void redoExtended(FileLayer& files);

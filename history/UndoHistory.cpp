@@ -26,7 +26,6 @@ namespace {
 
 const QString indexName = QStringLiteral("history.json");
 const QString lockName = QStringLiteral("history.lock");
-const QString keptPrefix = QStringLiteral(".tessary-kept-");
 constexpr int indexFormat = 1;
 
 const QString cannotUndoText = QStringLiteral("%1 cannot be undone: %2");
@@ -112,6 +111,9 @@ std::optional<UndoRecord> recordFrom(const QJsonObject& object)
     record.pointerAt = object.value(QStringLiteral("pointerAt")).toString().toULongLong();
     record.oldPointer = bytesFrom(object.value(QStringLiteral("oldPointer")));
     record.newPointer = bytesFrom(object.value(QStringLiteral("newPointer")));
+    // Only what the history made may be removed with its steps.
+    if (!record.kept.empty() && !UndoRecord::isKeptName(record.kept))
+        return std::nullopt;
     if (record.kind == UndoRecord::Kind::Extended &&
         (record.oldPointer.size() != record.newPointer.size() || record.oldPointer.empty() ||
          record.after.size < record.oldSize))
@@ -469,9 +471,8 @@ void UndoHistory::load()
         for (const Change& change : step.changes)
             named.insert(pathText(change.record.kept.filename()));
     const QDir folder(m_folder);
-    for (const QString& name :
-         folder.entryList({keptPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden)) {
-        if (!named.count(name))
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden)) {
+        if (UndoRecord::isKeptName(EngineCall::toPath(name)) && !named.count(name))
             QFile::remove(folder.filePath(name));
     }
     PageEngine::removeStaleTemporaries(EngineCall::toPath(m_folder));
