@@ -195,14 +195,19 @@ private slots:
     void aStepThatCannotBeKeptIsDoneAndSaysSo_data()
     {
         QTest::addColumn<QString>("why");
-        QTest::newRow("beyond the space limit") << "space";
-        QTest::newRow("a folder that cannot be made") << "folder";
-        QTest::newRow("kept by another window") << "window";
+        QTest::addColumn<QString>("reason"); // begins the reason shown over the item
+        QTest::newRow("beyond the space limit") << "space"
+                                                << "It needs more room than";
+        QTest::newRow("a folder that cannot be made") << "folder"
+                                                      << "The history folder";
+        QTest::newRow("kept by another window") << "window"
+                                                << "Another Tessary window";
     }
 
     void aStepThatCannotBeKeptIsDoneAndSaysSo()
     {
         QFETCH(QString, why);
+        QFETCH(QString, reason);
         std::optional<UndoHistory> other;
         if (why == QLatin1String("space")) {
             m_history.emplace(f.dir(QStringLiteral("history")), 1);
@@ -219,7 +224,8 @@ private slots:
         QCOMPARE(LabelledPages::of(f.scan(QStringLiteral("b.tif"))), (QList<int>{21, 23, 24, 25}));
         QCOMPARE(window->mnuUndo->text(), QStringLiteral("Cannot Undo Delete Page 2 of b.tif"));
         QVERIFY(!window->mnuUndo->isEnabled());
-        QVERIFY(!window->mnuUndo->toolTip().isEmpty());
+        QVERIFY2(window->mnuUndo->toolTip().startsWith(reason),
+                 qPrintable(window->mnuUndo->toolTip()));
         // Nothing is left behind beside the file.
         QCOMPARE(QDir(f.scans).entryList(QDir::Hidden | QDir::Files),
                  (QStringList{QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
