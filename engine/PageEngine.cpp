@@ -398,6 +398,13 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     std::error_code ec;
     const bool replacing = fs::exists(target, ec);
     fs::path kept;
+    // A change that fails was not made: what it could not keep is no problem to report.
+    const auto forgetKept = [&, problems = options.keep ? options.keep->problems.size() : 0] {
+        if (!kept.empty())
+            files.remove(kept);
+        if (options.keep)
+            options.keep->problems.resize(problems);
+    };
     try {
         writeHeader(*out, format, plans.front().start());
         writePages(plans, pages, *out, 0, progress.sink(), nullptr, &*layout);
@@ -419,16 +426,14 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     } catch (const std::system_error& e) {
         out.reset();
         files.remove(tempPath);
-        if (!kept.empty())
-            files.remove(kept);
+        forgetKept();
         // A source cut short under the copy reads as a failed copy; say what happened.
         checkSourcesUnchanged(pages);
         throw writeFailure(target, e.code().value());
     } catch (...) {
         out.reset();
         files.remove(tempPath);
-        if (!kept.empty())
-            files.remove(kept);
+        forgetKept();
         throw;
     }
     if (lock)

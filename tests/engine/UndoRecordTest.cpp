@@ -235,6 +235,14 @@ TEST_P(UndoRecords, aChangeThatCannotBeKeptIsMadeAllTheSame)
     EXPECT_THROW(change().run(engine, files(), options), EngineError);
     EXPECT_EQ(bytesOf(file()), before);
     EXPECT_TRUE(keeping.records.empty());
+    // A failed link, then a failed rename: nothing is made, so nothing is to be said.
+    failing.points = 0;
+    failing.failAt = linkPoint;
+    failing.persistent = true;
+    EXPECT_THROW(change().run(engine, files(), options), EngineError);
+    EXPECT_EQ(bytesOf(file()), before);
+    EXPECT_TRUE(keeping.problems.empty());
+    failing.persistent = false;
     // A failed link into the history folder keeps the file beside it instead; a failed link
     // beside it is passed over: the change is made, said to be one that cannot be undone.
     failing.points = 0;
