@@ -277,8 +277,14 @@ QList<UndoHistory::File> UndoHistory::redo(ProgressService* progress)
 
 QList<UndoHistory::File> UndoHistory::takeStep(bool undo, ProgressService* progress)
 {
-    dropGone();
     if (undo ? !canUndo() : !canRedo())
+        return {};
+    // The step the item names drops out when its files are gone; no other is taken instead.
+    const auto& named = m_steps[undo ? m_done - 1 : m_done].changes;
+    const bool whole = std::all_of(named.begin(), named.end(),
+                                   [](const Change& change) { return change.record.intact(); });
+    dropGone();
+    if (!whole)
         return {};
     const std::size_t index = undo ? m_done - 1 : m_done;
     Step& step = m_steps[index];

@@ -132,7 +132,14 @@ private slots:
                                             "is taken off the history.")});
         QCOMPARE(LabelledPages::of(target), (QList<int>{7, 8}));
         QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo Delete Page 2 of b.tif"));
-        // A step whose file is gone drops out quietly.
+        // A step whose file is gone drops out quietly, and the one before is not taken for it.
+        QVERIFY(LabelledPages::write(f.scan(QStringLiteral("c.tif")), {9, 10}));
+        f.showDestination(*window, QStringLiteral("c.tif"), 1);
+        window->cmdDelPage->click();
+        QVERIFY(QFile::remove(f.scan(QStringLiteral("c.tif"))));
+        window->mnuUndo->trigger();
+        QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo Delete Page 2 of b.tif"));
+        QCOMPARE(f.boxes->boxes().size(), 1);
         QVERIFY(QFile::remove(target));
         emit window->mnuEdit->aboutToShow();
         QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo"));
