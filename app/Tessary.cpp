@@ -16,6 +16,7 @@
 #include "ScreenSize.h"
 #include "SettingsStore.h"
 #include "ShowHelpTopic.h"
+#include "UndoHistory.h"
 #include "VirtualKey.h"
 #include "frmAbout.h"
 #include "frmSettings.h"
@@ -70,6 +71,22 @@ constexpr int transferPoints = 8;
 QString wholePath(const QString& fileName)
 {
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(fileName).absoluteFilePath()));
+}
+
+// The file at path with every link followed, as the undo history names the files it
+// changed; also for a file that no longer exists.
+QString realFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    return QDir(QFileInfo(info.absolutePath()).canonicalFilePath()).filePath(info.fileName());
+}
+
+// A menu item's text that shows every "&" of a caption, which would otherwise mark a key.
+QString menuText(QString caption)
+{
+    return caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 // A checkable menu item changes its check mark only when its handler says so, as the
@@ -341,6 +358,17 @@ void Tessary::buildMenus()
     mnuEdit->addMenu(mnuMode);
     mnuSettings = item(mnuEdit, "mnuSettings", QStringLiteral("Settings"));
     mnuSettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    mnuEdit->addSeparator();
+    mnuUndo = item(mnuEdit, "mnuUndo", QStringLiteral("Undo"));
+    mnuUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mnuRedo = item(mnuEdit, "mnuRedo", QStringLiteral("Redo"));
+#ifdef Q_OS_WIN
+    mnuRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+#else
+    mnuRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+#endif
+    // Why a step cannot be undone shows over its item.
+    mnuEdit->setToolTipsVisible(true);
 
     mnuHelp = submenu(this, "mnuHelp", QStringLiteral("&Help"));
     mnuContents = item(mnuHelp, "mnuContents", QStringLiteral("Contents"));
@@ -351,8 +379,9 @@ void Tessary::buildMenus()
     menuBar()->addMenu(mnuEdit);
     menuBar()->addMenu(mnuHelp);
     // The shortcuts work while any control of the window has the focus.
-    for (QAction* shortcut : {mnuCopy, mnuMove, mnuSettings})
+    for (QAction* shortcut : {mnuCopy, mnuMove, mnuSettings, mnuUndo, mnuRedo})
         shortcut->setShortcutContext(Qt::WindowShortcut);
+    updateHistoryItems();
 }
 
 template <typename Sender, typename Signal>
@@ -382,6 +411,13 @@ void Tessary::connectHandlers()
     handle(mnuOpenSrc, &QAction::triggered, [this] { mnuOpenSrc_Click(); });
     handle(mnuOpenDes, &QAction::triggered, [this] { mnuOpenDes_Click(); });
     handle(mnuSettings, &QAction::triggered, [this] { mnuSettings_Click(); });
+    handle(mnuUndo, &QAction::triggered, [this] { mnuUndo_Click(); });
+    handle(mnuRedo, &QAction::triggered, [this] { mnuRedo_Click(); });
+    if (history()) {
+        connect(history(), &UndoHistory::changed, this, &Tessary::updateHistoryItems);
+        // The captions say what can be undone now: steps whose files are gone drop out.
+        handle(mnuEdit, &QMenu::aboutToShow, [this] { history()->dropGone(); });
+    }
     handle(mnuContents, &QAction::triggered, [this] { mnuContents_Click(); });
     handle(menuAbout, &QAction::triggered, [this] { menuAbout_Click(); });
     handle(mnuVersion, &QAction::triggered, [this] { mnuVersion_Click(); });
@@ -837,6 +873,74 @@ void Tessary::cmdDelPage_Click()
 void Tessary::cmdReorder_Click()
 {
     runPageOperation(&Tessary::cmdReorder_Click, m_services.pageOperations.cmdReorder_Click);
+}
+
+void Tessary::mnuUndo_Click()
+{
+    runPageOperation(&Tessary::mnuUndo_Click,
+                     [](Tessary& window) { window.takeHistoryStep(true); });
+}
+
+void Tessary::mnuRedo_Click()
+{
+    runPageOperation(&Tessary::mnuRedo_Click,
+                     [](Tessary& window) { window.takeHistoryStep(false); });
+}
+
+void Tessary::takeHistoryStep(bool undo)
+{
+    if (!history())
+        return;
+    QList<UndoHistory::File> files;
+    try {
+        files =
+            undo ? history()->undo(&m_services.progress) : history()->redo(&m_services.progress);
+    } catch (const ImagingError& error) {
+        messageBoxes().show(this, error.message, AppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    // Each file changed is shown again: read afresh in the pane that shows it, at the page
+    // it showed while there is one; opened in the pane it was changed in when neither shows
+    // it; a file taken away leaves its pane empty.
+    for (const UndoHistory::File& file : files) {
+        const auto shows = [&](const ImagingEdit* viewer) {
+            return !viewer->image().isEmpty() && realFile(viewer->image()) == file.path;
+        };
+        const bool inSource = shows(imgSrc);
+        const bool source = inSource || (!shows(imgDes) && file.pane == mdlFunctions::PaneSrc);
+        ImagingEdit& viewer = source ? *imgSrc : *imgDes;
+        QLineEdit& pageBox = source ? *txtPageSrc : *txtPageDes;
+        const QString& pane = source ? mdlFunctions::PaneSrc : mdlFunctions::PaneDes;
+        if (!shows(&viewer)) {
+            if (file.exists)
+                EventBoundary::run(messageBoxes(), this, [&] {
+                    source ? openSource(file.path) : openDestination(file.path);
+                });
+            continue;
+        }
+        const std::int32_t page = viewer.page();
+        viewer.clearDisplay();
+        viewer.setImage(file.exists ? viewer.image() : QString());
+        if (file.exists) {
+            if (page >= 1 && page <= viewer.pageCount())
+                viewer.setPage(page);
+            viewer.fitTo(ImagingEdit::FitWholePage);
+            viewer.display();
+        }
+        pageBox.setText(file.exists ? QString::number(viewer.page()) : QString());
+        mdlFunctions::UpdatePaneCaption(*this, pane);
+    }
+    TiffFileList->refresh();
+}
+
+void Tessary::updateHistoryItems()
+{
+    const UndoHistory* kept = history();
+    mnuUndo->setText(menuText(kept ? kept->undoText() : QStringLiteral("Undo")));
+    mnuUndo->setEnabled(kept && kept->canUndo());
+    mnuUndo->setToolTip(kept ? kept->problem() : QString());
+    mnuRedo->setText(menuText(kept ? kept->redoText() : QStringLiteral("Redo")));
+    mnuRedo->setEnabled(kept && kept->canRedo());
 }
 
 void Tessary::Form_Unload()

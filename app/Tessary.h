@@ -29,6 +29,7 @@ class ImagingAdmin;
 class ImagingEdit;
 class ProgramFolder;
 class SettingsStore;
+class UndoHistory;
 
 // The main window: the source pane on the left, the destination pane on the right, the
 // page-mode group and the transfer buttons between them. Its controls carry the names
@@ -51,6 +52,8 @@ public:
     Launcher& launcher() const { return m_services.launcher; }
     const ProgramFolder& programFolder() const { return m_services.programFolder; }
     SettingsStore& settings() const { return m_services.settings; }
+    // The undo history the page operations record their steps in; null when none is kept.
+    UndoHistory* history() const { return m_services.history; }
 
     // The option buttons of the page-mode group, by index 1 (Append) to 4 (New File);
     // nullptr for any other index.
@@ -128,6 +131,8 @@ public:
     QAction* mnuCopy = nullptr;
     QAction* mnuMove = nullptr;
     QAction* mnuSettings = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuRedo = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuContents = nullptr;
     QAction* menuAbout = nullptr;
@@ -183,6 +188,11 @@ public slots:
     void cmdRange_Click();
     void cmdDelPage_Click();
     void cmdReorder_Click();
+    // Undoes the newest step of the history, or redoes the step undone last, and shows the
+    // files it changed in their panes; a step that cannot be taken is said in a box and
+    // changes nothing. They wait for a page operation still running, as the operations do.
+    void mnuUndo_Click();
+    void mnuRedo_Click();
 
     // Settings.
     void mnuSettings_Click();
@@ -215,6 +225,8 @@ private:
     QRect twips(int left, int top, int width, int height) const;
     using Slot = void (Tessary::*)();
     void runPageOperation(Slot slot, const std::function<void(Tessary&)>& operation);
+    void takeHistoryStep(bool undo);
+    void updateHistoryItems();
 
     TessaryServices m_services;
     QWidget* m_client = nullptr;

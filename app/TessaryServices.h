@@ -14,6 +14,7 @@ class ProgramFolder;
 class ScreenSize;
 class SettingsStore;
 class Tessary;
+class UndoHistory;
 
 // What the page-operation buttons run. The program passes the page operations; a window
 // given none runs nothing for them (the main window's own tests).
@@ -27,7 +28,7 @@ struct PageOperationHandlers
 
 // What the main window reaches of the platform. The program passes the real services;
 // tests pass scripted ones, a settings store in a temporary folder and a temporary
-// program folder.
+// program folder (and a history in a temporary folder, where they want one).
 struct TessaryServices
 {
     MessageBoxService& messageBoxes;
@@ -41,6 +42,9 @@ struct TessaryServices
     // Long page operations run through it, showing that they are going on.
     ProgressService& progress;
     PageOperationHandlers pageOperations = {};
+    // The undo history of the page operations, in a folder of its own; none keeps nothing,
+    // and Edit > Undo and Redo stay greyed.
+    UndoHistory* history = nullptr;
 };
 
 } // namespace tessary

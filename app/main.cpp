@@ -13,6 +13,7 @@
 #include "QtProgressService.h"
 #include "SettingsStore.h"
 #include "Tessary.h"
+#include "UndoHistory.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -54,8 +55,11 @@ int main(int argc, char* argv[])
                                        tessary::PortableHelpPlatform::defaultRegistryFile());
 #endif
 
+    // The user's own undo history, kept across runs.
+    tessary::UndoHistory history(tessary::UndoHistory::userFolder());
+
     tessary::Tessary window({messageBoxes, fileDialogs, folders, launcher, screen, programFolder,
-                             settings, help, progress, tessary::operations::handlers()});
+                             settings, help, progress, tessary::operations::handlers(), &history});
     window.show();
     // Opened once the window is on the screen, so that a message stands over it.
     const QStringList files = parser.positionalArguments();

@@ -2,9 +2,12 @@
 // written, cp with sync and rename, and tiffcp doing the same job; times decoding pages
 // against libtiff's own fastest decode. Prints medians, ratios and peak memory. With
 // --disk, times the operations on the largest files on a second disk against cp alone.
+// Last, what keeping each operation's undo step costs, with and without it side by side.
 
 #include "Corpus.h"
+#include "PageEngine.h"
 #include "TiffDocument.h"
+#include "UndoRecord.h"
 
 #include <algorithm>
 #include <chrono>
@@ -367,6 +370,75 @@ void benchDecode(const fs::path& corpus, int reps)
                 first, last, last / first);
 }
 
+// The cost of keeping each operation's undo step (the program does; tessary-pages does
+// not): the engine's operations in this process on a fresh copy, without and with keeping
+// the step in a history folder on the same disk, run by turns. 'drop' is removing what the
+// step kept, as when it leaves the history.
+void benchUndo(const fs::path& corpus, const fs::path& work, int reps,
+               const std::map<std::string, std::string>& sources)
+{
+    std::printf("\nKeeping the undo step: medians of %d runs in-process. Append and insert in "
+                "place\nstay within 10 ms; a rewrite within 5%% of its time without.\n",
+                reps);
+    std::printf("%-44s %9s %9s %7s %8s\n", "operation", "plain ms", "kept ms", "kept/", "drop ms");
+    const fs::path history = work / "history";
+    fs::create_directories(history);
+    using Operation =
+        std::function<void(tessary::PageEngine&, const fs::path& file, const fs::path& one, int mid,
+                           const tessary::OperationOptions&)>;
+    const std::vector<std::pair<std::string, Operation>> operations = {
+        {"append 1",
+         [](auto& e, auto& f, auto& one, int, auto& o) {
+             e.appendPages(f, one, 1, 1, o);
+         }},
+        {"insert 1 at middle",
+         [](auto& e, auto& f, auto& one, int mid, auto& o) {
+             e.insertPages(f, one, 1, mid, 1, o);
+         }},
+        {"replace middle",
+         [](auto& e, auto& f, auto& one, int mid, auto& o) {
+             e.replacePages(f, one, 1, mid, 1, o);
+         }},
+        {"delete middle",
+         [](auto& e, auto& f, auto&, int mid, auto& o) {
+             e.deletePages(f, mid, 1, o);
+         }},
+    };
+    tessary::PageEngine engine;
+    for (const auto& file : bench::corpusFiles()) {
+        const fs::path w = work / ("u-" + file.name);
+        const fs::path one = corpus / sources.at(file.name);
+        for (const auto& [name, each] : operations) {
+            const Operation& operation = each; // older compilers capture no structured binding
+            std::vector<double> plain;
+            std::vector<double> kept;
+            std::vector<double> drop;
+            for (int r = 0; r < reps; ++r) {
+                copyFile(corpus / file.name, w);
+                plain.push_back(timeIt([&] { operation(engine, w, one, file.pages / 2, {}); }, 1));
+                copyFile(corpus / file.name, w);
+                tessary::UndoKeeping keeping;
+                keeping.folder = history;
+                tessary::OperationOptions options;
+                options.keep = &keeping;
+                kept.push_back(
+                    timeIt([&] { operation(engine, w, one, file.pages / 2, options); }, 1));
+                drop.push_back(timeIt(
+                    [&] {
+                        for (const auto& record : keeping.records)
+                            record.discard(tessary::FileLayer::system());
+                    },
+                    1));
+            }
+            const std::string label = name + ", " + file.name;
+            std::printf("%-44s %9.2f %9.2f %7.3f %8.2f\n", label.c_str(), median(plain),
+                        median(kept), median(kept) / median(plain), median(drop));
+        }
+        fs::remove(w);
+    }
+    fs::remove_all(history);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -376,15 +448,21 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // --disk NAME: WORK-FOLDER is on a second disk; the files of the operations measured
     // there are copied onto it first.
+    // --undo: only what keeping the undo step costs.
     std::string diskName;
     if (argc > 2 && std::string(argv[1]) == "--disk") {
         diskName = argv[2];
         argv += 2;
         argc -= 2;
     }
+    const bool undoOnly = argc > 1 && std::string(argv[1]) == "--undo";
+    if (undoOnly) {
+        ++argv;
+        --argc;
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: tessary-bench [--disk NAME] CORPUS-FOLDER WORK-FOLDER "
-                             "TESSARY-PAGES [RUNS]\n");
+        std::fprintf(stderr, "usage: tessary-bench [--disk NAME | --undo] CORPUS-FOLDER "
+                             "WORK-FOLDER TESSARY-PAGES [RUNS]\n");
         return 2;
     }
     fs::path corpus = argv[1];
@@ -419,6 +497,10 @@ int main(int argc, char** argv)
         }
         return 0;
     }
+    if (undoOnly) {
+        benchUndo(corpus, work, reps, sources);
+        return 0;
+    }
     std::printf("Medians of %d runs (tiffcp: 1 run on files over 40 MiB). 'cp' copies the file\n"
                 "written; 'cp+sync+mv' also makes it durable and renames it, as every\n"
                 "operation here does before it reports success.\n",
@@ -426,5 +508,6 @@ int main(int argc, char** argv)
     for (const auto& file : bench::corpusFiles())
         benchFile(corpus, work, tool, file, corpus / sources.at(file.name), reps, {});
     benchDecode(corpus, std::max(reps, 9));
+    benchUndo(corpus, work, std::max(reps, 9), sources);
     return 0;
 }

@@ -64,6 +64,9 @@ public:
     virtual std::unique_ptr<WritableFile> openForLock(const std::filesystem::path& path) = 0;
     // Replaces to by from in one step.
     virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // Gives the file at existing the second name name (a hard link): fails with EEXIST when
+    // name exists, EXDEV when it lies on another disk, EPERM where the disk has no links.
+    virtual void link(const std::filesystem::path& existing, const std::filesystem::path& name) = 0;
     // Makes the folder's entries (a rename into it) durable.
     virtual void syncFolder(const std::filesystem::path& folder) = 0;
     // Removes a file, ignoring every failure: used to clean up after a failure.

@@ -7,6 +7,7 @@
 #include "ReencodedPage.h"
 #include "RewriteLayout.h"
 #include "TiffSource.h"
+#include "UndoRecord.h"
 
 #include <cerrno>
 #include <csignal>
@@ -394,11 +395,20 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     } catch (const std::system_error& e) {
         throw writeFailure(target, e.code().value());
     }
+    std::error_code ec;
+    const bool replacing = fs::exists(target, ec);
+    fs::path kept;
+    // A change that fails was not made: what it could not keep is no problem to report.
+    const auto forgetKept = [&, problems = options.keep ? options.keep->problems.size() : 0] {
+        if (!kept.empty())
+            files.remove(kept);
+        if (options.keep)
+            options.keep->problems.resize(problems);
+    };
     try {
         writeHeader(*out, format, plans.front().start());
         writePages(plans, pages, *out, 0, progress.sink(), nullptr, &*layout);
-        std::error_code ec;
-        if (fs::exists(target, ec))
+        if (replacing)
             out->copyPermissionsFrom(target);
         out->sync();
         if (existing)
@@ -408,21 +418,37 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
         // never an unlocked file while this operation holds it.
         if (lock)
             lock->lockReplacement(*out);
+        // The file about to be replaced lives on under a second name, to undo the change.
+        if (options.keep && replacing)
+            kept = options.keep->linkReplaced(files, target,
+                                              existing ? &existing->file().stamp() : nullptr);
         files.rename(tempPath, target);
     } catch (const std::system_error& e) {
         out.reset();
         files.remove(tempPath);
+        forgetKept();
         // A source cut short under the copy reads as a failed copy; say what happened.
         checkSourcesUnchanged(pages);
         throw writeFailure(target, e.code().value());
     } catch (...) {
         out.reset();
         files.remove(tempPath);
+        forgetKept();
         throw;
     }
     if (lock)
         lock->replacedBy(std::move(out));
     out.reset();
+    if (options.keep && (!replacing || !kept.empty())) {
+        UndoRecord record;
+        record.kind = replacing ? UndoRecord::Kind::Replaced : UndoRecord::Kind::Created;
+        record.file = target;
+        record.kept = kept;
+        if (replacing)
+            record.before = FileStamp::of(kept).value_or(FileStamp());
+        record.after = FileStamp::of(target).value_or(FileStamp());
+        options.keep->records.push_back(std::move(record));
+    }
     try {
         files.syncFolder(target.parent_path());
     } catch (const std::system_error& e) {
@@ -507,6 +533,19 @@ bool linkInPlace(FileLayer& files, Target& target, const std::vector<PageRef>& p
                 checkSourcesUnchanged(pages, &dest);
             throw writeFailure(target.real, e.code().value(), restored);
         }
+    }
+    if (options.keep) {
+        // The old length and pointer undo this change; the new pointer redoes it.
+        UndoRecord record;
+        record.kind = UndoRecord::Kind::Extended;
+        record.file = target.real;
+        record.before = dest.file().stamp();
+        record.after = out->stamp();
+        record.oldSize = originalSize;
+        record.pointerAt = pointerAt;
+        record.oldPointer.assign(oldPointer, oldPointer + pointerSize);
+        record.newPointer.assign(newPointer, newPointer + pointerSize);
+        options.keep->records.push_back(std::move(record));
     }
     return true;
 }

@@ -11,6 +11,8 @@
 
 namespace tessary {
 
+struct UndoKeeping;
+
 struct OperationOptions
 {
     // When set, the operation refuses (ErrorKind::Changed, "... changed on disk ...") to
@@ -29,6 +31,12 @@ struct OperationOptions
     // ends. An operation on a file whose lock the caller holds must be given that set, or it
     // would wait for the caller.
     FileLocks* held = nullptr;
+    // When set, the operation keeps there what it needs to be undone and redone exactly
+    // (UndoRecord.h), once its change stands: a rewrite gives the file it replaces a second
+    // name before the rename, an append or insert in place notes the old length and
+    // pointer. Nothing is copied. A change that cannot be kept is noted in its problems and
+    // made all the same.
+    UndoKeeping* keep = nullptr;
 };
 
 // The page operations on TIFF files. Pages count from 1. Pages are copied as stored,

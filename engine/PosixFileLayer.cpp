@@ -294,6 +294,12 @@ void PosixFileLayer::rename(const std::filesystem::path& from, const std::filesy
         fail("rename");
 }
 
+void PosixFileLayer::link(const std::filesystem::path& existing, const std::filesystem::path& name)
+{
+    if (::link(existing.c_str(), name.c_str()) != 0)
+        fail("link");
+}
+
 void PosixFileLayer::syncFolder(const std::filesystem::path& folder)
 {
     const int fd =

@@ -4,8 +4,8 @@
 
 namespace tessary {
 
-// The file layer on POSIX calls: pwrite, copy_file_range, fsync, rename, and open file
-// description locks.
+// The file layer on POSIX calls: pwrite, copy_file_range, fsync, rename, link, and open
+// file description locks.
 class PosixFileLayer : public FileLayer
 {
 public:
@@ -14,6 +14,7 @@ public:
     std::unique_ptr<WritableFile> openForUpdate(const std::filesystem::path& path) override;
     std::unique_ptr<WritableFile> openForLock(const std::filesystem::path& path) override;
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    void link(const std::filesystem::path& existing, const std::filesystem::path& name) override;
     void syncFolder(const std::filesystem::path& folder) override;
     void remove(const std::filesystem::path& path) noexcept override;
 };

@@ -11,6 +11,18 @@ class QWidget;
 
 namespace tessary {
 
+struct UndoKeeping;
+
+// The files as the caller of a page operation last saw them (a viewer's stamp). A page
+// operation refuses (EngineFailure + Changed) to touch a file that no longer matches its
+// stamp. With keep, it keeps there what it needs to be undone (OperationOptions::keep).
+struct ExpectedFiles
+{
+    std::optional<FileStamp> file;   // the file named by fileName()
+    std::optional<FileStamp> source; // the file the pages come from
+    UndoKeeping* keep = nullptr;
+};
+
 // The Imaging administration control: file dialogs, and the page operations on the file
 // named by fileName(), which it changes in place. Pages count from 1. The numbers in
 // brackets are the control's dispatch ids.
@@ -22,13 +34,7 @@ namespace tessary {
 class ImagingAdmin
 {
 public:
-    // The files as the caller last saw them (a viewer's stamp). A page operation refuses
-    // (EngineFailure + Changed) to touch a file that no longer matches its stamp.
-    struct Expected
-    {
-        std::optional<FileStamp> file;   // the file named by fileName()
-        std::optional<FileStamp> source; // the file the pages come from
-    };
+    using Expected = ExpectedFiles;
 
     enum DialogOption : std::int16_t
     {

@@ -70,6 +70,7 @@ void ImagingAdminControl::runOperation(const EngineCall::Operation& operation,
     OperationOptions options;
     options.expectDestination = expected.file;
     options.expectSource = expected.source;
+    options.keep = expected.keep;
     options.held = m_held.get();
     try {
         EngineCall::run(operation, options, m_progress, EngineCall::writingLabel(m_fileName));

@@ -10,6 +10,8 @@
 
 namespace tessary {
 
+struct UndoKeeping;
+
 // The Imaging edit control: a viewer for one TIFF file at a time, showing one page.
 // The numbers in brackets are the control's dispatch ids, by which the program's routines
 // were first written; the methods keep their meaning.
@@ -101,7 +103,8 @@ public:
     // engine's failure (EngineFailure + kind) otherwise, also when the loaded file changed
     // on disk since it was loaded; on failure fileName is as it was. A save that runs long
     // shows that it is going on and may be stopped by the user (EngineFailure + Cancelled).
-    virtual void saveAs(const QString& fileName) = 0;
+    // With keep, the save keeps there what it needs to be undone (OperationOptions::keep).
+    virtual void saveAs(const QString& fileName, UndoKeeping* keep = nullptr) = 0;
     // [399] Writes count pages, from the current page on, to a new file fileName, as
     // saveAs().
     virtual void saveImage(const QString& fileName, std::int32_t count) = 0;

@@ -610,13 +610,14 @@ void ImagingEditControl::mouseReleaseEvent(QMouseEvent* event)
                             m_selection.height());
 }
 
-void ImagingEditControl::saveAs(const QString& fileName)
+void ImagingEditControl::saveAs(const QString& fileName, UndoKeeping* keep)
 {
     if (!m_document)
         throw ImagingError(ImagingError::NoFile, QStringLiteral("No file is loaded to save."));
     const std::int32_t count = m_document->pageCount();
     OperationOptions expected;
     expected.expectSource = m_document->stamp();
+    expected.keep = keep;
     const std::filesystem::path source = m_document->path();
     EngineCall::run(
         [&](const OperationOptions& options) {

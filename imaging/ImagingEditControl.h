@@ -45,7 +45,7 @@ public:
     QRect selectionRect() const override { return m_selection; }
     void zoomToSelection() override;
     void fitTo(std::int16_t option, bool redraw = true) override;
-    void saveAs(const QString& fileName) override;
+    void saveAs(const QString& fileName, UndoKeeping* keep = nullptr) override;
     void saveImage(const QString& fileName, std::int32_t count) override;
     QString notice() const override;
 

@@ -7,6 +7,8 @@
 #include "PageOperations.h"
 #include "ProgramFolder.h"
 #include "Tessary.h"
+#include "UndoCaption.h"
+#include "UndoHistory.h"
 #include "frmRange.h"
 #include "frmReorder.h"
 #include "mdlFunctions.h"
@@ -53,6 +55,10 @@ void cmdSwap_Click(Tessary& window)
     // A refusal left by an earlier choice of destination (through the page-mode group)
     // says nothing about this transfer.
     window.flags.SameFileRefused = false;
+    // The transfer and, with Move, the page's removal from the source are one step to undo.
+    UndoHistory::Recording recording(window.history());
+    const QString source = window.imgSrc->image();
+    const std::int32_t sourcePage = window.imgSrc->page();
     bool written = false;
     std::optional<HeldFiles> held;
     if (mode != ModeNewFile) {
@@ -80,11 +86,14 @@ void cmdSwap_Click(Tessary& window)
     }
 
     // A page leaves the source only when it was written to the destination.
+    bool moved = false;
     if (written && window.mnuMove->isChecked() && !window.flags.SameFileRefused &&
         !window.imgDes->image().isEmpty())
-        DeletePages(window, *window.imgSrc, *window.txtPageSrc, window.imgSrc->page(), 1);
+        moved = DeletePages(window, *window.imgSrc, *window.txtPageSrc, window.imgSrc->page(), 1);
     else
         window.flags.SameFileRefused = false;
+    recording.setCaption(UndoCaption::transfer(transferKind(mode, moved), sourcePage, 1, source,
+                                               window.imgDes->image()));
 
     window.TiffFileList->refresh();
     UpdatePaneCaption(window, PaneDes);
@@ -125,6 +134,8 @@ void cmdDelPage_Click(Tessary& window)
         return;
     if (window.flags.PromptBeforeAction && ask(window, deleteQuestion) != MsgYes)
         return;
+    UndoHistory::Recording recording(window.history());
+    recording.setCaption(UndoCaption::deletePage(destination.page(), destination.image()));
     DeletePages(window, destination, *window.txtPageDes, destination.page(), 1);
     UpdatePaneCaption(window, PaneDes);
 }

@@ -2,6 +2,7 @@
 
 #include "ImagingAdmin.h"
 #include "MessageBoxService.h"
+#include "UndoCaption.h"
 
 #include <QString>
 
@@ -11,6 +12,7 @@ namespace tessary {
 
 class ImagingEdit;
 class Tessary;
+struct UndoKeeping;
 
 // Small pieces the page operations' handlers, dialogs and routines share.
 namespace operations {
@@ -47,6 +49,14 @@ void tell(Tessary& window, const QString& text, MsgIcon icon = MsgIcon::None);
 
 // A Yes/No box with the program's title; the button pressed.
 int ask(Tessary& window, const QString& text);
+
+// Where a page operation on the file shown in pane ("Src" or "Des") keeps what it needs to
+// be undone: the step the window's history is recording; null when none is.
+UndoKeeping* keeping(Tessary& window, const QString& pane);
+
+// What the undo history calls a transfer in the page mode mode (an optMode index) that did
+// or did not move its pages out of the source.
+UndoCaption::Transfer transferKind(int mode, bool moved);
 
 // What a pane's page box shows: the viewer's page, or nothing when it holds no file.
 QString pageText(const ImagingEdit& viewer);

@@ -85,7 +85,8 @@ bool transferPages(Tessary& window, Transfer transfer, std::int32_t first, std::
         return false;
     ImagingAdmin& admin = *window.imgAdmSrc;
     // The files as the panes show them: a file changed on disk since is not written.
-    const ImagingAdmin::Expected expected{destination.stamp(), window.imgSrc->stamp()};
+    const ImagingAdmin::Expected expected{destination.stamp(), window.imgSrc->stamp(),
+                                          operations::keeping(window, PaneDes)};
     const QString file = destination.image();
 
     admin.setFileName(file);
@@ -264,7 +265,7 @@ bool SaveNewFile(Tessary& window)
     }
 
     try {
-        destination.saveAs(chosen);
+        destination.saveAs(chosen, operations::keeping(window, PaneDes));
     } catch (const ImagingError& error) {
         tell(window, error.message, MsgIcon::Exclamation);
         noNewFile(window);
@@ -333,7 +334,9 @@ bool DeletePages(Tessary& window, ImagingEdit& viewer, QLineEdit& pageBox, std::
         return false;
     }
     ImagingAdmin& admin = *window.imgAdmSrc;
-    const ImagingAdmin::Expected expected{viewer.stamp(), std::nullopt};
+    const ImagingAdmin::Expected expected{
+        viewer.stamp(), std::nullopt,
+        operations::keeping(window, &viewer == window.imgSrc ? PaneSrc : PaneDes)};
     const QString file = viewer.image();
     admin.setFileName(file);
     viewer.clearDisplay();

@@ -6,6 +6,7 @@
 #include "OperationSupport.h"
 #include "PageOperations.h"
 #include "Tessary.h"
+#include "UndoHistory.h"
 #include "mdlFunctions.h"
 
 #include <QAction>
@@ -154,6 +155,9 @@ void frmRange::cmdOK_Click()
         return;
     }
 
+    // The transfer and, with Move, the removal from the source are one step to undo.
+    UndoHistory::Recording recording(window.history());
+    const QString source = window.imgSrc->image();
     bool written = false;
     std::optional<operations::HeldFiles> held;
     if (PageModeFound && window.mnuMove->isChecked())
@@ -188,12 +192,16 @@ void frmRange::cmdOK_Click()
     }
 
     // The pages leave the source only when they were written to the destination.
+    bool moved = false;
     if (written && window.mnuMove->isChecked() && !window.flags.SameFileRefused &&
         !window.imgDes->image().isEmpty()) {
-        DeletePages(window, *window.imgSrc, *window.txtPageSrc, first, run);
+        moved = DeletePages(window, *window.imgSrc, *window.txtPageSrc, first, run);
         UpdatePaneCaption(window, PaneSrc);
     }
     window.flags.SameFileRefused = false;
+    recording.setCaption(UndoCaption::transfer(
+        operations::transferKind(PageModeFound ? int(PageModeIndex) : int(ModeNewFile), moved),
+        first, run, source, window.imgDes->image()));
     accept();
 }
 

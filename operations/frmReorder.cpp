@@ -8,6 +8,8 @@
 #include "OperationSupport.h"
 #include "PageOperations.h"
 #include "Tessary.h"
+#include "UndoCaption.h"
+#include "UndoHistory.h"
 #include "mdlFunctions.h"
 
 #include <QCheckBox>
@@ -139,6 +141,9 @@ void frmReorder::cmdOK_Click()
     const std::optional<FileStamp> stamp = destination.stamp();
     const std::int32_t shownPage = destination.page();
     admin.setFileName(file);
+    // The copy and the removal of the old page are one step to undo.
+    UndoHistory::Recording recording(window.history());
+    recording.setCaption(UndoCaption::reorder(true, p, i, file));
     std::optional<operations::HeldFiles> held;
     if (!chkCopy->isChecked())
         held.emplace(admin, QStringList{file});
@@ -146,7 +151,7 @@ void frmReorder::cmdOK_Click()
     destination.setImage(QString());
     try {
         // The copy becomes page i; the pages from the old page i on move up by one.
-        admin.insertPages(file, p, i, 1, {stamp, stamp});
+        admin.insertPages(file, p, i, 1, {stamp, stamp, operations::keeping(window, PaneDes)});
     } catch (const ImagingError& error) {
         // The file is as it was: show it again, read afresh.
         admin.setFileName(QString());
@@ -168,7 +173,8 @@ void frmReorder::cmdOK_Click()
     destination.display();
     if (!chkCopy->isChecked()) {
         // The old copy has moved up by one when the new one went before it.
-        DeletePages(window, destination, *window.txtPageDes, i <= p ? p + 1 : p, 1);
+        if (DeletePages(window, destination, *window.txtPageDes, i <= p ? p + 1 : p, 1))
+            recording.setCaption(UndoCaption::reorder(false, p, i, file));
     }
     UpdatePaneCaption(window, PaneDes);
     accept();

@@ -107,6 +107,12 @@ void FaultyFileLayer::rename(const std::filesystem::path& from, const std::files
     PosixFileLayer::rename(from, to);
 }
 
+void FaultyFileLayer::link(const std::filesystem::path& existing, const std::filesystem::path& name)
+{
+    point("link", existing);
+    PosixFileLayer::link(existing, name);
+}
+
 void FaultyFileLayer::syncFolder(const std::filesystem::path& folder)
 {
     point("sync-folder", folder);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// A file layer that counts every write, copy, truncate, sync and rename and makes the
+// A file layer that counts every write, copy, truncate, sync, rename and link and makes the
 // N-th of them fail with a chosen error (1-based; 0 never fails). With shortWrite the
 // failing write first writes half of its bytes, as a filling disk does. With persistent
 // every later point fails too, as a disk that went bad or read-only does. With die the
@@ -36,6 +36,7 @@ public:
     // Locks are no fault points: they never write.
     std::unique_ptr<tessary::WritableFile> openForLock(const std::filesystem::path& path) override;
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    void link(const std::filesystem::path& existing, const std::filesystem::path& name) override;
     void syncFolder(const std::filesystem::path& folder) override;
 
     // Counts a point of the given kind; throws (or ends the process) when it is to fail.

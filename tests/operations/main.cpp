@@ -9,6 +9,7 @@ int runReorderTests(int argc, char** argv);
 int runFailureTests(int argc, char** argv);
 int runOneAtATimeTests(int argc, char** argv);
 int runKeyboardTransferTests(int argc, char** argv);
+int runUndoTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -20,5 +21,6 @@ int main(int argc, char** argv)
     failures += runFailureTests(argc, argv);
     failures += runOneAtATimeTests(argc, argv);
     failures += runKeyboardTransferTests(argc, argv);
+    failures += runUndoTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

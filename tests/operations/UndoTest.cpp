@@ -1,0 +1,276 @@
+#include "ImagingEdit.h"
+#include "OperationHandlers.h"
+#include "OperationsFixture.h"
+#include "Tessary.h"
+#include "UndoHistory.h"
+#include "frmRange.h"
+#include "frmReorder.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+using namespace tessary;
+using tessary::testing::DialogDriver;
+using tessary::testing::LabelledPages;
+using tessary::testing::OperationsFixture;
+
+class UndoTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_history.reset();
+        QVERIFY(f.reset());
+        // The source a.tif of pages 1 to 6 at page 4, the destination b.tif of pages 21 to
+        // 25 at page 2; c.tif is the new file.
+        QVERIFY(LabelledPages::write(f.scan(QStringLiteral("a.tif")), LabelledPages::run(1, 6)));
+        QVERIFY(LabelledPages::write(f.scan(QStringLiteral("b.tif")), LabelledPages::run(21, 25)));
+        m_history.emplace(f.dir(QStringLiteral("history")));
+    }
+
+    void everyOperationIsUndoneAndRedoneExactly_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("mode"); // the page mode; for a reorder, 1 copies
+        QTest::addColumn<bool>("move");
+        QTest::addColumn<QString>("caption");
+        const auto row = [](const char* name, const char* action, int mode, bool move,
+                            const char* caption) {
+            QTest::newRow(name) << QString::fromLatin1(action) << mode << move
+                                << QString::fromLatin1(caption);
+        };
+        row("delete", "delete", 0, false, "Delete Page 2 of b.tif");
+        row("append", "page", 1, false, "Append Page 4 of a.tif to b.tif");
+        row("insert", "page", 2, false, "Insert Page 4 of a.tif into b.tif");
+        row("replace", "page", 3, false, "Replace with Page 4 of a.tif in b.tif");
+        row("new file", "page", 4, false, "Extract Page 4 of a.tif to c.tif");
+        row("move, append", "page", 1, true, "Move Page 4 of a.tif to b.tif");
+        row("move, new file", "page", 4, true, "Move Page 4 of a.tif to c.tif");
+        row("range, append", "range", 1, false, "Append 2 Pages to b.tif");
+        row("range, insert", "range", 2, false, "Insert 2 Pages into b.tif");
+        row("range, replace", "range", 3, false, "Replace with 2 Pages in b.tif");
+        row("range, new file", "range", 4, false, "Extract 2 Pages to c.tif");
+        row("range, move, insert", "range", 2, true, "Move 2 Pages to b.tif");
+        row("range, move, new file", "range", 4, true, "Move 2 Pages to c.tif");
+        row("reorder", "reorder", 0, false, "Move Page 4 of b.tif before Page 2");
+        row("reorder, copy", "reorder", 1, false, "Copy Page 4 of b.tif before Page 2");
+    }
+
+    void everyOperationIsUndoneAndRedoneExactly()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, mode);
+        QFETCH(bool, move);
+        QFETCH(QString, caption);
+        const QStringList files = {f.scan(QStringLiteral("a.tif")), f.scan(QStringLiteral("b.tif")),
+                                   f.scan(QStringLiteral("c.tif"))};
+        const QList<QByteArray> before = bytesOf(files);
+        const auto window = start(move);
+        if (action == QLatin1String("delete")) {
+            window->cmdDelPage->click();
+        } else if (action == QLatin1String("reorder")) {
+            DialogDriver<frmReorder> driver({[&](frmReorder& dialog) {
+                dialog.txtPage->setText(QStringLiteral("4"));
+                dialog.txtInsert->setText(QStringLiteral("2"));
+                dialog.chkCopy->setChecked(mode == 1);
+                dialog.cmdOK->click();
+            }});
+            window->cmdReorder->click();
+        } else {
+            f.chooseMode(*window, mode);
+            f.dialogs->choosePath(files[2]);
+            DialogDriver<frmRange> driver({[](frmRange& dialog) {
+                dialog.txtFrom->setText(QStringLiteral("2"));
+                dialog.txtTo->setText(QStringLiteral("3"));
+                dialog.cmdOK->click();
+            }});
+            (action == QLatin1String("page") ? window->cmdSwap : window->cmdRange)->click();
+        }
+        const QList<QByteArray> after = bytesOf(files);
+        QVERIFY(after != before);
+        QCOMPARE(after[0] != before[0], move);
+        QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo ") + caption);
+        QVERIFY(window->mnuUndo->isEnabled() && !window->mnuRedo->isEnabled());
+
+        window->mnuUndo->trigger();
+        QCOMPARE(bytesOf(files), before);
+        QCOMPARE(window->mnuRedo->text(), QStringLiteral("Redo ") + caption);
+        QVERIFY(!window->mnuUndo->isEnabled() && window->mnuRedo->isEnabled());
+        // The files are shown again; an undone new file is gone from its pane.
+        QCOMPARE(window->imgSrc->image(), files[0]);
+        QCOMPARE(window->imgDes->image(),
+                 mode == 4 && action != QLatin1String("reorder") ? QString() : files[1]);
+        QCOMPARE(window->imgDes->pageCount(), window->imgDes->image().isEmpty() ? 0 : 5);
+
+        window->mnuRedo->trigger();
+        QCOMPARE(bytesOf(files), after);
+        QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo ") + caption);
+        QCOMPARE(f.boxes->unexpected(), 0);
+    }
+
+    void aFileChangedSinceIsNotUndone()
+    {
+        const auto window = start();
+        window->cmdDelPage->click();
+        window->cmdDelPage->click();
+        const QString target = f.scan(QStringLiteral("b.tif"));
+        QVERIFY(LabelledPages::write(target, {7, 8}));
+        f.boxes->answer(MsgOk);
+        window->mnuUndo->trigger();
+        QCOMPARE(f.boxes->texts(),
+                 QStringList{QStringLiteral("Delete Page 1 of b.tif cannot be undone: b.tif has "
+                                            "been changed since; nothing was changed. The step "
+                                            "is taken off the history.")});
+        QCOMPARE(LabelledPages::of(target), (QList<int>{7, 8}));
+        QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo Delete Page 2 of b.tif"));
+        // A step whose file is gone drops out quietly, and the one before is not taken for it.
+        QVERIFY(LabelledPages::write(f.scan(QStringLiteral("c.tif")), {9, 10}));
+        f.showDestination(*window, QStringLiteral("c.tif"), 1);
+        window->cmdDelPage->click();
+        QVERIFY(QFile::remove(f.scan(QStringLiteral("c.tif"))));
+        window->mnuUndo->trigger();
+        QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo Delete Page 2 of b.tif"));
+        QCOMPARE(f.boxes->boxes().size(), 1);
+        QVERIFY(QFile::remove(target));
+        emit window->mnuEdit->aboutToShow();
+        QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo"));
+        QCOMPARE(f.boxes->boxes().size(), 1);
+    }
+
+    void theHistoryOutlivesTheWindowAndANewStepEndsRedo()
+    {
+        const QString target = f.scan(QStringLiteral("b.tif"));
+        const QByteArray original = f.bytesOf(target);
+        {
+            const auto window = start();
+            window->cmdDelPage->click();
+            window->cmdDelPage->click();
+            window->mnuUndo->trigger();
+            QCOMPARE(window->mnuRedo->text(), QStringLiteral("Redo Delete Page 1 of b.tif"));
+        }
+        m_history.emplace(f.dir(QStringLiteral("history")));
+        const auto window = start(false, false);
+        QCOMPARE(window->mnuRedo->text(), QStringLiteral("Redo Delete Page 1 of b.tif"));
+        window->mnuUndo->trigger();
+        QCOMPARE(f.bytesOf(target), original);
+        // Shown in the pane it was changed in.
+        QCOMPARE(QFileInfo(window->imgDes->image()).canonicalFilePath(),
+                 QFileInfo(target).canonicalFilePath());
+        QCOMPARE(window->mnuRedo->text(), QStringLiteral("Redo Delete Page 2 of b.tif"));
+        window->cmdDelPage->click();
+        QVERIFY(!window->mnuRedo->isEnabled());
+        QCOMPARE(window->mnuRedo->text(), QStringLiteral("Redo"));
+    }
+
+    void theSpaceLimitDropsTheOldestSteps()
+    {
+        const qint64 size = f.bytesOf(f.scan(QStringLiteral("b.tif"))).size();
+        m_history.emplace(f.dir(QStringLiteral("history")), std::uint64_t(size * 3 / 2));
+        const auto window = start();
+        window->cmdDelPage->click();
+        window->cmdDelPage->click();
+        window->mnuUndo->trigger();
+        QCOMPARE(LabelledPages::of(f.scan(QStringLiteral("b.tif"))), (QList<int>{21, 23, 24, 25}));
+        QVERIFY(!window->mnuUndo->isEnabled());
+    }
+
+    void theLastTwentyStepsAreKept()
+    {
+        const QString target = f.scan(QStringLiteral("b.tif"));
+        QVERIFY(LabelledPages::write(target, LabelledPages::run(1, 22)));
+        const auto window = start();
+        for (int i = 0; i < 21; ++i)
+            window->cmdDelPage->click();
+        int undone = 0;
+        for (; window->mnuUndo->isEnabled(); ++undone)
+            window->mnuUndo->trigger();
+        QCOMPARE(undone, 20);
+        QList<int> first = LabelledPages::run(1, 22);
+        first.removeAt(1);
+        QCOMPARE(LabelledPages::of(target), first);
+    }
+
+    void aStepThatCannotBeKeptIsDoneAndSaysSo_data()
+    {
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<QString>("reason"); // begins the reason shown over the item
+        QTest::newRow("beyond the space limit") << "space"
+                                                << "It needs more room than";
+        QTest::newRow("a folder that cannot be made") << "folder"
+                                                      << "The history folder";
+        QTest::newRow("kept by another window") << "window"
+                                                << "Another Tessary window";
+    }
+
+    void aStepThatCannotBeKeptIsDoneAndSaysSo()
+    {
+        QFETCH(QString, why);
+        QFETCH(QString, reason);
+        std::optional<UndoHistory> other;
+        if (why == QLatin1String("space")) {
+            m_history.emplace(f.dir(QStringLiteral("history")), 1);
+        } else if (why == QLatin1String("folder")) {
+            QVERIFY(f.writeBytes(f.dir(QStringLiteral("file")), "x"));
+            m_history.emplace(f.dir(QStringLiteral("file/history")));
+        } else {
+            m_history.reset();
+            other.emplace(f.dir(QStringLiteral("history")));
+            m_history.emplace(f.dir(QStringLiteral("history")));
+        }
+        const auto window = start();
+        window->cmdDelPage->click();
+        QCOMPARE(LabelledPages::of(f.scan(QStringLiteral("b.tif"))), (QList<int>{21, 23, 24, 25}));
+        QCOMPARE(window->mnuUndo->text(), QStringLiteral("Cannot Undo Delete Page 2 of b.tif"));
+        QVERIFY(!window->mnuUndo->isEnabled());
+        QVERIFY2(window->mnuUndo->toolTip().startsWith(reason),
+                 qPrintable(window->mnuUndo->toolTip()));
+        // Nothing is left behind beside the file.
+        QCOMPARE(QDir(f.scans).entryList(QDir::Hidden | QDir::Files),
+                 (QStringList{QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
+    }
+
+private:
+    // The window with the history, Copy or Move, a.tif and b.tif shown unless show is false.
+    std::unique_ptr<Tessary> start(bool move = false, bool show = true)
+    {
+        f.settings->write(SettingsStore::PromptActions, QStringLiteral("No"));
+        f.settings->write(SettingsStore::DefaultMode,
+                          move ? QStringLiteral("Move") : QStringLiteral("Copy"));
+        auto window = std::make_unique<Tessary>(TessaryServices{
+            *f.boxes, *f.dialogs, *f.folders, *f.launcher, *f.screen, *f.programFolder, *f.settings,
+            *f.help, *f.progress, operations::handlers(), &*m_history});
+        if (show) {
+            f.showSource(*window, QStringLiteral("a.tif"), 4);
+            f.showDestination(*window, QStringLiteral("b.tif"), 2);
+        }
+        return window;
+    }
+
+    static QList<QByteArray> bytesOf(const QStringList& files)
+    {
+        QList<QByteArray> bytes;
+        for (const QString& file : files)
+            bytes.append(OperationsFixture::bytesOf(file));
+        return bytes;
+    }
+
+    OperationsFixture f;
+    std::optional<UndoHistory> m_history;
+};
+
+int runUndoTests(int argc, char** argv)
+{
+    UndoTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "UndoTest.moc"
