@@ -2,15 +2,11 @@
 
 #include "EngineCall.h"
 #include "FileListBox.h"
-#include "ImagingEdit.h"
 #include "PageInfo.h"
-#include "Tessary.h"
 #include "TiffDocument.h"
+#include "frmRange.h"
 
 #include <QDir>
-#include <QFile>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QtEndian>
 #include <cmath>
 
@@ -30,28 +26,23 @@ std::uint32_t heightOf(int label)
     return 16 + std::uint32_t(label % 7);
 }
 
-} // namespace
-
-TestTiff::Page LabelledPages::page(int label)
-{
-    TestTiff::Page page;
-    page.width = pageWidth;
-    page.height = heightOf(label);
-    page.pixel = [label](std::uint32_t x, std::uint32_t y) {
-        return level(label, x, y);
-    };
-    page.xDpi = 100 + std::uint32_t(label);
-    page.yDpi = 200;
-    return page;
-}
-
-QList<TestTiff::Page> LabelledPages::pages(const QList<int>& labels)
+QList<TestTiff::Page> pages(const QList<int>& labels)
 {
     QList<TestTiff::Page> made;
-    for (const int label : labels)
-        made.append(page(label));
+    for (const int label : labels) {
+        TestTiff::Page& page = made.emplace_back();
+        page.width = pageWidth;
+        page.height = heightOf(label);
+        page.pixel = [label](std::uint32_t x, std::uint32_t y) {
+            return level(label, x, y);
+        };
+        page.xDpi = 100 + std::uint32_t(label);
+        page.yDpi = 200;
+    }
     return made;
 }
+
+} // namespace
 
 bool LabelledPages::write(const QString& path, const QList<int>& labels)
 {
@@ -91,19 +82,16 @@ QList<int> LabelledPages::of(const QString& path)
 QByteArray LabelledPages::withDamagedPage(const QList<int>& labels, int damaged)
 {
     QByteArray bytes = TestTiff::bytes(pages(labels));
-    // Walk the page chain to the page's directory and point its data past the end.
-    std::uint32_t directory = qFromLittleEndian<std::uint32_t>(bytes.constData() + 4);
-    for (int number = 1; number < damaged; ++number) {
-        const auto entries = qFromLittleEndian<std::uint16_t>(bytes.constData() + directory);
-        directory =
-            qFromLittleEndian<std::uint32_t>(bytes.constData() + directory + 2 + 12 * entries);
-    }
-    const auto entries = qFromLittleEndian<std::uint16_t>(bytes.constData() + directory);
-    for (std::uint16_t i = 0; i < entries; ++i) {
-        char* entry = bytes.data() + directory + 2 + 12 * i;
-        if (qFromLittleEndian<std::uint16_t>(entry) == 273)
-            qToLittleEndian<std::uint32_t>(std::uint32_t(bytes.size() + 4096), entry + 8);
-    }
+    const auto at = [&](std::uint32_t offset) {
+        return bytes.data() + offset;
+    };
+    // Walk the page chain to the page's directory and point its data past the end: the
+    // strip's offset is the sixth of the twelve entries TestTiff writes.
+    std::uint32_t directory = qFromLittleEndian<std::uint32_t>(at(4));
+    for (int number = 1; number < damaged; ++number)
+        directory = qFromLittleEndian<std::uint32_t>(at(directory + 2 + 12 * 12));
+    qToLittleEndian<std::uint32_t>(std::uint32_t(bytes.size() + 4096),
+                                   at(directory + 2 + 12 * 5 + 8));
     return bytes;
 }
 
@@ -113,7 +101,10 @@ bool OperationsFixture::reset()
         return false;
     scans = folder(QStringLiteral("scans"));
     settings->write(SettingsStore::SrcDir, scans);
-    return true;
+    source = scan(QStringLiteral("source.tif"));
+    target = scan(QStringLiteral("target.tif"));
+    return LabelledPages::write(source, LabelledPages::run(1, 12)) &&
+           LabelledPages::write(target, LabelledPages::run(21, 26));
 }
 
 std::unique_ptr<Tessary> OperationsFixture::start(bool prompt, bool move)
@@ -125,9 +116,35 @@ std::unique_ptr<Tessary> OperationsFixture::start(bool prompt, bool move)
     return WindowFixture::start();
 }
 
-QString OperationsFixture::scan(const QString& name) const
+std::unique_ptr<Tessary> OperationsFixture::open(bool prompt, bool move, int sourcePage,
+                                                 int destinationPage, int mode)
 {
-    return scans + QDir::separator() + name;
+    auto window = start(prompt, move);
+    if (sourcePage > 0)
+        QTest::qVerify(showSource(*window, QStringLiteral("source.tif"), sourcePage), "showSource",
+                       "the source is shown", __FILE__, __LINE__);
+    if (destinationPage > 0)
+        showDestination(*window, QStringLiteral("target.tif"), destinationPage);
+    if (mode > 0)
+        chooseMode(*window, mode);
+    return window;
+}
+
+int OperationsFixture::press(Tessary& window, const QString& range, bool* leftOpen)
+{
+    DialogDriver<frmRange> driver({typeRange(range, leftOpen)});
+    (range.isEmpty() ? window.cmdSwap : window.cmdRange)->click();
+    return driver.shown();
+}
+
+QString OperationsFixture::changed() const
+{
+    const QStringList files{source, target};
+    QStringList names;
+    for (int i = 0; i < 2; ++i)
+        if (bytesOf(files[i]) != m_kept.value(i))
+            names.append(QFileInfo(files[i]).fileName());
+    return names.join(QLatin1Char(' '));
 }
 
 bool OperationsFixture::showSource(Tessary& window, const QString& name, int page)
@@ -147,9 +164,37 @@ void OperationsFixture::showDestination(Tessary& window, const QString& name, in
     window.imgDes->display();
 }
 
-void OperationsFixture::chooseMode(Tessary& window, int index)
+int OperationsFixture::checkedMode(const Tessary& window)
 {
-    window.optMode(index)->click();
+    for (int index = 1; index <= 4; ++index)
+        if (window.optMode(index)->isChecked())
+            return index;
+    return 0;
+}
+
+QList<Box> told(const QString& text, MsgIcon icon)
+{
+    if (text.isEmpty())
+        return {};
+    return {{text, Tessary::AppTitle, MsgButtons::Ok, icon}};
+}
+
+Box asked(const QString& text)
+{
+    return {text, Tessary::AppTitle, MsgButtons::YesNo, MsgIcon::None};
+}
+
+DialogDriver<frmRange>::Action typeRange(const QString& range, bool* leftOpen)
+{
+    return [=](frmRange& dialog) {
+        dialog.txtFrom->setText(range.section(QLatin1Char(','), 0, 0));
+        dialog.txtTo->setText(range.section(QLatin1Char(','), 1, 1));
+        dialog.cmdOK->click();
+        if (leftOpen)
+            *leftOpen = dialog.isVisible();
+        if (dialog.isVisible())
+            dialog.cmdCancel->click();
+    };
 }
 
 } // namespace tessary::testing

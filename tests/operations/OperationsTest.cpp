@@ -1,0 +1,893 @@
+#include "FileListBox.h"
+#include "ImagingAdmin.h"
+#include "OperationsFixture.h"
+#include "frmRange.h"
+#include "frmReorder.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QProgressDialog>
+#include <QWindow>
+#include <chrono>
+#include <cmath>
+
+using namespace tessary;
+using namespace tessary::mdlFunctions;
+using namespace tessary::testing;
+
+namespace {
+
+const QString noSourceText = QStringLiteral("You must choose a source file from the list at \r\n"
+                                            "the bottom left corner of your screen.");
+const QString sameFileText =
+    QStringLiteral("You cannot open the same image file as the source and destination");
+const QString sourceNameText =
+    QStringLiteral("You cannot overwrite the same file you have open as the source image.");
+const QString workingFileText =
+    QStringLiteral("You cannot save the new file as %1: Tessary uses that file for its own "
+                   "work.\r\nPlease choose another name.");
+
+// The question before a transfer in the page mode, when prompting is on.
+Box confirmation(int mode)
+{
+    const char* actions[] = {"", "append page(s)", "insert page(s)", "replace page(s)",
+                             "extract page(s) to a new file"};
+    return {QStringLiteral("Do you really want to %1?").arg(QLatin1String(actions[mode])),
+            QStringLiteral("Confirm"), MsgButtons::YesNo, MsgIcon::None};
+}
+
+// The source's pages after a Move of count pages from first.
+QList<int> sourceWithout(int first, int count)
+{
+    QList<int> left = LabelledPages::run(1, 12);
+    left.remove(first - 1, count);
+    return left;
+}
+
+QString caption(const QString& pane, const QString& path, qsizetype pages)
+{
+    return QStringLiteral("%1 Image - %2 Page(s)   %3")
+        .arg(pane)
+        .arg(pages)
+        .arg(QFileInfo(path).fileName());
+}
+
+const QString reorderQuestion = QStringLiteral("Do you really wish to reorder these pages?");
+
+// Opens the reorder dialog, types order ("page,before") into it, ticks Copy Page? when asked
+// and presses OK; a dialog left open (said in leftOpen) is cancelled. Returns the number of
+// dialogs shown.
+int reorder(Tessary& window, const QString& order, bool copy = false, bool* leftOpen = nullptr)
+{
+    DialogDriver<frmReorder> driver({[=](frmReorder& dialog) {
+        dialog.txtPage->setText(order.section(QLatin1Char(','), 0, 0));
+        dialog.txtInsert->setText(order.section(QLatin1Char(','), 1, 1));
+        dialog.chkCopy->setChecked(copy);
+        dialog.cmdOK->click();
+        if (leftOpen)
+            *leftOpen = dialog.isVisible();
+        if (dialog.isVisible())
+            dialog.cmdCancel->click();
+    }});
+    window.cmdReorder->click();
+    return driver.shown();
+}
+
+} // namespace
+
+// The page operations through the main window: the transfers of pages from the source into
+// the destination, of the page shown (the transfer button, Ctrl+Insert) or of a range (the
+// range dialog, Alt+Insert); their failures, which leave the files as they were, say why
+// naming the file, show the file again and take no page from the source; and the deletion
+// and reordering of the destination's pages.
+class OperationsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY(f.reset());
+        m_temp = f.programFolder->filePath(QStringLiteral("temp.tif"));
+    }
+
+    void eachModeTransfersThePages_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("move");
+        QTest::addColumn<int>("answer");    // to the question; 0: prompting off
+        QTest::addColumn<QString>("range"); // typed in the range dialog; "" for the page shown
+        QTest::addColumn<int>("destinationPage"); // 0: no destination open
+        QTest::addColumn<QList<int>>("written");  // the destination's pages or the new file's
+        const QList<int> appended{21, 22, 23, 24, 25, 26, 4};
+        const QList<int> inserted{21, 22, 4, 23, 24, 25, 26};
+        const QList<int> replaced{21, 22, 4, 24, 25, 26};
+        const QList<int> three{21, 22, 23, 24, 25, 26, 3, 4, 5, 6, 7};
+        const QList<int> overTwo{21, 3, 4, 5, 6, 7};
+        const QList<int> run = LabelledPages::run(3, 7);
+        const int yes = MsgYes;
+        QTest::newRow("Append, Copy") << 1 << false << 0 << "" << 3 << appended;
+        QTest::newRow("Append, Move, asked") << 1 << true << yes << "" << 3 << appended;
+        QTest::newRow("Append at page 1 still at the end")
+            << 1 << false << yes << "" << 1 << appended;
+        QTest::newRow("Insert at 3, Copy, asked") << 2 << false << yes << "" << 3 << inserted;
+        QTest::newRow("Insert at 3, Move") << 2 << true << 0 << "" << 3 << inserted;
+        QTest::newRow("Insert at page 1")
+            << 2 << false << 0 << "" << 1 << QList<int>{4, 21, 22, 23, 24, 25, 26};
+        QTest::newRow("Replace at 3, Copy") << 3 << false << 0 << "" << 3 << replaced;
+        QTest::newRow("Replace at 3, Move, asked") << 3 << true << yes << "" << 3 << replaced;
+        QTest::newRow("Replace the last page")
+            << 3 << false << 0 << "" << 6 << QList<int>{21, 22, 23, 24, 25, 4};
+        QTest::newRow("New File, Copy, asked") << 4 << false << yes << "" << 0 << QList<int>{4};
+        QTest::newRow("New File, Move") << 4 << true << 0 << "" << 0 << QList<int>{4};
+        QTest::newRow("range, Append, Copy, asked") << 1 << false << yes << "3,7" << 4 << three;
+        QTest::newRow("range, Append, Move") << 1 << true << 0 << "3,7" << 4 << three;
+        QTest::newRow("range, Insert at 4, Move, asked")
+            << 2 << true << yes << "3,7" << 4 << QList<int>{21, 22, 23, 3, 4, 5, 6, 7, 24, 25, 26};
+        QTest::newRow("range, Replace from 2, Copy") << 3 << false << 0 << "3,7" << 2 << overTwo;
+        QTest::newRow("range, Replace from 2, Move, asked")
+            << 3 << true << yes << "3,7" << 2 << overTwo;
+        QTest::newRow("range, New File, Copy") << 4 << false << 0 << "3,7" << 0 << run;
+        QTest::newRow("range, New File, Move, asked") << 4 << true << yes << "3,7" << 0 << run;
+        // Answered No: nothing is written, and the range dialog stays open.
+        for (const char* range : {"", "3,5"})
+            for (int mode = ModeAppend; mode <= ModeNewFile; ++mode)
+                QTest::addRow("mode %d%s, answered No", mode, *range ? ", range" : "")
+                    << mode << true << int(MsgNo) << QString::fromLatin1(range) << 2
+                    << QList<int>();
+    }
+
+    void eachModeTransfersThePages()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, move);
+        QFETCH(int, answer);
+        QFETCH(QString, range);
+        QFETCH(int, destinationPage);
+        QFETCH(QList<int>, written);
+        f.keep();
+        const QString newFile = f.scan(QStringLiteral("new.tif"));
+        const auto window = f.open(answer != 0, move, 4, destinationPage, mode);
+        if (answer != 0)
+            f.boxes->answer(answer);
+        if (mode == ModeNewFile)
+            f.dialogs->choosePath(newFile);
+        const qsizetype dialogsBefore = f.dialogs->requests().size();
+        // The range dialog proposes the source's page to its last page, except for a new file.
+        QStringList proposed;
+        bool leftOpen = false;
+        DialogDriver<frmRange> driver({[&](frmRange& dialog) {
+            proposed = QStringList{dialog.txtFrom->text(), dialog.txtTo->text()};
+            typeRange(range, &leftOpen)(dialog);
+        }});
+
+        (range.isEmpty() ? window->cmdSwap : window->cmdRange)->click();
+        QCOMPARE(proposed.join(QLatin1Char(',')), range.isEmpty()       ? QString()
+                                                  : mode == ModeNewFile ? "1,"
+                                                                        : "4,12");
+        QCOMPARE(f.boxes->boxes(), answer ? QList<Box>{confirmation(mode)} : QList<Box>());
+        QCOMPARE(leftOpen, answer == MsgNo && !range.isEmpty());
+        if (answer == MsgNo) {
+            QCOMPARE(f.dialogs->requests().size(), dialogsBefore);
+            QCOMPARE(f.changed(), QString());
+            QCOMPARE(window->imgDes->image(), f.target);
+            QCOMPARE(window->imgSrc->page(), 4);
+            QVERIFY(!QFile::exists(m_temp));
+            return;
+        }
+        const QString file = mode == ModeNewFile ? newFile : f.target;
+        QCOMPARE(LabelledPages::of(file), written);
+        QCOMPARE(window->imgDes->image(), file);
+        QCOMPARE(window->txtPageDes->text(), QString::number(window->imgDes->page()));
+        QCOMPARE(window->lblDestination->text(), caption("Destination", file, written.size()));
+        QVERIFY(!window->flags.SameFileRefused && !window->flags.NewFileRefused);
+        // Moved pages left the source, which is shown at page 1.
+        const QList<int> source =
+            move ? sourceWithout(range.isEmpty() ? 4 : 3, range.isEmpty() ? 1 : 5)
+                 : LabelledPages::run(1, 12);
+        QCOMPARE(f.changed(),
+                 QStringLiteral("%1 %2")
+                     .arg(move ? "source.tif" : "", mode != ModeNewFile ? "target.tif" : "")
+                     .trimmed());
+        if (move)
+            QCOMPARE(LabelledPages::of(f.source), source);
+        QCOMPARE(window->imgSrc->page(), move ? 1 : 4);
+        if (move)
+            QCOMPARE(window->txtPageSrc->text(), QStringLiteral("1"));
+        QCOMPARE(window->lblSource->text(), caption("Source", f.source, source.size()));
+        if (mode != ModeNewFile) {
+            QCOMPARE(f.dialogs->requests().size(), dialogsBefore);
+            QCOMPARE(f.checkedMode(*window), mode);
+            return;
+        }
+
+        // Saved through the Save dialog, shown at page 1, Append selected.
+        QCOMPARE(f.dialogs->requests().size() - dialogsBefore, 1);
+        const FileDialogService::Request& save = f.dialogs->requests().last();
+        QCOMPARE(save.mode, FileDialogService::Mode::Save);
+        QCOMPARE(save.folder, f.programFolder->path());
+        QCOMPARE(save.nameFilters, QStringList{QStringLiteral("TIFF Image (*.tif)")});
+        QCOMPARE(window->imgDes->page(), 1);
+        QCOMPARE(window->imgDes->notice(), QString());
+        QCOMPARE(f.checkedMode(*window), int(ModeAppend));
+        QCOMPARE(
+            window->TiffFileList->findItems(QStringLiteral("new.tif"), Qt::MatchExactly).size(), 1);
+        // The Move step names the source to the administration control last.
+        QCOMPARE(window->imgAdmSrc->fileName(), move ? f.source : QString());
+        QVERIFY(range.isEmpty() || !QFile::exists(m_temp));
+        // The next press appends the page shown to the new file.
+        if (answer != 0)
+            f.boxes->answer(MsgYes);
+        window->cmdSwap->click();
+        QCOMPARE(LabelledPages::of(newFile), written + QList<int>{move ? 1 : 4});
+        QCOMPARE(f.dialogs->requests().size() - dialogsBefore, 1);
+    }
+
+    void aTransferWithoutSourceOrDestination_data()
+    {
+        QTest::addColumn<bool>("range");
+        QTest::addColumn<bool>("blank");     // blank.tif in the program folder
+        QTest::addColumn<bool>("source");    // a source shown
+        QTest::addColumn<QString>("choice"); // at the destination chooser, "cancel" or none
+        QTest::addColumn<QString>("text");
+        for (const bool range : {false, true}) {
+            const char* kind = range ? "range" : "page";
+            QTest::addRow("%s, no source", kind) << range << true << false << "" << noSourceText;
+            QTest::addRow("%s, cancelled", kind) << range << true << true << "cancel" << QString();
+            QTest::addRow("%s, a file chosen", kind)
+                << range << true << true << "target.tif" << QString();
+            QTest::addRow("%s, the source chosen", kind)
+                << range << true << true << "source.tif" << sameFileText;
+        }
+        QTest::newRow("range, blank.tif missing")
+            << true << false << true << ""
+            << QStringLiteral(
+                   "You are missing blank.tif, please download from Brovane's web site.");
+    }
+
+    void aTransferWithoutSourceOrDestination()
+    {
+        QFETCH(bool, range);
+        QFETCH(bool, blank);
+        QFETCH(bool, source);
+        QFETCH(QString, choice);
+        QFETCH(QString, text);
+        if (!blank)
+            QVERIFY(QFile::remove(f.programFolder->filePath(QStringLiteral("blank.tif"))));
+        f.keep();
+        // Prompting is on without a source: the user is told, nothing asked.
+        const auto window = f.open(!source, true, source ? 4 : 0, 0, 0);
+        f.dialogs->cancel(); // the page-mode group's own chooser
+        OperationsFixture::chooseMode(*window, ModeAppend);
+        if (choice == QLatin1String("cancel"))
+            f.dialogs->cancel();
+        else if (!choice.isEmpty())
+            f.dialogs->choosePath(f.scan(choice));
+        if (!text.isEmpty())
+            f.boxes->answer(MsgOk);
+        // The range dialog opens once the checks pass, a destination chosen or not.
+        QCOMPARE(f.press(*window, range ? QStringLiteral("4,4") : QString()),
+                 range && text.isEmpty() ? 1 : 0);
+        QCOMPARE(f.boxes->boxes(), told(text));
+        QCOMPARE(f.dialogs->unexpected(), 0);
+        const bool written = choice == QLatin1String("target.tif");
+        QCOMPARE(window->imgDes->image(), written ? f.target : QString());
+        QVERIFY(!window->flags.SameFileRefused);
+        QCOMPARE(f.changed(), written ? "source.tif target.tif" : "");
+        if (written) {
+            QCOMPARE(LabelledPages::of(f.target), (QList<int>{21, 22, 23, 24, 25, 26, 4}));
+            QCOMPARE(LabelledPages::of(f.source), sourceWithout(4, 1));
+        }
+    }
+
+    void theOnlyPageOfASourceIsCopiedButNotMoved()
+    {
+        QVERIFY(LabelledPages::write(f.source, {9}));
+        f.keep();
+        const auto window = f.open(false, true, 1, 2, ModeAppend);
+        f.boxes->answer(MsgOk);
+        f.press(*window);
+        QCOMPARE(f.changed(), QStringLiteral("target.tif"));
+        QCOMPARE(LabelledPages::of(f.target), (QList<int>{21, 22, 23, 24, 25, 26, 9}));
+        QCOMPARE(f.boxes->boxes(),
+                 told(QStringLiteral("You cannot delete the last page of a file."),
+                      MsgIcon::Exclamation));
+        QCOMPARE(window->imgSrc->image(), f.source);
+    }
+
+    void aNewFileThatIsNotMadeTakesNothingFromTheSource_data()
+    {
+        QTest::addColumn<bool>("range");
+        QTest::addColumn<QString>("choice"); // at the Save dialog; "" cancels
+        QTest::addColumn<QString>("text");   // the refusal, or the file a failure names
+        for (const bool range : {false, true}) {
+            const char* kind = range ? "range" : "page";
+            QTest::addRow("%s, Save dialog cancelled", kind) << range << QString() << QString();
+            QTest::addRow("%s, the source's own name", kind) << range << "source" << sourceNameText;
+            QTest::addRow("%s, a damaged page", kind)
+                << range << "damaged" << QStringLiteral("source.tif");
+            QTest::addRow("%s, a read-only folder", kind)
+                << range << "locked" << QStringLiteral("new.tif");
+        }
+        QTest::newRow("the source through another spelling")
+            << false << "source, spelt another way" << sourceNameText;
+        QTest::newRow("the source through a link") << false << "link" << sourceNameText;
+        QTest::newRow("temp.tif") << false << "temp.tif" << workingFileText.arg("temp.tif");
+        QTest::newRow("blank.tif, in other letters")
+            << false << "BLANK.TIF" << workingFileText.arg("blank.tif");
+    }
+
+    void aNewFileThatIsNotMadeTakesNothingFromTheSource()
+    {
+        QFETCH(bool, range);
+        QFETCH(QString, choice);
+        QFETCH(QString, text);
+        const bool damaged = choice == QLatin1String("damaged");
+        const bool failure = damaged || choice == QLatin1String("locked");
+        if (damaged)
+            QVERIFY(f.writeBytes(f.source,
+                                 LabelledPages::withDamagedPage(LabelledPages::run(1, 12), 4)));
+        f.keep();
+        const QString blank = f.programFolder->filePath(QStringLiteral("blank.tif"));
+        const QByteArray blankBefore = f.bytesOf(blank);
+        const QString locked = f.folder(QStringLiteral("locked"));
+        QString chosen = f.programFolder->filePath(choice);
+        if (choice == QLatin1String("source"))
+            chosen = f.source;
+        else if (choice == QLatin1String("source, spelt another way"))
+            chosen = QDir::toNativeSeparators(f.scans + QStringLiteral("/../scans/source.tif"));
+        else if (choice == QLatin1String("link"))
+            chosen = f.dir(QStringLiteral("link.tif"));
+        else if (choice == QLatin1String("locked"))
+            chosen = locked + QDir::separator() + QStringLiteral("new.tif");
+        if (choice == QLatin1String("link"))
+            QVERIFY(QFile::link(f.source, chosen));
+        if (choice == QLatin1String("locked"))
+            QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const auto window = f.open(false, true, 4, 0, ModeNewFile);
+        // A temp.tif left by an earlier transfer, of another page.
+        QVERIFY(LabelledPages::write(m_temp, {2}));
+        if (choice.isEmpty())
+            f.dialogs->cancel();
+        else if (!damaged)
+            f.dialogs->choosePath(chosen);
+        if (!text.isEmpty())
+            f.boxes->answer(MsgOk);
+        bool leftOpen = true;
+        f.press(*window, range ? QStringLiteral("2,4") : QString(), &leftOpen);
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+        QCOMPARE(leftOpen, !range);
+        if (failure)
+            QVERIFY2(toldFailureOf(text), qPrintable(f.boxes->texts().join(QLatin1Char('|'))));
+        else
+            QCOMPARE(f.boxes->boxes(), told(text));
+        QCOMPARE(f.dialogs->requests().size(), damaged ? 0 : 1);
+        QCOMPARE(f.changed(), QString());
+        QCOMPARE(f.bytesOf(blank), blankBefore);
+        QVERIFY(choice != QLatin1String("locked") || !QFile::exists(chosen));
+        QVERIFY(window->imgDes->image().isEmpty());
+        QCOMPARE(window->txtPageDes->text(), QString());
+        QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
+        QCOMPARE(window->imgAdmSrc->fileName(), QString());
+        QCOMPARE(f.checkedMode(*window), int(ModeNewFile));
+        QCOMPARE(window->imgSrc->page(), 4);
+        QVERIFY(!window->flags.SameFileRefused && !window->flags.NewFileRefused);
+        // The working file: the single page extracted, or as it was after a failure; a
+        // range's is removed.
+        if (range)
+            QVERIFY(!QFile::exists(m_temp));
+        else
+            QCOMPARE(LabelledPages::of(m_temp), QList<int>{damaged ? 2 : 4});
+    }
+
+    void aRefusalLeftByThePageModeGroupDoesNotStopALaterTransfer()
+    {
+        for (const bool range : {false, true}) {
+            QVERIFY(f.reset());
+            const auto window = f.open(false, true, 4, 0, 0);
+            // Choosing Insert asks for a destination; the source is refused as one.
+            f.dialogs->choosePath(f.source);
+            f.boxes->answer(MsgOk);
+            OperationsFixture::chooseMode(*window, ModeInsert);
+            QVERIFY(window->flags.SameFileRefused);
+            f.showDestination(*window, QStringLiteral("target.tif"), 2);
+            OperationsFixture::chooseMode(*window, ModeInsert);
+            f.press(*window, range ? QStringLiteral("4,4") : QString());
+            QCOMPARE(f.boxes->boxes(), told(sameFileText));
+            QCOMPARE(LabelledPages::of(f.target), (QList<int>{21, 4, 22, 23, 24, 25, 26}));
+            QCOMPARE(LabelledPages::of(f.source), sourceWithout(4, 1));
+        }
+    }
+
+    void theRangeChecksRunInOrder_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("move");
+        QTest::addColumn<int>("destinationPage");
+        QTest::addColumn<QString>("range");
+        QTest::addColumn<QString>("refusal"); // "" when the range is taken
+        const QString invalid =
+            QStringLiteral("Invalid range selected, valid choices are between 1 and 12");
+        const QString order =
+            QStringLiteral("Invalid range selected, 'From' value is greater than the 'To value");
+        const QString maximum = QStringLiteral("Invalid range selected, maximum is: 12");
+        const QString moveAll = QStringLiteral("You cannot move all the pages out of a file.");
+        const QString replaceFit = QStringLiteral("You can only replace existing pages");
+        const QString taken;
+        QTest::newRow("From empty") << 1 << false << 1 << ",5" << invalid;
+        QTest::newRow("To empty") << 1 << false << 1 << "3," << invalid;
+        QTest::newRow("From above To") << 1 << false << 1 << "7,3" << order;
+        QTest::newRow("order before maximum") << 1 << false << 1 << "14,13" << order;
+        QTest::newRow("9 to 10, compared as numbers") << 1 << false << 1 << "9,10" << taken;
+        QTest::newRow("To beyond the source") << 1 << false << 1 << "3,13" << maximum;
+        QTest::newRow("From 0") << 1 << false << 1 << "0,5" << invalid;
+        QTest::newRow("a negative From") << 1 << false << 1 << "-2,5" << invalid;
+        QTest::newRow("one page") << 1 << false << 1 << "4,4" << taken;
+        QTest::newRow("halves round to even") << 1 << false << 1 << "2.5,3.5" << taken;
+        QTest::newRow("Copy of every page") << 1 << false << 1 << "1,12" << taken;
+        QTest::newRow("Move of every page") << 1 << true << 1 << "1,12" << moveAll;
+        QTest::newRow("Move of every page, From rounding to 1")
+            << 1 << true << 1 << "1.4,12" << moveAll;
+        QTest::newRow("Move of all but one page") << 1 << true << 1 << "2,12" << taken;
+        QTest::newRow("Replace at 4 of 6, 3 pages") << 3 << false << 4 << "1,3" << taken;
+        QTest::newRow("Replace at 4 of 6, 4 pages") << 3 << false << 4 << "1,4" << replaceFit;
+        QTest::newRow("maximum before the Replace fit") << 3 << false << 4 << "1,20" << maximum;
+    }
+
+    void theRangeChecksRunInOrder()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, move);
+        QFETCH(int, destinationPage);
+        QFETCH(QString, range);
+        QFETCH(QString, refusal);
+        f.keep();
+        const auto window = f.open(false, move, 1, destinationPage, mode);
+        if (!refusal.isEmpty())
+            f.boxes->answer(MsgOk);
+        bool leftOpen = false;
+        QCOMPARE(f.press(*window, range, &leftOpen), 1);
+        QCOMPARE(f.boxes->boxes(), told(refusal));
+        QCOMPARE(leftOpen, !refusal.isEmpty());
+        const auto whole = [&](int part) {
+            return int(std::nearbyint(range.section(QLatin1Char(','), part, part).toDouble()));
+        };
+        if (refusal.isEmpty())
+            QCOMPARE(LabelledPages::of(f.target).size(),
+                     mode == ModeReplace ? 6 : 6 + whole(1) - whole(0) + 1);
+        else
+            QCOMPARE(f.changed(), QString());
+    }
+
+    void theRangeBoxesTakeOnlyNumbersAndOkHasTheFocus()
+    {
+        const auto window = f.start();
+        frmRange dialog(*window);
+        dialog.txtFrom->setText(QStringLiteral("-3")); // pasted
+        QCOMPARE(dialog.txtFrom->text(), QStringLiteral("-3"));
+        dialog.txtFrom->setText(QStringLiteral("3x"));
+        QCOMPARE(dialog.txtFrom->text(), QString());
+        dialog.txtTo->clear();
+        QTest::keyClicks(dialog.txtTo, QStringLiteral(" 12"));
+        QCOMPARE(dialog.txtTo->text(), QStringLiteral("12")); // the blank alone was no number
+        QTest::keyClick(dialog.txtTo, Qt::Key_E);
+        QCOMPARE(dialog.txtTo->text(), QString());
+        QTest::keyClicks(dialog.txtTo, QStringLiteral("-2.5"));
+        QCOMPARE(dialog.txtTo->text(), QStringLiteral("2.5"));
+        QCOMPARE(dialog.focusWidget(), dialog.cmdOK);
+    }
+
+    // Ctrl+Insert and Alt+Insert start the two transfers whichever control has the focus.
+    void insertWithCtrlOrAltStartsATransfer_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("focus");
+        QTest::addColumn<QList<int>>("written");
+        const QList<int> none = LabelledPages::run(21, 26);
+        QTest::newRow("Ctrl: the page shown")
+            << int(Qt::ControlModifier) << 0 << QList<int>{21, 22, 23, 24, 25, 26, 3};
+        QTest::newRow("Alt: the range dialog")
+            << int(Qt::AltModifier) << 1 << QList<int>{21, 22, 23, 24, 25, 26, 2, 3, 4};
+        QTest::newRow("alone") << int(Qt::NoModifier) << 2 << none;
+        QTest::newRow("Shift") << int(Qt::ShiftModifier) << 3 << none;
+        QTest::newRow("Ctrl+Shift") << int(Qt::ControlModifier | Qt::ShiftModifier) << 0 << none;
+        QTest::newRow("Alt+Shift") << int(Qt::AltModifier | Qt::ShiftModifier) << 1 << none;
+        QTest::newRow("Ctrl+Alt") << int(Qt::ControlModifier | Qt::AltModifier) << 2 << none;
+    }
+
+    void insertWithCtrlOrAltStartsATransfer()
+    {
+        QFETCH(int, modifiers);
+        QFETCH(int, focus);
+        QFETCH(QList<int>, written);
+        f.keep();
+        const auto window = active(3);
+        const QList<QWidget*> controls{window->txtPageSrc, window->TiffFileList, window->cmdZoomIn,
+                                       window->txtPageDes};
+        controls.at(focus)->setFocus();
+        DialogDriver<frmRange> driver({typeRange(QStringLiteral("2,4"))});
+
+        QTest::keyClick(window->windowHandle(), Qt::Key_Insert, Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(driver.shown(), modifiers == Qt::AltModifier ? 1 : 0);
+        QCOMPARE(LabelledPages::of(f.target), written);
+        QCOMPARE(f.changed(), written.size() > 6 ? "target.tif" : "");
+        QVERIFY(f.boxes->boxes().isEmpty());
+    }
+
+    void aHeldKeyStartsOneTransfer()
+    {
+        const auto window = active(2);
+        // A held key repeats its press and release, the repeats marked as such.
+        QWindow* platformWindow = window->windowHandle();
+        QTest::keyPress(platformWindow, Qt::Key_Insert, Qt::ControlModifier);
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            for (const QEvent::Type type : {QEvent::KeyRelease, QEvent::KeyPress}) {
+                QKeyEvent event(type, Qt::Key_Insert, Qt::ControlModifier, QString(), true);
+                QCoreApplication::sendEvent(platformWindow, &event);
+            }
+        }
+        QCOMPARE(LabelledPages::of(f.target), LabelledPages::run(21, 26));
+        QTest::keyRelease(platformWindow, Qt::Key_Insert, Qt::ControlModifier);
+        QCOMPARE(LabelledPages::of(f.target), (QList<int>{21, 22, 23, 24, 25, 26, 2}));
+    }
+
+    void aLongOperationShowsTheProgressDialogWhileTheWindowWaits()
+    {
+        // Large pages, written off the window's thread under the real progress dialog.
+        QList<TestTiff::Page> pages;
+        for (int page = 1; page <= 8; ++page)
+            pages.append(TestTiff::plain(2000, 2000, std::uint8_t(page * 20)));
+        QVERIFY(TestTiff::write(f.scan(QStringLiteral("large.tif")), pages));
+        f.threadedProgress.emplace(std::chrono::milliseconds(0));
+        const auto window = f.start();
+        QVERIFY(f.showSource(*window, QStringLiteral("large.tif"), 1));
+        f.showDestination(*window, QStringLiteral("target.tif"), 2);
+        OperationsFixture::chooseMode(*window, ModeAppend);
+
+        // The probe runs while the window waits for the operation.
+        QString label;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            if (auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
+                label = dialog->labelText();
+        });
+        probe.start(1);
+        DialogDriver<frmRange> driver({typeRange(QStringLiteral("1,8"))});
+        window->cmdRange->click();
+        probe.stop();
+
+        QCOMPARE(label, QStringLiteral("Writing target.tif..."));
+        QCOMPARE(window->imgDes->pageCount(), 14);
+        QCOMPARE(LabelledPages::of(f.target).mid(0, 6), LabelledPages::run(21, 26));
+        QVERIFY(f.boxes->boxes().isEmpty());
+    }
+
+    void aDoubleClickRunsOneOperationPerClickOnWhatTheWindowShows()
+    {
+        const auto window = f.open(false, true, 4, 1, ModeAppend);
+        QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {},
+                           window->cmdSwap->mapTo(window.get(), window->cmdSwap->rect().center()));
+        // The second click moves the page the source shows after the first: page 1.
+        QCOMPARE(LabelledPages::of(f.target), (QList<int>{21, 22, 23, 24, 25, 26, 4, 1}));
+        QCOMPARE(LabelledPages::of(f.source), sourceWithout(4, 1).mid(1));
+        QVERIFY(f.boxes->boxes().isEmpty());
+    }
+
+    void aClickWhileAnOperationRunsWaitsForIt_data()
+    {
+        QTest::addColumn<bool>("close"); // the window is closed after the click
+        QTest::addColumn<QList<int>>("written");
+        QTest::newRow("taken after") << false << QList<int>{21, 22, 23, 24, 25, 26, 4, 1};
+        QTest::newRow("dropped at the close") << true << QList<int>{21, 22, 23, 24, 25, 26, 4};
+    }
+
+    void aClickWhileAnOperationRunsWaitsForIt()
+    {
+        QFETCH(bool, close);
+        QFETCH(QList<int>, written);
+        const auto window = f.open(false, true, 4, 1, ModeAppend);
+        // A click handled by a loop running while the first transfer writes.
+        bool clicked = false;
+        QList<int> targetAtTheClick;
+        bool openAfterTheClose = false;
+        f.progress->onReport([&] {
+            if (std::exchange(clicked, true))
+                return;
+            window->cmdSwap->click();
+            targetAtTheClick = LabelledPages::of(f.target);
+            if (close) {
+                window->close();
+                openAfterTheClose = window->isVisible();
+            }
+        });
+
+        window->cmdSwap->click();
+        QVERIFY(clicked);
+        QCOMPARE(targetAtTheClick, LabelledPages::run(21, 26));
+        QCOMPARE(openAfterTheClose, close);
+        // The Move ends whole before anything else happens.
+        QCOMPARE(LabelledPages::of(f.target), written.mid(0, 7));
+        QTRY_COMPARE(LabelledPages::of(f.target), written);
+        QCOMPARE(LabelledPages::of(f.source), sourceWithout(4, 1).mid(close ? 0 : 1));
+        if (close) {
+            QTRY_VERIFY(!window->isVisible());
+            QTest::qWait(20);
+            QCOMPARE(LabelledPages::of(f.target), written);
+        }
+        QVERIFY(f.boxes->boxes().isEmpty());
+    }
+    void aFailedOperationChangesNoFileAndMovesNothing_data()
+    {
+        QTest::addColumn<QString>("operation"); // a page mode, Delete Page or Reorder
+        QTest::addColumn<bool>("range");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("named"); // the file the message names
+        const QStringList faults{QStringLiteral("a damaged source page"),
+                                 QStringLiteral("the destination changed since it was shown"),
+                                 QStringLiteral("the source changed since it was shown"),
+                                 QStringLiteral("stopped in the progress dialog")};
+        const char* modes[] = {"Append", "Insert", "Replace"};
+        for (int mode = 0; mode < 3; ++mode)
+            for (int i = 0; i < 4; ++i) {
+                // Each fault in each mode, through the button and the range dialog in turn.
+                const bool range = (mode + i) % 2;
+                QTest::addRow("%s, %s, %s", modes[mode], range ? "range" : "page",
+                              qPrintable(faults[i]))
+                    << QString::fromLatin1(modes[mode]) << range << faults[i]
+                    << QString::fromLatin1(i % 2 ? "target.tif" : "source.tif");
+            }
+        for (const char* operation : {"Delete Page", "Reorder", "Reorder, Copy Page?"})
+            QTest::newRow(operation) << QString::fromLatin1(operation) << false << faults[1]
+                                     << QStringLiteral("target.tif");
+    }
+
+    void aFailedOperationChangesNoFileAndMovesNothing()
+    {
+        QFETCH(QString, operation);
+        QFETCH(bool, range);
+        QFETCH(QString, fault);
+        QFETCH(QString, named);
+        if (fault == QLatin1String("a damaged source page"))
+            QVERIFY(f.writeBytes(f.source,
+                                 LabelledPages::withDamagedPage(LabelledPages::run(1, 12), 4)));
+        const int mode = operation == QLatin1String("Insert")    ? ModeInsert
+                         : operation == QLatin1String("Replace") ? ModeReplace
+                                                                 : ModeAppend;
+        const auto window = f.open(false, true, 4, 2, mode);
+        window->txtPageDes->setText(QStringLiteral("2"));
+        if (fault == QLatin1String("the destination changed since it was shown"))
+            QVERIFY(LabelledPages::write(f.target, {31, 32, 33}));
+        else if (fault == QLatin1String("the source changed since it was shown"))
+            QVERIFY(LabelledPages::write(f.source, {41, 42, 43, 44}));
+        else if (fault == QLatin1String("stopped in the progress dialog"))
+            f.progress->stopAtReport(1);
+        f.keep();
+        f.boxes->answer(MsgOk);
+        if (operation == QLatin1String("Delete Page"))
+            window->cmdDelPage->click();
+        else if (operation.startsWith(QLatin1String("Reorder")))
+            QCOMPARE(reorder(*window, QStringLiteral("2,1"), operation.endsWith(u'?')), 1);
+        else
+            QCOMPARE(f.press(*window, range ? QStringLiteral("4,4") : QString()), range ? 1 : 0);
+        QCOMPARE(f.changed(), QString());
+        QVERIFY2(toldFailureOf(named), qPrintable(f.boxes->texts().join(QLatin1Char('|'))));
+        // The destination is shown again as it is on disk, at the page it showed.
+        const int pages = LabelledPages::of(f.target).size();
+        QCOMPARE(window->imgDes->image(), f.target);
+        QCOMPARE(window->imgDes->pageCount(), pages);
+        QCOMPARE(window->imgDes->page(), 2);
+        QCOMPARE(window->txtPageDes->text(), QStringLiteral("2"));
+        QCOMPARE(window->lblDestination->text(), caption("Destination", f.target, pages));
+        QVERIFY(!window->flags.SameFileRefused);
+    }
+
+    void deletingTheDestinationPage_data()
+    {
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("answer"); // to the question; 0: prompting off
+        QTest::addColumn<QList<int>>("after");
+        const QList<int> five = LabelledPages::run(1, 5);
+        QTest::newRow("page 3 of 5, asked, Yes") << 5 << 3 << int(MsgYes) << QList<int>{1, 2, 4, 5};
+        QTest::newRow("page 3 of 5, asked, No") << 5 << 3 << int(MsgNo) << five;
+        QTest::newRow("prompting off") << 5 << 5 << 0 << QList<int>{1, 2, 3, 4};
+        QTest::newRow("page 1 of 2") << 2 << 1 << 0 << QList<int>{2};
+        QTest::newRow("the last page of a file") << 1 << 1 << 0 << QList<int>{1};
+    }
+
+    void deletingTheDestinationPage()
+    {
+        QFETCH(int, pages);
+        QFETCH(int, page);
+        QFETCH(int, answer);
+        QFETCH(QList<int>, after);
+        QVERIFY(LabelledPages::write(f.target, LabelledPages::run(1, pages)));
+        const QByteArray before = f.bytesOf(f.target);
+        const auto window = f.open(answer != 0, false, 0, page, 0);
+        window->txtPageDes->setText(QString::number(page));
+        QList<Box> boxes;
+        if (answer != 0) {
+            boxes.append(asked(QStringLiteral("Do you really want to delete this page?")));
+            f.boxes->answer(answer);
+        }
+        if (pages == 1) {
+            boxes += told(QStringLiteral("You cannot delete the last page of a file."),
+                          MsgIcon::Exclamation);
+            f.boxes->answer(MsgOk);
+        }
+
+        window->cmdDelPage->click();
+        QCOMPARE(f.boxes->boxes(), boxes);
+        QCOMPARE(LabelledPages::of(f.target), after);
+        if (pages == 1)
+            QCOMPARE(f.bytesOf(f.target), before);
+        const bool deleted = after.size() < pages;
+        QCOMPARE(window->imgDes->image(), f.target);
+        QCOMPARE(window->imgDes->page(), deleted ? 1 : page);
+        QCOMPARE(window->txtPageDes->text(), QString::number(deleted ? 1 : page));
+        QCOMPARE(window->lblDestination->text(), caption("Destination", f.target, after.size()));
+    }
+
+    void withoutADestinationDeleteDoesNothing()
+    {
+        const auto window = f.start(true);
+        window->txtPageDes->setText(QStringLiteral("7"));
+        window->cmdDelPage->click();
+        QVERIFY(f.boxes->boxes().isEmpty());
+        QCOMPARE(window->txtPageDes->text(), QStringLiteral("7"));
+        QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
+    }
+
+    void theReorderDialogOpensOnThePageShown()
+    {
+        const auto window = f.open(false, false, 0, 3, 0);
+        frmReorder dialog(*window);
+        QCOMPARE(dialog.txtPage->text(), QStringLiteral("3"));
+        QCOMPARE(dialog.txtInsert->text(), QStringLiteral("?"));
+        QVERIFY(!dialog.chkCopy->isChecked());
+        QCOMPARE(dialog.focusWidget(), dialog.txtPage);
+    }
+
+    void pagesMoveOrAreCopiedBeforeAnother_data()
+    {
+        QTest::addColumn<QString>("order"); // page,before
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<bool>("prompt");
+        QTest::addColumn<QList<int>>("after");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("P 4, I 2") << "4,2" << false << true << QList<int>{1, 4, 2, 3, 5} << 1;
+        QTest::newRow("P 2, I 5") << "2,5" << false << true << QList<int>{1, 3, 4, 2, 5} << 1;
+        QTest::newRow("P 2, I 3 changes nothing")
+            << "2,3" << false << true << QList<int>{1, 2, 3, 4, 5} << 1;
+        QTest::newRow("P 5, I 1") << "5,1" << false << true << QList<int>{5, 1, 2, 3, 4} << 1;
+        QTest::newRow("P 1, I 5") << "1,5" << false << true << QList<int>{2, 3, 4, 1, 5} << 1;
+        QTest::newRow("P 3 and 03 pass as different texts")
+            << "3,03" << false << true << QList<int>{1, 2, 3, 4, 5} << 1;
+        QTest::newRow("halves round to even")
+            << "4.5,1.5" << false << true << QList<int>{1, 4, 2, 3, 5} << 1;
+        QTest::newRow("prompting off") << "4,2" << false << false << QList<int>{1, 4, 2, 3, 5} << 1;
+        QTest::newRow("copy: P 4, I 2")
+            << "4,2" << true << true << QList<int>{1, 4, 2, 3, 4, 5} << 2;
+        QTest::newRow("copy: P 1, I 5")
+            << "1,5" << true << true << QList<int>{1, 2, 3, 4, 1, 5} << 5;
+    }
+
+    void pagesMoveOrAreCopiedBeforeAnother()
+    {
+        QFETCH(QString, order);
+        QFETCH(bool, copy);
+        QFETCH(bool, prompt);
+        QFETCH(QList<int>, after);
+        QFETCH(int, shown);
+        QVERIFY(LabelledPages::write(f.target, LabelledPages::run(1, 5)));
+        const auto window = f.open(prompt, false, 0, 1, 0);
+        if (prompt)
+            f.boxes->answer(MsgYes);
+        bool leftOpen = true;
+        QCOMPARE(reorder(*window, order, copy, &leftOpen), 1);
+        QVERIFY(!leftOpen);
+        QCOMPARE(f.boxes->boxes(), prompt ? QList<Box>{asked(reorderQuestion)} : QList<Box>());
+        QCOMPARE(LabelledPages::of(f.target), after);
+        QCOMPARE(window->imgDes->image(), f.target);
+        QCOMPARE(window->imgDes->page(), shown);
+        QCOMPARE(window->lblDestination->text(), caption("Destination", f.target, after.size()));
+        if (!copy)
+            QCOMPARE(window->txtPageDes->text(), QStringLiteral("1"));
+    }
+
+    void theReorderChecksKeepTheDialogOpen_data()
+    {
+        QTest::addColumn<QString>("order"); // page,before; the dialog shows 3,?
+        QTest::addColumn<QString>("text");
+        const QString invalid =
+            QStringLiteral("Invalid choices, you must select a page from 1 to 5");
+        const QString samePage =
+            QStringLiteral("You cannot reorder the same page within the file.");
+        QTest::newRow("the place left at ?") << "3,?" << invalid;
+        QTest::newRow("a letter") << "x,2" << invalid;
+        QTest::newRow("an empty page") << ",2" << invalid;
+        QTest::newRow("the same text") << "3,3" << samePage;
+        QTest::newRow("the same text before the range") << "9,9" << samePage;
+        QTest::newRow("page 0") << "0,2" << invalid;
+        QTest::newRow("page past the last") << "6,2" << invalid;
+        QTest::newRow("behind the last page") << "2,6" << invalid;
+        QTest::newRow("a place below 1") << "2,-1" << invalid;
+        QTest::newRow("the question answered No") << "4,2" << reorderQuestion;
+    }
+
+    void theReorderChecksKeepTheDialogOpen()
+    {
+        QFETCH(QString, order);
+        QFETCH(QString, text);
+        QVERIFY(LabelledPages::write(f.target, LabelledPages::run(1, 5)));
+        f.keep();
+        const auto window = f.open(true, false, 0, 3, 0);
+        f.boxes->answer(text == reorderQuestion ? MsgNo : MsgOk);
+        bool leftOpen = false;
+        QCOMPARE(reorder(*window, order, false, &leftOpen), 1);
+        QVERIFY(leftOpen);
+        QCOMPARE(f.boxes->boxes(), text == reorderQuestion ? QList<Box>{asked(text)} : told(text));
+        QCOMPARE(f.changed(), QString());
+    }
+
+    void withoutADestinationTheChooserComesBeforeTheReorderDialog_data()
+    {
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("chosen") << true;
+    }
+
+    void withoutADestinationTheChooserComesBeforeTheReorderDialog()
+    {
+        QFETCH(bool, chosen);
+        const auto window = f.start();
+        if (chosen)
+            f.dialogs->choosePath(f.target);
+        else
+            f.dialogs->cancel();
+        DialogDriver<frmReorder> driver({});
+        window->cmdReorder->click();
+        QCOMPARE(driver.shown(), chosen ? 1 : 0);
+        QCOMPARE(f.dialogs->requests().size(), 1);
+        QVERIFY(!window->flags.DestinationOpened);
+        QVERIFY(f.boxes->boxes().isEmpty());
+    }
+
+    void theReorderDialogLoadedWithoutADestinationSaysSoAndCloses()
+    {
+        const auto window = f.start();
+        f.boxes->answer(MsgOk);
+        frmReorder dialog(*window);
+        QCOMPARE(f.boxes->boxes(), told(QStringLiteral("You must choose a Destination image.")));
+        DialogDriver<frmReorder> driver({});
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QCOMPARE(driver.shown(), 0);
+    }
+
+private:
+    // The window active, showing the source's page and the destination, Append selected.
+    std::unique_ptr<Tessary> active(int sourcePage)
+    {
+        auto window = f.open(false, false, sourcePage, 1, ModeAppend);
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            qWarning("the window did not become active");
+        return window;
+    }
+
+    // One box told the failure, naming the file.
+    bool toldFailureOf(const QString& name) const
+    {
+        const QList<Box>& boxes = f.boxes->boxes();
+        return boxes.size() == 1 && boxes.first().text.contains(name) &&
+               boxes == told(boxes.first().text, MsgIcon::Exclamation);
+    }
+
+    OperationsFixture f;
+    QString m_temp;
+};
+
+QTEST_MAIN(OperationsTest)
+#include "OperationsTest.moc"
