@@ -730,16 +730,6 @@ private slots:
         QCOMPARE(window->lblDestination->text(), caption("Destination", f.target, after.size()));
     }
 
-    void withoutADestinationDeleteDoesNothing()
-    {
-        const auto window = f.start(true);
-        window->txtPageDes->setText(QStringLiteral("7"));
-        window->cmdDelPage->click();
-        QVERIFY(f.boxes->boxes().isEmpty());
-        QCOMPARE(window->txtPageDes->text(), QStringLiteral("7"));
-        QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
-    }
-
     void theReorderDialogOpensOnThePageShown()
     {
         const auto window = f.open(false, false, 0, 3, 0);
@@ -832,38 +822,32 @@ private slots:
         QCOMPARE(f.changed(), QString());
     }
 
-    void withoutADestinationTheChooserComesBeforeTheReorderDialog_data()
+    void withoutADestination()
     {
-        QTest::addColumn<bool>("chosen");
-        QTest::newRow("cancelled") << false;
-        QTest::newRow("chosen") << true;
-    }
-
-    void withoutADestinationTheChooserComesBeforeTheReorderDialog()
-    {
-        QFETCH(bool, chosen);
-        const auto window = f.start();
-        if (chosen)
-            f.dialogs->choosePath(f.target);
-        else
-            f.dialogs->cancel();
+        const auto window = f.start(true);
+        // Delete Page does nothing, not even to the page box.
+        window->txtPageDes->setText(QStringLiteral("7"));
+        window->cmdDelPage->click();
+        QCOMPARE(window->txtPageDes->text(), QStringLiteral("7"));
+        QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
+        // Reorder lets the user choose one first: cancelled, no dialog; chosen, the dialog.
+        f.dialogs->cancel();
+        f.dialogs->choosePath(f.target);
         DialogDriver<frmReorder> driver({});
         window->cmdReorder->click();
-        QCOMPARE(driver.shown(), chosen ? 1 : 0);
-        QCOMPARE(f.dialogs->requests().size(), 1);
+        QCOMPARE(driver.shown(), 0);
+        window->cmdReorder->click();
+        QCOMPARE(driver.shown(), 1);
+        QCOMPARE(f.dialogs->requests().size(), 2);
         QVERIFY(!window->flags.DestinationOpened);
+        // The dialog made without one says so and closes.
+        window->cmdCloseDes->click();
         QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void theReorderDialogLoadedWithoutADestinationSaysSoAndCloses()
-    {
-        const auto window = f.start();
         f.boxes->answer(MsgOk);
         frmReorder dialog(*window);
         QCOMPARE(f.boxes->boxes(), told(QStringLiteral("You must choose a Destination image.")));
-        DialogDriver<frmReorder> driver({});
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-        QCOMPARE(driver.shown(), 0);
+        QCOMPARE(driver.shown(), 1);
     }
 
 private:
