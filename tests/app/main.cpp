@@ -4,8 +4,6 @@
 
 int runTessaryTests(int argc, char** argv);
 int runPanesTests(int argc, char** argv);
-int runModesTests(int argc, char** argv);
-int runHelpMenuTests(int argc, char** argv);
 int runSettingsDialogTests(int argc, char** argv);
 int runNavigationTests(int argc, char** argv);
 
@@ -14,8 +12,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     int failures = runTessaryTests(argc, argv);
     failures += runPanesTests(argc, argv);
-    failures += runModesTests(argc, argv);
-    failures += runHelpMenuTests(argc, argv);
     failures += runSettingsDialogTests(argc, argv);
     failures += runNavigationTests(argc, argv);
     return failures == 0 ? 0 : 1;
