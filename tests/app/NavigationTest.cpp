@@ -74,25 +74,36 @@ struct ViewState
     }
 };
 
-// The button (0 <<, 1 <, 2 >, 3 >>), the page before and after.
-const std::tuple<const char*, int, int, int> turns[] = {
-    {"<< from page 4", 0, 4, 1}, {"<< on the first page", 0, 1, 1},
-    {"< from page 3", 1, 3, 2},  {"< on the first page", 1, 1, 1},
-    {"> from page 3", 2, 3, 4},  {"> on the last page", 2, 5, 5},
-    {">> from page 2", 3, 2, 5}, {">> on the last page", 3, 5, 5},
-};
-
-// Typed over the selected box, then Enter: the page shown and the box after.
-const std::tuple<const char*, QString, int, QString> typedPages[] = {
-    {"3", "3", 3, "3"},
-    {"the last page", "5", 5, "5"},
-    {"past the last page", "9", 1, "1"},
-    {"page 0", "0", 1, "1"},
-    {"2.5, rounded to even", "2.5", 2, "2.5"},
-    {"3.5, rounded to even", "3.5", 4, "3.5"},
+// The page and zoom a pane shows before; what the user does: a button ("<<", "<", ">",
+// ">>", "+", "-", "Reset") or text typed over the page box, then Enter; the page shown,
+// the page box and the zoom after (-1: the page fitted into the view).
+const std::tuple<const char*, int, float, QString, int, QString, float> inputs[] = {
+    {"<< from page 4", 4, 250, "<<", 1, "1", -1},
+    {"<< on the first page", 1, 250, "<<", 1, "1", -1},
+    {"< from page 3", 3, 250, "<", 2, "2", -1},
+    {"< on the first page", 1, 250, "<", 1, "1", -1},
+    {"> from page 3", 3, 250, ">", 4, "4", -1},
+    {"> on the last page", 5, 250, ">", 5, "5", -1},
+    {">> from page 2", 2, 250, ">>", 5, "5", -1},
+    {">> on the last page", 5, 250, ">>", 5, "5", -1},
+    {"typed 3", 1, 250, "3", 3, "3", -1},
+    {"typed the last page", 1, 250, "5", 5, "5", -1},
+    {"typed past the last page", 1, 250, "9", 1, "1", -1},
+    {"typed page 0", 1, 250, "0", 1, "1", -1},
+    {"typed 2.5, rounded to even", 1, 250, "2.5", 2, "2.5", -1},
+    {"typed 3.5, rounded to even", 1, 250, "3.5", 4, "3.5", -1},
     // The sign alone is no number: the next key puts the box back first.
-    {"-2, read as 12", "-2", 1, "1"},
-    {"a letter, then Enter", "x", 1, "1"},
+    {"typed -2, read as 12", 1, 250, "-2", 1, "1", -1},
+    {"typed a letter, then Enter", 1, 250, "x", 1, "1", 250},
+    {"zoom in from 100", 1, 100, "+", 1, "1", 115},
+    {"zoom in from 6500", 1, 6500, "+", 1, "1", 6515},
+    {"zoom in from 6501 takes no step", 1, 6501, "+", 1, "1", 6501},
+    {"zoom out from 100", 1, 100, "-", 1, "1", 85},
+    {"zoom out from 45", 1, 45, "-", 1, "1", 30},
+    {"zoom out from 31", 1, 31, "-", 1, "1", 16},
+    {"zoom out from 30 fits", 1, 30, "-", 1, "1", -1},
+    {"zoom out from 16 fits", 1, 16, "-", 1, "1", -1},
+    {"Reset from 400 fits", 1, 400, "Reset", 1, "1", -1},
 };
 
 // The pane (true: source), the cursor in "123" and the text selected on focus.
@@ -101,23 +112,6 @@ const std::tuple<const char*, bool, int, QString> focusSelections[] = {
     {"source, cursor inside", true, 1, "23"},
     {"destination, cursor inside", false, 2, "3"},
     {"destination, cursor at the end", false, 3, ""},
-};
-
-// With a file or an empty pane; the button (0 zoom in, 1 zoom out, 2 Reset); the zoom
-// before and after (-1: the page fitted into the view).
-const std::tuple<const char*, bool, int, float, float> zoomSteps[] = {
-    {"in from 100", false, 0, 100, 115},
-    {"in from 6500", false, 0, 6500, 6515},
-    {"in from 6501 takes no step", false, 0, 6501, 6501},
-    {"out from 100", false, 1, 100, 85},
-    {"out from 45", false, 1, 45, 30},
-    {"out from 31", false, 1, 31, 16},
-    {"out from 30 fits", false, 1, 30, -1},
-    {"out from 16 fits", false, 1, 16, -1},
-    {"Reset from 400 fits", false, 2, 400, -1},
-    {"an empty pane, in from 100", true, 0, 100, 115},
-    {"an empty pane, out from 100", true, 1, 100, 85},
-    {"Reset on an empty pane does nothing", true, 2, 100, 100},
 };
 
 // The pane (true: source), the rectangle reported and whether it is zoomed to.
@@ -180,30 +174,44 @@ private slots:
         }
     }
 
-    void theButtonsTurnPagesAndAlwaysRefitAndRewriteTheBox_data() { addRows(turns); }
+    void buttonsAndTypedPagesTurnAndZoomOnePane_data() { addRows(inputs); }
 
-    void theButtonsTurnPagesAndAlwaysRefitAndRewriteTheBox()
+    void buttonsAndTypedPagesTurnAndZoomOnePane()
     {
-        const auto& [name, index, from, to] = rowOf(turns);
+        const auto& [name, from, zoom, input, page, box, zoomAfter] = rowOf(inputs);
         const auto window = startWithBothPanes();
         for (const bool source : {true, false}) {
             const Pane p = paneOf(*window, source);
             const ImagingEdit& other = *paneOf(*window, !source).viewer;
             p.viewer->setPage(from);
             p.viewer->display();
-            p.viewer->setZoom(250);
-            p.box->setText("stale");
-            const int otherPage = other.page();
-            const float otherZoom = other.zoom();
-
-            p.buttons[std::size_t(index)]->click();
-            QCOMPARE(p.viewer->page(), to);
-            QCOMPARE(p.box->text(), QString::number(to));
-            QCOMPARE(shownLevel(*p.viewer), levelOf(to));
-            QVERIFY(p.viewer->zoom() != 250.0f);
-            QCOMPARE(fittedZoom(*p.viewer), p.viewer->zoom());
-            QCOMPARE(other.page(), otherPage);
-            QCOMPARE(other.zoom(), otherZoom);
+            p.viewer->setZoom(zoom);
+            p.viewer->setSelectionRect(10, 20, 30, 40);
+            const QList<QVariant> otherBefore = {other.page(), other.zoom()};
+            const QStringList buttons = {"<<", "<", ">", ">>", "+", "-", "Reset"};
+            const QList<QPushButton*> controls = {p.buttons[0], p.buttons[1], p.buttons[2],
+                                                  p.buttons[3], p.zoomIn,     p.zoomOut,
+                                                  p.reset};
+            if (buttons.contains(input)) {
+                // A page button rewrites the box whatever it held.
+                if (buttons.indexOf(input) < 4)
+                    p.box->setText("stale");
+                controls[buttons.indexOf(input)]->click();
+            } else {
+                QCOMPARE(p.box->text(), QString::number(from));
+                p.box->selectAll();
+                QTest::keyClicks(p.box, input);
+                QTest::keyClick(p.box, Qt::Key_Return);
+            }
+            QCOMPARE(p.viewer->page(), page);
+            QCOMPARE(p.box->text(), box);
+            QCOMPARE(shownLevel(*p.viewer), levelOf(page));
+            QCOMPARE(p.viewer->zoom(), zoomAfter < 0 ? fittedZoom(*p.viewer) : zoomAfter);
+            // Of the zoom buttons only Reset removes the rectangle.
+            if (buttons.indexOf(input) >= 4)
+                QCOMPARE(p.viewer->selectionRect().isEmpty(), input == "Reset");
+            // The other pane stays as it was.
+            QCOMPARE((QList<QVariant>{other.page(), other.zoom()}), otherBefore);
         }
         QVERIFY(f.boxes->boxes().isEmpty());
     }
@@ -229,51 +237,19 @@ private slots:
             // A letter in the box of an empty pane is put back to no page at the next key.
             QTest::keyClicks(p.box, "x2");
             QCOMPARE(p.box->text(), "2");
+            // The zoom buttons act on an empty pane too.
+            p.viewer->setZoom(100);
+            p.zoomIn->click();
+            QCOMPARE(p.viewer->zoom(), 115.0f);
+            p.zoomOut->click();
+            p.zoomOut->click();
+            QCOMPARE(p.viewer->zoom(), 85.0f);
         }
         // Nor do the keypad keys scroll it.
         for (const Qt::Key key : {Qt::Key_2, Qt::Key_8, Qt::Key_4, Qt::Key_6, Qt::Key_Slash})
             QTest::keyClick(window->windowHandle(), key, Qt::ControlModifier | Qt::KeypadModifier);
         QCOMPARE(window->imgSrc->verticalScrollBar()->value(), 0);
         QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void aTypedPageIsShownOnEnter_data() { addRows(typedPages); }
-
-    void aTypedPageIsShownOnEnter()
-    {
-        const auto& [name, typed, page, box] = rowOf(typedPages);
-        const auto window = startWithBothPanes();
-        for (const bool source : {true, false}) {
-            const Pane p = paneOf(*window, source);
-            QCOMPARE(p.box->text(), "1");
-            p.viewer->setZoom(250);
-            p.box->selectAll();
-            QTest::keyClicks(p.box, typed);
-            QTest::keyClick(p.box, Qt::Key_Return);
-            QCOMPARE(p.viewer->page(), page);
-            QCOMPARE(p.box->text(), box);
-            QCOMPARE(shownLevel(*p.viewer), levelOf(page));
-        }
-        QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void aLetterIsTakenAndTheNextKeyPutsTheBoxBackFirst()
-    {
-        const auto window = startWithBothPanes();
-        window->cmdSrc[2]->click();
-        window->cmdSrc[2]->click();
-        QCOMPARE(window->txtPageSrc->text(), "3");
-
-        window->txtPageSrc->end(false);
-        QTest::keyClick(window->txtPageSrc, Qt::Key_X);
-        QCOMPARE(window->txtPageSrc->text(), "3x");
-        QTest::keyClick(window->txtPageSrc, Qt::Key_5);
-        QCOMPARE(window->txtPageSrc->text(), "35");
-        QTest::keyClick(window->txtPageSrc, Qt::Key_Return);
-        QCOMPARE(window->txtPageSrc->text(), "3");
-        QCOMPARE(window->imgSrc->page(), 3);
-        QCOMPARE(shownLevel(*window->imgSrc), levelOf(3));
-        QCOMPARE(window->txtPageDes->text(), "1");
     }
 
     void theBoxSelectsFromTheCursorToTheEndWhenItGetsTheFocus_data() { addRows(focusSelections); }
@@ -295,25 +271,6 @@ private slots:
         QCOMPARE(p.box->selectedText(), selected);
         if (!selected.isEmpty())
             QCOMPARE(p.box->selectionStart(), cursor);
-    }
-
-    void zoomStepsStopAtTheirLimits_data() { addRows(zoomSteps); }
-
-    void zoomStepsStopAtTheirLimits()
-    {
-        const auto& [name, empty, button, from, to] = rowOf(zoomSteps);
-        const auto window = empty ? f.start() : startWithBothPanes();
-        for (const bool source : {true, false}) {
-            const Pane p = paneOf(*window, source);
-            const float fitted = empty ? 0 : fittedZoom(*p.viewer);
-            p.viewer->setZoom(from);
-            p.viewer->setSelectionRect(10, 20, 30, 40);
-            (button == 0 ? p.zoomIn : button == 1 ? p.zoomOut : p.reset)->click();
-            QCOMPARE(p.viewer->zoom(), to < 0 ? fitted : to);
-            // Reset also removes the rectangle.
-            QCOMPARE(p.viewer->selectionRect().isEmpty(), button == 2 && !empty);
-        }
-        QVERIFY(f.boxes->boxes().isEmpty());
     }
 
     void aDrawnRectangleIsZoomedToUnlessItsNumbersAddUpToNothing_data()
