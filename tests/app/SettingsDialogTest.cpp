@@ -1,6 +1,6 @@
 // The settings: the words the window and the settings dialog read, and the dialog opened
 // from the main window's Settings item: its opening repair, Save, Cancel, the folder
-// buttons, the tool tips and Help.
+// buttons and the tool tips; the topics of the Help menu and of the dialog's Help.
 
 #include "FileListBox.h"
 #include "HtmlHelpApi.h"
@@ -85,13 +85,33 @@ const std::tuple<const char*, int, int> repairs[] = {
     {"both folders there", 3, 3},
 };
 
-// Move and prompting before; chosen in the dialog; the answer to the Move warning (0: none
-// expected); the transfer mode after.
-const std::tuple<const char*, bool, bool, bool, bool, int, QString> saves[] = {
-    {"Copy and prompts, from Move without prompts", true, false, false, true, 0, "Copy"},
-    {"Move, warning answered Yes", false, true, true, false, MsgYes, "Move"},
-    {"Move, warning answered No", false, true, true, true, MsgNo, "Copy"},
-    {"Move while in Move, answered No", true, true, true, false, MsgNo, "Copy"},
+// Move and prompting before; chosen in the dialog; what is done to the folder boxes
+// ("browse" a source folder, "empty" both boxes, "delete" both folders); the answer to the
+// Move warning (0: none expected); the transfer mode after.
+const std::tuple<const char*, bool, bool, bool, bool, QString, int, QString> saves[] = {
+    {"Copy and prompts, from Move without prompts", true, false, false, true, "browse", 0, "Copy"},
+    {"Move, warning answered Yes", false, true, true, false, "browse", MsgYes, "Move"},
+    {"Move, warning answered No", false, true, true, true, "browse", MsgNo, "Copy"},
+    {"Move while in Move, answered No", true, true, true, false, "browse", MsgNo, "Copy"},
+    {"empty boxes store the program folder", false, true, false, true, "empty", 0, "Copy"},
+    {"folders deleted meanwhile are stored as shown", false, true, false, true, "delete", 0,
+     "Copy"},
+};
+
+// The folder button clicked (true: source), whether a folder is chosen, and how the dialog
+// is cancelled ("button", "escape" or "close").
+const std::tuple<const char*, bool, bool, QString> cancels[] = {
+    {"source chosen, Cancel button", true, true, "button"},
+    {"source not chosen, Escape key", true, false, "escape"},
+    {"destination chosen, close box", false, true, "close"},
+    {"destination not chosen, Cancel button", false, false, "button"},
+};
+
+// The menu item, or the settings dialog's Help button; the help command and page.
+const std::tuple<const char*, const char*, int, QString> helpItems[] = {
+    {"Contents", "mnuContents", HH_DISPLAY_TOC, ""},
+    {"About", "menuAbout", HH_DISPLAY_TOPIC, "abouttessary.html"},
+    {"the settings dialog's Help", "cmdHelpSettings", HH_DISPLAY_TOPIC, "settings.html"},
 };
 
 } // namespace
@@ -174,7 +194,8 @@ private slots:
 
     void saveStoresAllFourBeforeTheMoveWarning()
     {
-        const auto& [name, moveBefore, promptBefore, move, prompt, answer, transfer] = rowOf(saves);
+        const auto& [name, moveBefore, promptBefore, move, prompt, boxes, answer, transfer] =
+            rowOf(saves);
         store(moveBefore ? "Move" : "Copy", promptBefore ? "Yes" : "No");
         const auto window = f.start();
         const QString listFolder = window->TiffFileList->path();
@@ -184,20 +205,39 @@ private slots:
             f.boxes->answer(answer);
 
         const QStringList seen = whileOpen(*window, [&](frmSettings& dialog) {
-            dialog.cmdBrowseSrc->click();
+            // Typing does not change a folder box.
+            QTest::keyClicks(dialog.txtSrcDir, "typed");
+            if (boxes == "browse")
+                dialog.cmdBrowseSrc->click();
+            for (QLineEdit* box : {dialog.txtSrcDir, dialog.txtDesDir})
+                if (boxes == "empty")
+                    box->clear();
+            for (const QString& folder : {m_src, m_des})
+                if (boxes == "delete")
+                    QDir(folder).removeRecursively();
             dialog.optModeSettings[move ? 1 : 0]->click();
             dialog.optPromptSettings[prompt ? 0 : 1]->click();
             dialog.cmdSaveSettings->click();
         });
-        QCOMPARE(seen.last(), "closed");
+        // The folders are stored as the boxes show them, an empty box as the program folder.
+        const QString program = f.programFolder->path();
+        QStringList stored = {boxes == "browse"  ? chosen
+                              : boxes == "empty" ? program
+                                                 : m_src,
+                              boxes == "empty" ? program : m_des, move ? "Move" : "Copy",
+                              prompt ? "Yes" : "No"};
+        QCOMPARE(seen,
+                 (QStringList{boxes == "empty" ? "" : stored[0], boxes == "empty" ? "" : stored[1],
+                              stored[2], prompt ? "Yes" : "No", "closed"}));
         QCOMPARE(f.shown(), answer != 0 ? QStringList{moveQuestion} : QStringList());
         QCOMPARE(f.boxes->unexpected(), 0);
         QCOMPARE(WindowFixture::transferMode(*window), transfer);
         QCOMPARE(window->flags.PromptBeforeAction, prompt);
-        const QStringList stored = {chosen, m_des, move ? "Move" : "Copy", prompt ? "Yes" : "No"};
         QCOMPARE(f.stored(), stored);
         // The saved source folder waits for the next start.
         QCOMPARE(window->TiffFileList->path(), listFolder);
+        if (boxes != "browse")
+            return;
 
         // The next start follows what was stored, whatever the warning's answer was.
         f.boxes->clear();
@@ -208,52 +248,18 @@ private slots:
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void saveStoresTheFolderBoxesWithoutTestingThem_data()
-    {
-        QTest::addColumn<bool>("empty");
-        QTest::newRow("empty boxes store the program folder") << true;
-        QTest::newRow("folders deleted meanwhile are stored as shown") << false;
-    }
+    void theFolderButtonsAndCancelStoreNothing_data() { addRows(cancels); }
 
-    void saveStoresTheFolderBoxesWithoutTestingThem()
+    void theFolderButtonsAndCancelStoreNothing()
     {
-        QFETCH(bool, empty);
-        store("Copy", "Yes");
-        const auto window = f.start();
-        whileOpen(*window, [&](frmSettings& dialog) {
-            // Typing does not change a folder box.
-            QTest::keyClicks(dialog.txtSrcDir, "typed");
-            QCOMPARE(dialog.txtSrcDir->text(), m_src);
-            if (empty) {
-                dialog.txtSrcDir->clear();
-                dialog.txtDesDir->clear();
-            } else {
-                QDir(m_src).removeRecursively();
-                QDir(m_des).removeRecursively();
-            }
-            dialog.cmdSaveSettings->click();
-        });
-        const QString program = f.programFolder->path();
-        QCOMPARE(f.stored(),
-                 (QStringList{empty ? program : m_src, empty ? program : m_des, "Copy", "Yes"}));
-        QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void cancellingAsksFirstAndStoresNothing_data()
-    {
-        QTest::addColumn<QString>("way");
-        QTest::newRow("Cancel button") << "button";
-        QTest::newRow("Escape key") << "escape";
-        QTest::newRow("close box") << "close";
-    }
-
-    void cancellingAsksFirstAndStoresNothing()
-    {
-        QFETCH(QString, way);
+        const auto& [name, source, choose, way] = rowOf(cancels);
         store("Copy", "Yes");
         const auto window = f.start();
         const QString chosen = f.folder("chosen");
-        f.folders->choose(chosen);
+        if (choose)
+            f.folders->choose(chosen);
+        else
+            f.folders->cancel();
         f.boxes->answer(MsgNo);
         f.boxes->answer(MsgYes);
         const auto cancel = [&way](frmSettings& dialog) {
@@ -265,60 +271,30 @@ private slots:
                 dialog.close();
         };
 
-        bool closed = false;
-        const QStringList afterNo = whileOpen(*window, [&](frmSettings& dialog) {
-            dialog.cmdBrowseSrc->click();
+        QStringList afterNo;
+        const QStringList afterYes = whileOpen(*window, [&](frmSettings& dialog) {
+            (source ? dialog.cmdBrowseSrc : dialog.cmdBrowseDes)->click();
             dialog.optModeSettings[1]->click();
             cancel(dialog);
-            if (dialog.isVisible() && dialog.txtSrcDir->text() == chosen) {
-                cancel(dialog);
-                closed = !dialog.isVisible();
-            }
+            afterNo = QStringList{dialog.txtSrcDir->text(), dialog.txtDesDir->text()};
+            afterNo << (dialog.isVisible() ? "open" : "closed");
+            cancel(dialog);
         });
-        // After No the dialog was open with the edits kept; after Yes it closed.
-        QVERIFY(closed);
-        QCOMPARE(afterNo, (QStringList{chosen, m_des, "Move", "Yes", "closed"}));
+        // The folder chooser always starts at the program folder, over the main window.
+        QCOMPARE(f.folders->requests().size(), 1);
+        QCOMPARE(f.folders->requests().first().start, f.programFolder->path());
+        QCOMPARE(f.folders->requests().first().owner, window.get());
+        // After No the dialog stays open with the choices kept; after Yes it closes.
+        QCOMPARE(afterNo, (QStringList{source && choose ? chosen : m_src,
+                                       !source && choose ? chosen : m_des, "open"}));
+        QCOMPARE(afterYes.mid(2), (QStringList{"Move", "Yes", "closed"}));
         const QString question = WindowFixture::box(
             "Cancel", "Do you really want to cancel without saving changes?", MsgButtons::YesNo);
         QCOMPARE(f.shown(), (QStringList{question, question}));
         QCOMPARE(f.stored(), (QStringList{m_src, m_des, "Copy", "Yes"}));
         QCOMPARE(WindowFixture::transferMode(*window), "Copy");
-        // The next opening shows the stored folder again.
-        QCOMPARE(whileOpen(*window).first(), m_src);
-    }
-
-    void folderButtonsAlwaysStartAtTheProgramFolder_data()
-    {
-        QTest::addColumn<bool>("source");
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("source, chosen") << true << false;
-        QTest::newRow("source, cancelled") << true << true;
-        QTest::newRow("destination, chosen") << false << false;
-        QTest::newRow("destination, cancelled") << false << true;
-    }
-
-    void folderButtonsAlwaysStartAtTheProgramFolder()
-    {
-        QFETCH(bool, source);
-        QFETCH(bool, cancel);
-        store("Copy", "Yes");
-        const auto window = f.start();
-        const QString chosen = f.folder("chosen");
-        if (cancel)
-            f.folders->cancel();
-        else
-            f.folders->choose(chosen);
-
-        const QStringList seen = whileOpen(*window, [&](frmSettings& dialog) {
-            (source ? dialog.cmdBrowseSrc : dialog.cmdBrowseDes)->click();
-        });
-        QCOMPARE(f.folders->requests().size(), 1);
-        QCOMPARE(f.folders->requests().first().start, f.programFolder->path());
-        QCOMPARE(f.folders->requests().first().owner, window.get());
-        QCOMPARE(seen.mid(0, 2), (QStringList{source && !cancel ? chosen : m_src,
-                                              !source && !cancel ? chosen : m_des}));
-        // Only Save stores a choice.
-        QCOMPARE(f.stored(), (QStringList{m_src, m_des, "Copy", "Yes"}));
+        // The next opening shows the stored folders again.
+        QCOMPARE(whileOpen(*window).mid(0, 2), (QStringList{m_src, m_des}));
     }
 
     void aFolderBoxShowsItsTextAsToolTipWhenTheMouseMoves()
@@ -341,24 +317,34 @@ private slots:
         QCOMPARE(tips, (QStringList{m_src, "earlier"}));
     }
 
-    void helpOpensTheSettingsPageAndTheDialogStaysOpen()
+    void helpItemsOpenTheirTopics_data() { addRows(helpItems); }
+
+    void helpItemsOpenTheirTopics()
     {
+        // The help file's own messages and pages are the help control's.
+        const auto& [name, item, command, page] = rowOf(helpItems);
         store("Copy", "Yes");
         const QString helpFile = f.programFolder->filePath("Tessary.chm");
         f.help->addFile(helpFile);
         const auto window = f.start();
-        bool overTheWindow = false;
-        const QStringList seen = whileOpen(*window, [&](frmSettings& dialog) {
-            overTheWindow = dialog.parentWidget() == window.get() && dialog.isModal();
-            dialog.cmdHelpSettings->click();
-        });
-        QVERIFY(overTheWindow);
-        QCOMPARE(seen.last(), "open");
+        if (auto* action = window->findChild<QAction*>(item)) {
+            action->trigger();
+        } else {
+            // The settings dialog stays open, over the window, beside the help page.
+            bool overTheWindow = false;
+            const QStringList seen = whileOpen(*window, [&](frmSettings& dialog) {
+                overTheWindow = dialog.parentWidget() == window.get() && dialog.isModal();
+                dialog.findChild<QPushButton*>(item)->click();
+            });
+            QVERIFY(overTheWindow && seen.last() == "open");
+        }
         QCOMPARE(f.help->helpCalls().size(), 1);
         const auto& call = f.help->helpCalls().first();
         QCOMPARE(call.target.value_or(""), helpFile + ">Main");
-        QCOMPARE(call.command, HH_DISPLAY_TOPIC);
-        QCOMPARE(call.text.value_or(""), "settings.html");
+        QCOMPARE(int(call.command), command);
+        QCOMPARE(call.owner, nullptr); // the help window belongs to no form
+        if (!page.isEmpty())
+            QCOMPARE(call.text.value_or(""), page);
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 

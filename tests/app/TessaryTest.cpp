@@ -1,13 +1,12 @@
 // The main window as it starts and ends: the stored settings it reads at start, its file
 // list, the working files, a low screen, its fixed size, the names of its controls, the
-// Help menu, the About box and the failures an event leaves to the window.
+// About box and the failures an event leaves to the window.
 
 #include "Tessary.h"
 
 #include "EventBoundary.h"
 #include "FileListBox.h"
 #include "HiddenFiles.h"
-#include "HtmlHelpApi.h"
 #include "ImagingError.h"
 #include "WindowFixture.h"
 #include "frmAbout.h"
@@ -54,11 +53,6 @@ const std::tuple<const char*, QSize, int, bool> screens[] = {
     {"640 by 768", {640, 768}, 1, false},
     {"no display tool", {640, 480}, 0, true},
     {"a display tool that fails to start", {640, 480}, 2, true},
-};
-
-const std::tuple<const char*, const char*, int, QString> helpItems[] = {
-    {"Contents", "mnuContents", HH_DISPLAY_TOC, ""},
-    {"About", "menuAbout", HH_DISPLAY_TOPIC, "abouttessary.html"},
 };
 
 // What a handler throws (0 nothing, 1 a component's error, 2 no memory, 3 anything else)
@@ -221,29 +215,6 @@ private slots:
         }
         for (const char* name : {"Source page number", "Page Mode", "Delete Page"})
             QVERIFY(names.contains(name));
-    }
-
-    void helpItemsOpenTheirTopics_data()
-    {
-        addRows(helpItems);
-    }
-
-    void helpItemsOpenTheirTopics()
-    {
-        // The help file's own messages and pages are the help control's.
-        const auto& [name, item, command, page] = rowOf(helpItems);
-        const QString helpFile = f.programFolder->filePath("Tessary.chm");
-        f.help->addFile(helpFile);
-        const auto window = f.start();
-        window->findChild<QAction*>(item)->trigger();
-        QCOMPARE(f.help->helpCalls().size(), 1);
-        const auto& call = f.help->helpCalls().first();
-        QCOMPARE(call.target.value_or(""), helpFile + ">Main");
-        QCOMPARE(int(call.command), command);
-        QCOMPARE(call.owner, nullptr); // the help window belongs to no form
-        if (!page.isEmpty())
-            QCOMPARE(call.text.value_or(""), page);
-        QVERIFY(f.boxes->boxes().isEmpty());
     }
 
     void versionAndTheLogoShowTheAboutBoxOverTheWindow()
