@@ -2,22 +2,11 @@
 // opening and closing the destination, the same-file guard, the stored folders, the page
 // modes, the transfer mode items, and opening a pane in the image viewer.
 
-#include "FileListBox.h"
 #include "ImagingAdminControl.h"
-#include "ImagingEdit.h"
 #include "ImagingError.h"
-#include "Tessary.h"
 #include "WindowFixture.h"
-#include "mdlFunctions.h"
 
-#include <QAction>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -30,6 +19,16 @@ using namespace tessary::testing;
 namespace {
 
 const QString noDestination = "|Destination Image|";
+
+// Gives the file at path a second name; false where this is not done.
+bool hardLink(const QString& path, const QString& name)
+{
+#ifdef Q_OS_UNIX
+    return ::link(QFile::encodeName(path), QFile::encodeName(name)) == 0;
+#else
+    return false;
+#endif
+}
 
 // An administration control whose dialog settings all fail as a component may fail, and
 // whose dialog fails too when asked to.
@@ -90,6 +89,13 @@ const std::tuple<const char*, int, bool> openings[] = {
     {"the dialog's settings fail", 2, false},
 };
 
+// Whether the stored source folder is still there, and whether browsing is cancelled.
+const std::tuple<const char*, bool, bool> browsings[] = {
+    {"stored folder, a folder chosen", true, false},
+    {"stored folder gone, a folder chosen", false, false},
+    {"cancelled", true, true},
+};
+
 // The mode clicked, with a destination open or not; the answer to the Open dialog
 // ("cancel", "target", "source", or "" for no dialog); the mode and destination after.
 const std::tuple<const char*, int, bool, QString, int, QString> pageModes[] = {
@@ -139,7 +145,7 @@ private slots:
     {
         QVERIFY(f.reset(true));
         for (const char* name : {"x.tif", "source.tif", "target.tif"})
-            QVERIFY(WindowFixture::writeTiff(f.scan(name), 3));
+            QVERIFY(f.writeTiff(f.scan(name), 3));
     }
 
     void pickingAFileShowsItAtPageOne_data() { addRows(picks); }
@@ -148,8 +154,7 @@ private slots:
     {
         const auto& [row, name, pages, keyboard, caption, pageBox] = rowOf(picks);
         const QString path = f.scan(name);
-        QVERIFY(pages < 0 ? WindowFixture::writeBytes(path, "not a picture\n")
-                          : WindowFixture::writeTiff(path, pages));
+        QVERIFY(pages < 0 ? f.writeBytes(path, "not a picture\n") : f.writeTiff(path, pages));
         const auto window = f.start();
         if (keyboard) {
             // A selection made by the program loads nothing; Down picks the next entry.
@@ -159,13 +164,13 @@ private slots:
             list.setFocus();
             QTest::keyClick(&list, Qt::Key_Down);
         } else {
-            QVERIFY(WindowFixture::pick(*window, name));
+            QVERIFY(f.pick(*window, name));
         }
         // A file that is not a TIFF file is no message: the view says why it shows nothing.
         QVERIFY(f.boxes->boxes().isEmpty());
-        QCOMPARE(WindowFixture::pane(*window, true), (QStringList{path, caption, pageBox}));
+        QCOMPARE(f.pane(*window, true), (QStringList{path, caption, pageBox}));
         QCOMPARE(window->imgSrc->notice().isEmpty(), pages > 0);
-        QCOMPARE(WindowFixture::pane(*window, false).join('|'), noDestination);
+        QCOMPARE(f.pane(*window, false).join('|'), noDestination);
     }
 
     void theSameFileIsRefusedInEitherPane_data()
@@ -186,16 +191,12 @@ private slots:
         const auto& [what, listName, chosen, refused] = spellings[spelling];
         const QString x = f.scan("x.tif");
         QVERIFY(QFile::link(x, f.scan("link.tif")));
-#ifdef Q_OS_UNIX
-        QVERIFY(::link(QFile::encodeName(x), QFile::encodeName(f.scan("hard.tif"))) == 0);
-#else
-        if (listName == "hard.tif")
+        if (!hardLink(x, f.scan("hard.tif")) && listName == "hard.tif")
             QSKIP("hard links are made here on Unix only");
-#endif
-        QVERIFY(WindowFixture::writeTiff(f.folder("elsewhere") + "/x.tif", 4));
+        QVERIFY(f.writeTiff(f.folder("elsewhere") + "/x.tif", 4));
         if (listName == "X.tif") {
-            QVERIFY(WindowFixture::writeTiff(f.scan(listName), 1));
-            if (WindowFixture::bytesOf(x) == WindowFixture::bytesOf(f.scan(listName)))
+            QVERIFY(f.writeTiff(f.scan(listName), 1));
+            if (f.bytesOf(x) == f.bytesOf(f.scan(listName)))
                 QSKIP("this disk ignores letter case");
         }
         const QString destination = f.scan(chosen);
@@ -206,32 +207,30 @@ private slots:
             f.openDestination(*window, destination);
             window->optMode(ModeAppend)->click();
         } else {
-            QVERIFY(WindowFixture::pick(*window, listName));
+            QVERIFY(f.pick(*window, listName));
             window->optMode(ModeReplace)->setChecked(true);
         }
-        const QStringList first = WindowFixture::pane(*window, !source);
+        const QStringList first = f.pane(*window, !source);
         QCOMPARE(first.first() + first.last(), (source ? destination : f.scan(listName)) + "1");
         if (source)
-            QVERIFY(WindowFixture::pick(*window, listName));
+            QVERIFY(f.pick(*window, listName));
         else
             f.openDestination(*window, destination);
 
         // The pane loaded first is untouched either way.
-        QCOMPARE(WindowFixture::pane(*window, !source), first);
-        const QStringList second = WindowFixture::pane(*window, source);
+        QCOMPARE(f.pane(*window, !source), first);
+        const QStringList second = f.pane(*window, source);
         if (refused)
             QCOMPARE(second.join('|'), source ? "|Source Image|" : noDestination);
         else
             QCOMPARE(second.first() + second.last(),
                      (source ? f.scan(listName) : destination) + "1");
-        QCOMPARE(f.shown(), refused ? QStringList{WindowFixture::box(
-                                          "Tessary", "You cannot open the same image file as "
-                                                     "the source and destination")}
-                                    : QStringList());
+        QCOMPARE(f.shown(),
+                 refused ? QStringList{f.box("Tessary", "You cannot open the same image file as "
+                                                        "the source and destination")}
+                         : QStringList());
         // Emptying the destination selects New File.
-        QCOMPARE(WindowFixture::pageMode(*window), source    ? ModeAppend
-                                                   : refused ? ModeNewFile
-                                                             : ModeReplace);
+        QCOMPARE(f.pageMode(*window), source ? ModeAppend : refused ? ModeNewFile : ModeReplace);
         if (!source) {
             QCOMPARE(window->flags.SameFileRefused, refused);
             QCOMPARE(window->flags.DestinationOpened, !refused);
@@ -239,10 +238,7 @@ private slots:
         }
     }
 
-    void storedFoldersAreUsedOnlyWhenTheyExist_data()
-    {
-        addRows(storedFolders);
-    }
+    void storedFoldersAreUsedOnlyWhenTheyExist_data() { addRows(storedFolders); }
 
     void storedFoldersAreUsedOnlyWhenTheyExist()
     {
@@ -264,7 +260,7 @@ private slots:
         // The stored folders are left as they were, even when they are not used.
         QCOMPARE(f.stored().mid(0, 2), (QStringList{value, value}));
 
-        QCOMPARE(WindowFixture::pane(*window, false),
+        QCOMPARE(f.pane(*window, false),
                  (QStringList{f.scan("x.tif"), "Destination Image - 3 Page(s)   x.tif", "1"}));
         QCOMPARE(window->imgDes->page(), 1);
         QCOMPARE(window->imgAdmSrc->fileName(), QString());
@@ -272,10 +268,7 @@ private slots:
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void anOpeningWithoutAChoiceChangesNothing_data()
-    {
-        addRows(openings);
-    }
+    void anOpeningWithoutAChoiceChangesNothing_data() { addRows(openings); }
 
     void anOpeningWithoutAChoiceChangesNothing()
     {
@@ -283,7 +276,7 @@ private slots:
         const auto window = f.start();
         if (destinationOpen)
             f.openDestination(*window, f.scan("target.tif"));
-        const QStringList before = WindowFixture::pane(*window, false);
+        const QStringList before = f.pane(*window, false);
         const qsizetype requests = f.dialogs->requests().size();
         window->flags.DestinationOpened = false;
         window->flags.SameFileRefused = true;
@@ -305,7 +298,7 @@ private slots:
         // A failing step is passed over: the file is opened all the same.
         const bool opened = fault == 2;
         QCOMPARE(window->imgDes->image(), opened ? f.scan("x.tif") : before.first());
-        QCOMPARE(WindowFixture::pane(*window, false) == before, !opened);
+        QCOMPARE(f.pane(*window, false) == before, !opened);
         QCOMPARE(window->flags.DestinationOpened, opened);
         if (!opened)
             QCOMPARE(window->imgAdmSrc->fileName(), f.scan("source.tif"));
@@ -325,36 +318,28 @@ private slots:
             window->flags.DestinationOpened = true;
 
             window->cmdCloseDes->click();
-            QCOMPARE(WindowFixture::pane(*window, false).join('|'),
+            QCOMPARE(f.pane(*window, false).join('|'),
                      noDestination + (destinationOpen ? "" : "7"));
             QCOMPARE(window->imgDes->notice(), QString());
             // The page mode and the flags stay.
-            QCOMPARE(WindowFixture::pageMode(*window), ModeInsert);
+            QCOMPARE(f.pageMode(*window), ModeInsert);
             QVERIFY(window->flags.SameFileRefused && window->flags.DestinationOpened);
         }
         QVERIFY(QFile::exists(f.scan("x.tif")));
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void browsingForTheSourceFolderChangesOnlyTheList_data()
-    {
-        QTest::addColumn<bool>("storedExists");
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("stored folder, a folder chosen") << true << false;
-        QTest::newRow("stored folder gone, a folder chosen") << false << false;
-        QTest::newRow("cancelled") << true << true;
-    }
+    void browsingForTheSourceFolderChangesOnlyTheList_data() { addRows(browsings); }
 
     void browsingForTheSourceFolderChangesOnlyTheList()
     {
-        QFETCH(bool, storedExists);
-        QFETCH(bool, cancel);
+        const auto& [name, storedExists, cancel] = rowOf(browsings);
         const QString scans = f.dir("scans");
         const QString chosen = f.folder("chosen");
-        QVERIFY(WindowFixture::writeTiff(chosen + "/new.tif", 1));
+        QVERIFY(f.writeTiff(chosen + "/new.tif", 1));
         const auto window = f.start();
-        QVERIFY(WindowFixture::pick(*window, "x.tif"));
-        const QStringList sourcePane = WindowFixture::pane(*window, true);
+        QVERIFY(f.pick(*window, "x.tif"));
+        const QStringList sourcePane = f.pane(*window, true);
         if (!storedExists)
             QVERIFY(QDir(scans).removeRecursively());
         if (cancel)
@@ -370,10 +355,10 @@ private slots:
         QCOMPARE(request.title, "Select a folder or shared resource.");
         QCOMPARE(window->TiffFileList->path(), cancel ? scans : chosen);
         if (!cancel)
-            QCOMPARE(WindowFixture::listed(*window), QStringList{"new.tif"});
+            QCOMPARE(f.listed(*window), QStringList{"new.tif"});
         // The stored folder and the source pane stay as they were.
         QCOMPARE(f.stored().first(), scans);
-        QCOMPARE(WindowFixture::pane(*window, true), sourcePane);
+        QCOMPARE(f.pane(*window, true), sourcePane);
         QCOMPARE(sourcePane.first(), f.scan("x.tif"));
         QVERIFY(f.boxes->boxes().isEmpty());
 
@@ -388,42 +373,39 @@ private slots:
     void theListFollowsItsFolderAndKeepsTheSelection()
     {
         QVERIFY(QFile::remove(f.scan("source.tif")) && QFile::remove(f.scan("target.tif")));
-        QVERIFY(WindowFixture::writeTiff(f.scan("other.tif"), 2));
+        QVERIFY(f.writeTiff(f.scan("other.tif"), 2));
         const auto window = f.start();
         QCOMPARE(window->TiffFileList->toolTip(), QString());
-        QCOMPARE(WindowFixture::listed(*window), (QStringList{"other.tif", "x.tif"}));
-        QVERIFY(WindowFixture::pick(*window, "x.tif"));
-        const QStringList sourcePane = WindowFixture::pane(*window, true);
+        QCOMPARE(f.listed(*window), (QStringList{"other.tif", "x.tif"}));
+        QVERIFY(f.pick(*window, "x.tif"));
+        const QStringList sourcePane = f.pane(*window, true);
 
-        QVERIFY(WindowFixture::writeTiff(f.scan("a.tif"), 1));
-        QVERIFY(WindowFixture::writeBytes(f.scan("notes.txt"), "text"));
-        QTRY_COMPARE(WindowFixture::listed(*window), (QStringList{"a.tif", "other.tif", "x.tif"}));
+        QVERIFY(f.writeTiff(f.scan("a.tif"), 1));
+        QVERIFY(f.writeBytes(f.scan("notes.txt"), "text"));
+        QTRY_COMPARE(f.listed(*window), (QStringList{"a.tif", "other.tif", "x.tif"}));
         QCOMPARE(window->TiffFileList->currentItem()->text(), "x.tif");
         QVERIFY(window->TiffFileList->currentItem()->isSelected());
 
         QVERIFY(QFile::rename(f.scan("other.tif"), f.scan("b.tif")));
-        QTRY_COMPARE(WindowFixture::listed(*window), (QStringList{"a.tif", "b.tif", "x.tif"}));
+        QTRY_COMPARE(f.listed(*window), (QStringList{"a.tif", "b.tif", "x.tif"}));
         QCOMPARE(window->TiffFileList->currentItem()->text(), "x.tif");
 
         QVERIFY(QFile::remove(f.scan("x.tif")));
-        QTRY_COMPARE(WindowFixture::listed(*window), (QStringList{"a.tif", "b.tif"}));
+        QTRY_COMPARE(f.listed(*window), (QStringList{"a.tif", "b.tif"}));
         QVERIFY(window->TiffFileList->selectedItems().isEmpty());
         // Following the folder picks nothing: the source pane keeps what it shows.
-        QCOMPARE(WindowFixture::pane(*window, true), sourcePane);
+        QCOMPARE(f.pane(*window, true), sourcePane);
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void pageModesAskForADestinationOnlyWhenOneIsNeeded_data()
-    {
-        addRows(pageModes);
-    }
+    void pageModesAskForADestinationOnlyWhenOneIsNeeded_data() { addRows(pageModes); }
 
     void pageModesAskForADestinationOnlyWhenOneIsNeeded()
     {
         const auto& [name, index, destinationOpen, answer, modeAfter, destinationAfter] =
             rowOf(pageModes);
         const auto window = f.start();
-        QVERIFY(WindowFixture::pick(*window, "source.tif"));
+        QVERIFY(f.pick(*window, "source.tif"));
         if (destinationOpen)
             f.openDestination(*window, f.scan("x.tif"));
         const qsizetype dialogsBefore = f.dialogs->requests().size();
@@ -435,7 +417,7 @@ private slots:
         window->optMode(index)->click();
         QCOMPARE(f.dialogs->requests().size() - dialogsBefore, answer.isEmpty() ? 0 : 1);
         QCOMPARE(f.dialogs->unexpected(), 0);
-        QCOMPARE(WindowFixture::pageMode(*window), modeAfter);
+        QCOMPARE(f.pageMode(*window), modeAfter);
         QCOMPARE(window->imgDes->image(),
                  destinationAfter.isEmpty() ? QString() : f.scan(destinationAfter));
         QCOMPARE(window->flags.SameFileRefused, answer == "source");
@@ -443,10 +425,7 @@ private slots:
         QCOMPARE(window->imgSrc->image(), f.scan("source.tif"));
     }
 
-    void theTransferModeItems_data()
-    {
-        addRows(transferItems);
-    }
+    void theTransferModeItems_data() { addRows(transferItems); }
 
     void theTransferModeItems()
     {
@@ -454,42 +433,39 @@ private slots:
         const QString stored = moveBefore ? "Move" : "Copy";
         f.settings->write(SettingsStore::DefaultMode, stored);
         const auto window = f.start();
-        QCOMPARE(WindowFixture::transferMode(*window), stored);
+        QCOMPARE(f.transferMode(*window), stored);
         if (answer != 0)
             f.boxes->answer(answer);
 
         (move ? window->mnuMove : window->mnuCopy)->trigger();
-        QCOMPARE(WindowFixture::transferMode(*window), after);
-        QCOMPARE(f.shown(), answer == 0 ? QStringList()
-                                        : QStringList{WindowFixture::box(
-                                              "Move Page(s) Mode",
-                                              "If you enable this option pages will be deleted "
-                                              "from the source file, \r\nare you sure you want "
-                                              "to enable this option?",
-                                              MsgButtons::YesNo, MsgIcon::Exclamation)});
+        QCOMPARE(f.transferMode(*window), after);
+        QCOMPARE(f.shown(),
+                 answer == 0 ? QStringList()
+                             : QStringList{f.box("Move Page(s) Mode",
+                                                 "If you enable this option pages will be deleted "
+                                                 "from the source file, \r\nare you sure you want "
+                                                 "to enable this option?",
+                                                 MsgButtons::YesNo, MsgIcon::Exclamation)});
         QCOMPARE(f.boxes->unexpected(), 0);
         // The menu changes the mode of this run only.
         QCOMPARE(f.stored()[2], stored);
     }
 
-    void aPaneOpensInTheImageViewer_data()
-    {
-        addRows(viewerOpenings);
-    }
+    void aPaneOpensInTheImageViewer_data() { addRows(viewerOpenings); }
 
     void aPaneOpensInTheImageViewer()
     {
         const auto& [row, source, name, page, startFails] = rowOf(viewerOpenings);
         const QString path = name.isEmpty() ? QString() : f.scan(name);
         if (!name.isEmpty())
-            QVERIFY(WindowFixture::writeTiff(path, 3));
+            QVERIFY(f.writeTiff(path, 3));
         if (startFails)
             f.launcher->failStarts();
         const auto window = f.start();
         ImagingEdit& viewer = source ? *window->imgSrc : *window->imgDes;
         if (!name.isEmpty()) {
             if (source)
-                QVERIFY(WindowFixture::pick(*window, name));
+                QVERIFY(f.pick(*window, name));
             else
                 f.openDestination(*window, path);
             viewer.setPage(page);
@@ -513,10 +489,9 @@ private slots:
         QCOMPARE(viewer.page(), page);
         const QString notStarted = path + " cannot be shown in the image viewer: the viewer " +
                                    program + " could not be started.";
-        QCOMPARE(f.shown(),
-                 startFails ? QStringList{WindowFixture::box("Tessary", notStarted, MsgButtons::Ok,
-                                                             MsgIcon::Exclamation)}
-                            : QStringList());
+        QCOMPARE(f.shown(), startFails ? QStringList{f.box("Tessary", notStarted, MsgButtons::Ok,
+                                                           MsgIcon::Exclamation)}
+                                       : QStringList());
     }
 
 private:

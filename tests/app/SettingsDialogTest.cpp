@@ -2,19 +2,12 @@
 // from the main window's Settings item: its opening repair, Save, Cancel, the folder
 // buttons and the tool tips; the topics of the Help menu and of the dialog's Help.
 
-#include "FileListBox.h"
 #include "HtmlHelpApi.h"
-#include "Tessary.h"
 #include "WindowFixture.h"
 #include "frmSettings.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QDir>
-#include <QLineEdit>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -136,7 +129,7 @@ private slots:
             rowOf(words);
         store(mode, prompt);
         const auto window = f.start();
-        QCOMPARE(WindowFixture::transferMode(*window), transfer);
+        QCOMPARE(f.transferMode(*window), transfer);
         QCOMPARE(window->flags.PromptBeforeAction, prompting);
         // The start stores the defaults in place of empty words, and leaves any other.
         QCOMPARE(f.stored(), (QStringList{m_src, m_des, mode.isEmpty() ? "Copy" : mode,
@@ -160,7 +153,7 @@ private slots:
             if (kind == 1)
                 QVERIFY(QDir(folder).removeRecursively());
             if (kind == 2)
-                QVERIFY(WindowFixture::writeBytes(folder + ".txt", "x"));
+                QVERIFY(f.writeBytes(folder + ".txt", "x"));
             if (kind != 0)
                 f.settings->write(setting, kind == 2 ? folder + ".txt" : folder);
         }
@@ -174,13 +167,13 @@ private slots:
         });
         QStringList repaired;
         if (source != 3)
-            repaired << WindowFixture::box(
-                "Tessary", "Registry settings lost or Source Directory is invalid or no longer "
-                           "exists, setting\r\n path to application's default directory");
+            repaired << f.box("Tessary",
+                              "Registry settings lost or Source Directory is invalid or no longer "
+                              "exists, setting\r\n path to application's default directory");
         if (destination != 3)
-            repaired << WindowFixture::box(
-                "Tessary", "Registry settings lost or Destination Directory is invalid or no "
-                           "longer exists, setting\r\n path to application's default directory");
+            repaired << f.box("Tessary",
+                              "Registry settings lost or Destination Directory is invalid or no "
+                              "longer exists, setting\r\n path to application's default directory");
         QCOMPARE(shownBeforeDialog, repaired);
         const QString program = f.programFolder->path();
         const QString src = source != 3 ? program : m_src;
@@ -231,7 +224,7 @@ private slots:
                               stored[2], prompt ? "Yes" : "No", "closed"}));
         QCOMPARE(f.shown(), answer != 0 ? QStringList{moveQuestion} : QStringList());
         QCOMPARE(f.boxes->unexpected(), 0);
-        QCOMPARE(WindowFixture::transferMode(*window), transfer);
+        QCOMPARE(f.transferMode(*window), transfer);
         QCOMPARE(window->flags.PromptBeforeAction, prompt);
         QCOMPARE(f.stored(), stored);
         // The saved source folder waits for the next start.
@@ -242,7 +235,7 @@ private slots:
         // The next start follows what was stored, whatever the warning's answer was.
         f.boxes->clear();
         const auto next = f.start();
-        QCOMPARE(WindowFixture::transferMode(*next), stored[2]);
+        QCOMPARE(f.transferMode(*next), stored[2]);
         QCOMPARE(next->flags.PromptBeforeAction, prompt);
         QCOMPARE(next->TiffFileList->path(), chosen);
         QVERIFY(f.boxes->boxes().isEmpty());
@@ -288,11 +281,11 @@ private slots:
         QCOMPARE(afterNo, (QStringList{source && choose ? chosen : m_src,
                                        !source && choose ? chosen : m_des, "open"}));
         QCOMPARE(afterYes.mid(2), (QStringList{"Move", "Yes", "closed"}));
-        const QString question = WindowFixture::box(
+        const QString question = f.box(
             "Cancel", "Do you really want to cancel without saving changes?", MsgButtons::YesNo);
         QCOMPARE(f.shown(), (QStringList{question, question}));
         QCOMPARE(f.stored(), (QStringList{m_src, m_des, "Copy", "Yes"}));
-        QCOMPARE(WindowFixture::transferMode(*window), "Copy");
+        QCOMPARE(f.transferMode(*window), "Copy");
         // The next opening shows the stored folders again.
         QCOMPARE(whileOpen(*window).mid(0, 2), (QStringList{m_src, m_des}));
     }
@@ -330,10 +323,11 @@ private slots:
         if (auto* action = window->findChild<QAction*>(item)) {
             action->trigger();
         } else {
-            // The settings dialog stays open, over the window, beside the help page.
+            // The settings dialog stays open beside the help page, modal to the window only.
             bool overTheWindow = false;
             const QStringList seen = whileOpen(*window, [&](frmSettings& dialog) {
-                overTheWindow = dialog.parentWidget() == window.get() && dialog.isModal();
+                overTheWindow = dialog.parentWidget() == window.get() &&
+                                dialog.windowModality() == Qt::WindowModal;
                 dialog.findChild<QPushButton*>(item)->click();
             });
             QVERIFY(overTheWindow && seen.last() == "open");
@@ -351,18 +345,17 @@ private slots:
     void saveSaysSoWhenTheSettingsCannotBeStored()
     {
         // A file where the store's folder belongs: nothing can be written.
-        QVERIFY(WindowFixture::writeBytes(f.dir("settings"), "x"));
+        QVERIFY(f.writeBytes(f.dir("settings"), "x"));
         const auto window = f.start();
         whileOpen(*window, [&](frmSettings& dialog) { dialog.cmdSaveSettings->click(); });
         QCOMPARE(f.boxes->boxes().size(), 3); // the two repairs, then the failure
         QCOMPARE(f.shown().last(),
-                 WindowFixture::box(
-                     "Tessary",
-                     "The settings could not be saved. They apply until Tessary is closed.",
-                     MsgButtons::Ok, MsgIcon::Exclamation));
+                 f.box("Tessary",
+                       "The settings could not be saved. They apply until Tessary is closed.",
+                       MsgButtons::Ok, MsgIcon::Exclamation));
         // What was chosen applies to this run all the same.
         QVERIFY(window->flags.PromptBeforeAction);
-        QCOMPARE(WindowFixture::transferMode(*window), "Copy");
+        QCOMPARE(f.transferMode(*window), "Copy");
     }
 
 private:

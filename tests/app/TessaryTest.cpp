@@ -2,23 +2,15 @@
 // list, the working files, a low screen, its fixed size, the names of its controls, the
 // About box and the failures an event leaves to the window.
 
-#include "Tessary.h"
-
 #include "EventBoundary.h"
-#include "FileListBox.h"
 #include "HiddenFiles.h"
 #include "ImagingError.h"
 #include "WindowFixture.h"
 #include "frmAbout.h"
-#include "mdlFunctions.h"
 
 #include <QAccessible>
-#include <QAction>
-#include <QFile>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSet>
 #include <QTimer>
 #include <QtTest>
@@ -45,6 +37,14 @@ void moveMouse(Tessary& window, QPoint point)
 
 // The screen; the display tool (0 none, 1 starts, 2 fails to start); whether the screen is
 // reported. Only a screen low in both directions is.
+#ifdef Q_OS_WIN
+const QString displayTool = "C:\\Windows\\System32\\rundll32.exe";
+const QStringList displayArguments = {"shell32.dll,Control_RunDLL", "desk.cpl,,3"};
+#else
+const QString displayTool = "/usr/bin/xfce4-display-settings";
+const QStringList displayArguments;
+#endif
+
 const std::tuple<const char*, QSize, int, bool> screens[] = {
     {"640 by 480", {640, 480}, 1, true},
     {"799 by 599", {799, 599}, 1, true},
@@ -76,19 +76,19 @@ private slots:
     void firstAndSecondStart()
     {
         auto window = f.start();
-        QCOMPARE(WindowFixture::transferMode(*window), "Copy");
-        QCOMPARE(WindowFixture::pageMode(*window), 4);
+        QCOMPARE(f.transferMode(*window), "Copy");
+        QCOMPARE(f.pageMode(*window), 4);
         // Prompting stays off for the first run although "Yes" is stored for the next.
         QVERIFY(!window->flags.PromptBeforeAction);
         QCOMPARE(f.stored(), (QStringList{"", "", "Copy", "Yes"}));
         QCOMPARE(window->TiffFileList->path(), f.programFolder->path());
-        QCOMPARE(WindowFixture::pane(*window, true) + WindowFixture::pane(*window, false),
+        QCOMPARE(f.pane(*window, true) + f.pane(*window, false),
                  (QStringList{"", "Source Image", "", "", "Destination Image", ""}));
         QVERIFY(f.boxes->boxes().isEmpty());
 
         window = f.start();
         QVERIFY(window->flags.PromptBeforeAction);
-        QCOMPARE(WindowFixture::transferMode(*window), "Copy");
+        QCOMPARE(f.transferMode(*window), "Copy");
     }
 
     void theFileListShowsVisibleTifFilesInListOrder()
@@ -100,8 +100,7 @@ private slots:
             QVERIFY(touch(f.scan(name)));
         QVERIFY(HiddenFiles::hide(f.scan("listed.tif")));
         const auto window = f.start();
-        QCOMPARE(WindowFixture::listed(*window),
-                 (QStringList{"A.TIF", "a2.tif", "b.tif", "c.Tif"}));
+        QCOMPARE(f.listed(*window), (QStringList{"A.TIF", "a2.tif", "b.tif", "c.Tif"}));
 
         // The list follows its folder.
         QVERIFY(touch(f.scan("0-new.tif")));
@@ -118,7 +117,7 @@ private slots:
         QVERIFY(!QFile::exists(temp));
         QVERIFY(QFile::exists(blank) && HiddenFiles::isHidden(blank));
         // The program folder is the source folder here: the hidden blank.tif is not listed.
-        QVERIFY(!WindowFixture::listed(*window).contains("blank.tif"));
+        QVERIFY(!f.listed(*window).contains("blank.tif"));
         QVERIFY(mdlFunctions::CheckWorkingFiles(*window));
 
         // A temp.tif made during the run is gone after File > Exit.
@@ -141,15 +140,8 @@ private slots:
     void aLowScreenIsReportedAndOpensTheDisplaySettings()
     {
         const auto& [name, screen, tool, reported] = rowOf(screens);
-#ifdef Q_OS_WIN
-        const QString program = "C:\\Windows\\System32\\rundll32.exe";
-        const QStringList arguments = {"shell32.dll,Control_RunDLL", "desk.cpl,,3"};
-#else
-        const QString program = "/usr/bin/xfce4-display-settings";
-        const QStringList arguments;
-#endif
         if (tool != 0)
-            f.launcher->install(QFileInfo(program).fileName(), program);
+            f.launcher->install(QFileInfo(displayTool).fileName(), displayTool);
         if (tool == 2)
             f.launcher->failStarts();
         f.screen.emplace(screen);
@@ -157,22 +149,22 @@ private slots:
 
         QStringList expected;
         if (reported)
-            expected << WindowFixture::box(
-                "Tessary", "The minimal screen resolution to use Tessary is 800 by 600");
+            expected << f.box("Tessary",
+                              "The minimal screen resolution to use Tessary is 800 by 600");
         if (reported && tool == 2)
-            expected << WindowFixture::box(
-                "Tessary", "The display settings could not be opened (" + program + ").",
-                MsgButtons::Ok, MsgIcon::Exclamation);
+            expected << f.box("Tessary",
+                              "The display settings could not be opened (" + displayTool + ").",
+                              MsgButtons::Ok, MsgIcon::Exclamation);
         QCOMPARE(f.shown(), expected);
         if (tool != 2)
             QCOMPARE(f.launcher->starts().size(), reported && tool == 1 ? 1 : 0);
         if (reported && tool == 1) {
-            QCOMPARE(f.launcher->starts().first().program, program);
-            QCOMPARE(f.launcher->starts().first().arguments, arguments);
+            QCOMPARE(f.launcher->starts().first().program, displayTool);
+            QCOMPARE(f.launcher->starts().first().arguments, displayArguments);
         }
         // Start-up goes on as usual.
-        QCOMPARE(WindowFixture::pageMode(*window), 4);
-        QCOMPARE(WindowFixture::transferMode(*window), "Copy");
+        QCOMPARE(f.pageMode(*window), 4);
+        QCOMPARE(f.transferMode(*window), "Copy");
         QCOMPARE(f.stored().last(), "Yes");
     }
 
@@ -181,22 +173,19 @@ private slots:
         const auto window = f.start();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        const QSize designed = window->size();
-        QCOMPARE(designed, window->designedSize());
+        const QSize designed = window->designedSize();
+        QCOMPARE(window->size(), designed);
         QCOMPARE(window->minimumSize(), window->maximumSize());
-
         // As a window manager may force it despite the fixed border.
         window->setMinimumSize(0, 0);
         window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        window->resize(designed.width() + 60, designed.height());
-        moveMouse(*window, QPoint(1, 1));
-        QCOMPARE(window->size(), QSize(designed.width() + 60, designed.height()));
-
-        window->resize(designed + QSize(60, 40));
-        moveMouse(*window, window->cmdSwap->geometry().center());
-        QCOMPARE(window->size(), designed + QSize(60, 40));
-        moveMouse(*window, QPoint(1, 1));
-        QCOMPARE(window->size(), designed);
+        for (const QSize changed : {QSize(60, 0), QSize(60, 40)}) {
+            window->resize(designed + changed);
+            moveMouse(*window, window->cmdSwap->geometry().center()); // over a control
+            QCOMPARE(window->size(), designed + changed);
+            moveMouse(*window, QPoint(1, 1));
+            QCOMPARE(window->size(), changed.height() == 0 ? designed + changed : designed);
+        }
     }
 
     void everyControlHasADistinctAccessibleName()
@@ -242,10 +231,7 @@ private slots:
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void failuresLeftToTheEventAreShownAndTheProgramGoesOn_data()
-    {
-        addRows(failures);
-    }
+    void failuresLeftToTheEventAreShownAndTheProgramGoesOn_data() { addRows(failures); }
 
     void failuresLeftToTheEventAreShownAndTheProgramGoesOn()
     {
@@ -261,10 +247,9 @@ private slots:
                 throw std::runtime_error("the disk went away");
         });
         QVERIFY(ran);
-        QCOMPARE(f.shown(), text.isEmpty()
-                                ? QStringList()
-                                : QStringList{WindowFixture::box("Tessary", text, MsgButtons::Ok,
-                                                                 MsgIcon::Exclamation)});
+        QCOMPARE(f.shown(), text.isEmpty() ? QStringList()
+                                           : QStringList{f.box("Tessary", text, MsgButtons::Ok,
+                                                               MsgIcon::Exclamation)});
     }
 
 private:

@@ -1,20 +1,9 @@
 #include "WindowFixture.h"
 
-#include "FileListBox.h"
-#include "ImagingEdit.h"
 #ifdef TESSARY_WITH_PAGE_OPERATIONS
 #include "OperationHandlers.h"
 #endif
-#include "Tessary.h"
 #include "TestTiff.h"
-
-#include <QAction>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 
 namespace tessary::testing {
 

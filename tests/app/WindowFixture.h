@@ -1,7 +1,11 @@
 #pragma once
 
+// The window's tests include this one header for the window, its controls and services.
+
 #include "FakeHelpPlatform.h"
+#include "FileListBox.h"
 #include "FixedScreenSize.h"
+#include "ImagingEdit.h"
 #include "ProgramFolder.h"
 #include "QtProgressService.h"
 #include "RecordingLauncher.h"
@@ -10,16 +14,21 @@
 #include "ScriptedMessageBoxService.h"
 #include "SettingsStore.h"
 #include "SynchronousProgressService.h"
+#include "Tessary.h"
+#include "mdlFunctions.h"
 
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <optional>
 #include <tuple>
-
-namespace tessary {
-class Tessary;
-}
 
 namespace tessary::testing {
 

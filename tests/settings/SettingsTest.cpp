@@ -1,12 +1,9 @@
-// The settings store and the folder browser.
+// The settings store. The folder browser is tested through the windows that use it.
 
-#include "ScriptedFolderChooser.h"
 #include "SettingsStore.h"
-#include "mdlBrowse.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,63 +100,6 @@ private slots:
         SettingsStore store(blocked);
         QCOMPARE(store.read(SettingsStore::SrcDir), QString());
         QVERIFY(!store.write(SettingsStore::SrcDir, "/x"));
-    }
-
-    void theChosenFolderGoesOnlyToTheTargetItsTagNames_data()
-    {
-        QTest::addColumn<QString>("tag");
-        QTest::addColumn<bool>("withBoxes"); // a settings dialog is open
-        QTest::addColumn<bool>("cancel");
-        QTest::addColumn<QString>("written"); // "list", "src", "des" or ""
-        QTest::newRow("Tessary") << "Tessary" << false << false << "list";
-        QTest::newRow("Settings_Src") << "Settings_Src" << true << false << "src";
-        QTest::newRow("Settings_Des") << "Settings_Des" << true << false << "des";
-        QTest::newRow("tessary in lower case") << "tessary" << true << false << "";
-        QTest::newRow("settings_src in lower case") << "settings_src" << true << false << "";
-        QTest::newRow("SETTINGS_DES") << "SETTINGS_DES" << true << false << "";
-        QTest::newRow("a blank after the tag") << "Tessary " << true << false << "";
-        QTest::newRow("no tag") << "" << true << false << "";
-        QTest::newRow("Settings_Src without a settings dialog")
-            << "Settings_Src" << false << false << "";
-        QTest::newRow("Tessary, cancelled") << "Tessary" << true << true << "";
-        QTest::newRow("Settings_Src, cancelled") << "Settings_Src" << true << true << "";
-        QTest::newRow("Settings_Des, cancelled") << "Settings_Des" << true << true << "";
-    }
-
-    void theChosenFolderGoesOnlyToTheTargetItsTagNames()
-    {
-        QFETCH(QString, tag);
-        QFETCH(bool, withBoxes);
-        QFETCH(bool, cancel);
-        QFETCH(QString, written);
-        ScriptedFolderChooser chooser;
-        if (cancel)
-            chooser.cancel();
-        else
-            chooser.choose("/scans/2024");
-        QWidget mainWindow;
-        QLineEdit src("/kept");
-        QLineEdit des("/kept");
-        QString list = "/kept";
-        BrowseTargets targets{chooser, &mainWindow, [&list](const QString& folder) {
-                                  list = folder;
-                              }};
-        if (withBoxes) {
-            targets.txtSrcDir = &src;
-            targets.txtDesDir = &des;
-        }
-
-        const QString result = mdlBrowse::BrowseForFolder(targets, "/start", tag);
-        // The chooser is shown whatever the tag, over the main window, at the start folder.
-        QCOMPARE(chooser.requests().size(), 1);
-        QCOMPARE(chooser.requests().first().owner, &mainWindow);
-        QCOMPARE(chooser.requests().first().title, "Select a folder or shared resource.");
-        QCOMPARE(chooser.requests().first().start, "/start");
-        QCOMPARE(result, cancel ? "" : "/scans/2024");
-        QCOMPARE((QStringList{list, src.text(), des.text()}),
-                 (QStringList{written == "list" ? "/scans/2024" : "/kept",
-                              written == "src" ? "/scans/2024" : "/kept",
-                              written == "des" ? "/scans/2024" : "/kept"}));
     }
 
 private:
