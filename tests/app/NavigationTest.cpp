@@ -340,10 +340,6 @@ private:
     WindowFixture f;
 };
 
-int runNavigationTests(int argc, char** argv)
-{
-    NavigationTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TESSARY_WINDOW_TEST(NavigationTest)
 
 #include "NavigationTest.moc"

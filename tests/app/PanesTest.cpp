@@ -6,8 +6,6 @@
 #include "ImagingError.h"
 #include "WindowFixture.h"
 
-#include <QMouseEvent>
-
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -363,10 +361,7 @@ private slots:
         QVERIFY(f.boxes->boxes().isEmpty());
 
         // Hovering over the list shows the folder it lists.
-        QWidget* view = window->TiffFileList->viewport();
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), view->mapToGlobal(QPointF(5, 5)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view, &move);
+        f.hover(window->TiffFileList->viewport(), QPointF(5, 5));
         QCOMPARE(window->TiffFileList->toolTip(), cancel ? scans : chosen);
     }
 
@@ -439,13 +434,7 @@ private slots:
 
         (move ? window->mnuMove : window->mnuCopy)->trigger();
         QCOMPARE(f.transferMode(*window), after);
-        QCOMPARE(f.shown(),
-                 answer == 0 ? QStringList()
-                             : QStringList{f.box("Move Page(s) Mode",
-                                                 "If you enable this option pages will be deleted "
-                                                 "from the source file, \r\nare you sure you want "
-                                                 "to enable this option?",
-                                                 MsgButtons::YesNo, MsgIcon::Exclamation)});
+        QCOMPARE(f.shown(), answer == 0 ? QStringList() : QStringList{f.moveWarning()});
         QCOMPARE(f.boxes->unexpected(), 0);
         // The menu changes the mode of this run only.
         QCOMPARE(f.stored()[2], stored);
@@ -498,10 +487,6 @@ private:
     WindowFixture f;
 };
 
-int runPanesTests(int argc, char** argv)
-{
-    PanesTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TESSARY_WINDOW_TEST(PanesTest)
 
 #include "PanesTest.moc"

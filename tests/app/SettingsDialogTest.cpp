@@ -7,7 +7,6 @@
 #include "frmSettings.h"
 
 #include <QApplication>
-#include <QMouseEvent>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -16,12 +15,6 @@ using namespace tessary;
 using namespace tessary::testing;
 
 namespace {
-
-const QString moveQuestion =
-    WindowFixture::box("Move Page(s) Mode",
-                       "If you enable this option pages will be deleted from the source file, \r\n"
-                       "are you sure you want to enable this option?",
-                       MsgButtons::YesNo, MsgIcon::Exclamation);
 
 // Opens the settings dialog from the menu and runs act on it while it is open. Returns
 // what the dialog shows after act: the folder boxes, the mode and prompting selected,
@@ -222,7 +215,7 @@ private slots:
         QCOMPARE(seen,
                  (QStringList{boxes == "empty" ? "" : stored[0], boxes == "empty" ? "" : stored[1],
                               stored[2], prompt ? "Yes" : "No", "closed"}));
-        QCOMPARE(f.shown(), answer != 0 ? QStringList{moveQuestion} : QStringList());
+        QCOMPARE(f.shown(), answer != 0 ? QStringList{f.moveWarning()} : QStringList());
         QCOMPARE(f.boxes->unexpected(), 0);
         QCOMPARE(f.transferMode(*window), transfer);
         QCOMPARE(window->flags.PromptBeforeAction, prompt);
@@ -299,10 +292,7 @@ private slots:
             dialog.txtDesDir->setToolTip("earlier");
             dialog.txtDesDir->clear();
             for (QLineEdit* box : {dialog.txtSrcDir, dialog.txtDesDir}) {
-                const QPointF at = box->rect().center();
-                QMouseEvent move(QEvent::MouseMove, at, box->mapToGlobal(at), Qt::NoButton,
-                                 Qt::NoButton, Qt::NoModifier);
-                QApplication::sendEvent(box, &move);
+                f.hover(box, box->rect().center());
                 tips << box->toolTip();
             }
         });
@@ -373,10 +363,6 @@ private:
     QString m_des;
 };
 
-int runSettingsDialogTests(int argc, char** argv)
-{
-    SettingsDialogTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TESSARY_WINDOW_TEST(SettingsDialogTest)
 
 #include "SettingsDialogTest.moc"

@@ -9,7 +9,6 @@
 #include "frmAbout.h"
 
 #include <QAccessible>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QTimer>
@@ -26,17 +25,6 @@ const auto touch = [](const QString& path) {
     return WindowFixture::writeBytes(path, {});
 };
 
-// Moves the mouse over the window's client area at point, as the platform would report it.
-void moveMouse(Tessary& window, QPoint point)
-{
-    QWidget* client = window.centralWidget();
-    QMouseEvent move(QEvent::MouseMove, QPointF(point), client->mapToGlobal(QPointF(point)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(client, &move);
-}
-
-// The screen; the display tool (0 none, 1 starts, 2 fails to start); whether the screen is
-// reported. Only a screen low in both directions is.
 #ifdef Q_OS_WIN
 const QString displayTool = "C:\\Windows\\System32\\rundll32.exe";
 const QStringList displayArguments = {"shell32.dll,Control_RunDLL", "desk.cpl,,3"};
@@ -181,9 +169,10 @@ private slots:
         window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         for (const QSize changed : {QSize(60, 0), QSize(60, 40)}) {
             window->resize(designed + changed);
-            moveMouse(*window, window->cmdSwap->geometry().center()); // over a control
+            f.hover(window->centralWidget(),
+                    window->cmdSwap->geometry().center()); // over a control
             QCOMPARE(window->size(), designed + changed);
-            moveMouse(*window, QPoint(1, 1));
+            f.hover(window->centralWidget(), QPoint(1, 1));
             QCOMPARE(window->size(), changed.height() == 0 ? designed + changed : designed);
         }
     }
@@ -256,10 +245,6 @@ private:
     WindowFixture f;
 };
 
-int runTessaryTests(int argc, char** argv)
-{
-    TessaryTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TESSARY_WINDOW_TEST(TessaryTest)
 
 #include "TessaryTest.moc"

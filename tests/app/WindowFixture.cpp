@@ -162,4 +162,19 @@ QString WindowFixture::box(const QString& caption, const QString& text, MsgButto
     return caption + QStringLiteral(" [%1/%2]: ").arg(int(buttons)).arg(int(icon)) + text;
 }
 
+QString WindowFixture::moveWarning()
+{
+    return box("Move Page(s) Mode",
+               "If you enable this option pages will be deleted from the source file, \r\n"
+               "are you sure you want to enable this option?",
+               MsgButtons::YesNo, MsgIcon::Exclamation);
+}
+
+void WindowFixture::hover(QWidget* widget, QPointF point)
+{
+    QMouseEvent move(QEvent::MouseMove, point, widget->mapToGlobal(point), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
+}
+
 } // namespace tessary::testing

@@ -75,6 +75,10 @@ public:
     QStringList shown() const;
     static QString box(const QString& caption, const QString& text,
                        MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None);
+    // The warning before the transfer mode becomes Move, as box() spells it.
+    static QString moveWarning();
+    // Moves the mouse over widget at point, as the platform reports it.
+    static void hover(QWidget* widget, QPointF point);
 
     std::optional<QTemporaryDir> root;
     std::optional<ProgramFolder> programFolder;
@@ -109,3 +113,11 @@ const Row& rowOf(const Row (&rows)[N])
 }
 
 } // namespace tessary::testing
+
+// Defines runClass(argc, argv), which runs the test class Class; main() runs them all.
+#define TESSARY_WINDOW_TEST(Class)                                                                 \
+    int run##Class(int argc, char** argv)                                                          \
+    {                                                                                              \
+        Class test;                                                                                \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
