@@ -180,7 +180,7 @@ private slots:
         } catch (const std::runtime_error& error) {
             failure = QString::fromLatin1(error.what());
         }
-        QCOMPARE(labelAfterCancel, QtProgressService::stoppingText);
+        QCOMPARE(labelAfterCancel, "Stopping...");
         QVERIFY(work.stopped);
         QCOMPARE(failure, "stopped");
         QVERIFY(!shownDialog());
