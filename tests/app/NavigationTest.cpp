@@ -145,15 +145,20 @@ class NavigationTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The pages are only read: one folder of them serves every test.
+    void initTestCase()
+    {
+        QList<TestTiff::Page> pages;
+        for (int page = 1; page <= 5; ++page)
+            pages.append(TestTiff::plain(900, 1200, std::uint8_t(levelOf(page))));
+        for (const char* name : {"source.tif", "target.tif"})
+            QVERIFY(TestTiff::write(m_pages.filePath(name), pages));
+    }
+
     void init()
     {
-        QVERIFY(f.reset(true));
-        for (const char* name : {"source.tif", "target.tif"}) {
-            QList<TestTiff::Page> pages;
-            for (int page = 1; page <= 5; ++page)
-                pages.append(TestTiff::plain(900, 1200, std::uint8_t(levelOf(page))));
-            QVERIFY(TestTiff::write(f.scan(QString::fromLatin1(name)), pages));
-        }
+        QVERIFY(f.reset());
+        f.settings->write(SettingsStore::SrcDir, QDir::toNativeSeparators(m_pages.path()));
     }
 
     void buttonsAndTypedPagesTurnAndZoomOnePane_data() { addRows(inputs); }
@@ -333,10 +338,11 @@ private:
         auto window = f.start();
         if (!f.pick(*window, "source.tif"))
             return window;
-        f.openDestination(*window, f.scan("target.tif"));
+        f.openDestination(*window, QDir::toNativeSeparators(m_pages.filePath("target.tif")));
         return window;
     }
 
+    QTemporaryDir m_pages;
     WindowFixture f;
 };
 
