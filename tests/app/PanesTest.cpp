@@ -1,19 +1,10 @@
-#include "FileListBox.h"
-#include "ImagingAdminControl.h"
-#include "ImagingEdit.h"
-#include "ImagingError.h"
-#include "Tessary.h"
-#include "WindowFixture.h"
-#include "mdlFunctions.h"
+// The two panes and the modes: picking a source in the file list, browsing for its folder,
+// opening and closing the destination, the same-file guard, the stored folders, the page
+// modes, the transfer mode items, and opening a pane in the image viewer.
 
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
+#include "ImagingAdminControl.h"
+#include "ImagingError.h"
+#include "WindowFixture.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -21,57 +12,124 @@
 
 using namespace tessary;
 using namespace tessary::mdlFunctions;
-using tessary::testing::WindowFixture;
+using namespace tessary::testing;
 
 namespace {
 
-const QString sameFileText =
-    QStringLiteral("You cannot open the same image file as the source and destination");
+const QString noDestination = "|Destination Image|";
 
-QStringList entries(const FileListBox& list)
+// Gives the file at path a second name; false where this is not done.
+bool hardLink(const QString& path, const QString& name)
 {
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names.append(list.entry(i));
-    return names;
+#ifdef Q_OS_UNIX
+    return ::link(QFile::encodeName(path), QFile::encodeName(name)) == 0;
+#else
+    return false;
+#endif
 }
 
-// An administration control whose chosen steps fail as a component may fail.
+// An administration control whose dialog settings all fail as a component may fail, and
+// whose dialog fails too when asked to.
 class FaultyAdmin : public ImagingAdminControl
 {
 public:
     using ImagingAdminControl::ImagingAdminControl;
 
-    bool settersFail = false;
     bool dialogFails = false;
 
-    void setFilter(const QString& filter) override
-    {
-        failIf(settersFail);
-        ImagingAdminControl::setFilter(filter);
-    }
-    void setFlags(std::int32_t flags) override
-    {
-        failIf(settersFail);
-        ImagingAdminControl::setFlags(flags);
-    }
-    void setInitialFolder(const QString& folder) override
-    {
-        failIf(settersFail);
-        ImagingAdminControl::setInitialFolder(folder);
-    }
+    void setFilter(const QString&) override { refuse(); }
+    void setFlags(std::int32_t) override { refuse(); }
+    void setInitialFolder(const QString&) override { refuse(); }
     void showFileDialog(std::int16_t option, QWidget* owner) override
     {
-        failIf(dialogFails);
+        if (dialogFails)
+            refuse();
         ImagingAdminControl::showFileDialog(option, owner);
     }
+    static void refuse() { throw ImagingError(ImagingError::InvalidArgument, "refused"); }
+};
 
-private:
-    static void failIf(bool fail)
-    {
-        if (fail)
-            throw ImagingError(ImagingError::InvalidArgument, QStringLiteral("refused"));
-    }
+// The file picked, its pages (-1: not a TIFF file), by the keyboard or a click; the caption
+// and page box shown.
+const std::tuple<const char*, QString, int, bool, QString, QString> picks[] = {
+    {"five pages", "five.tif", 5, false, "Source Image - 5 Page(s)   five.tif", "1"},
+    {"one page, no singular", "one.tif", 1, false, "Source Image - 1 Page(s)   one.tif", "1"},
+    {"a name with blanks", "letter 2024.TIF", 2, false,
+     "Source Image - 2 Page(s)   letter 2024.TIF", "1"},
+    {"text with a .tif name", "notes.tif", -1, false, "Source Image - 0 Page(s)   notes.tif", "0"},
+    {"by the keyboard", "x.tif", 3, true, "Source Image - 3 Page(s)   x.tif", "1"},
+};
+
+// The source picked in the list, the destination chosen below the scans folder.
+const std::tuple<const char*, QString, QString, bool> spellings[] = {
+    {"the same name", "x.tif", "x.tif", true},
+    {"a symbolic link", "link.tif", "x.tif", true},
+    {"a hard link", "hard.tif", "x.tif", true},
+    {"a path through ..", "x.tif", "../scans/x.tif", true},
+    {"another letter case on a disk that keeps case", "X.tif", "x.tif", false},
+    {"the same name in another folder", "x.tif", "../elsewhere/x.tif", false},
+};
+
+// The stored source and destination folder, below the root; whether it is used.
+const std::tuple<const char*, QString, bool> storedFolders[] = {
+    {"existing folder", "out", true},
+    {"deleted folder", "gone", false},
+    {"a file, not a folder", "scans/x.tif", false},
+    {"nothing stored", "", false},
+};
+
+// How the opening goes (0 cancelled, 1 the dialog fails, 2 its settings fail); whether a
+// destination is open before.
+const std::tuple<const char*, int, bool> openings[] = {
+    {"cancelled, no destination open", 0, false},
+    {"cancelled, a destination open", 0, true},
+    {"the dialog fails without a choice", 1, false},
+    {"the dialog's settings fail", 2, false},
+};
+
+// Whether the stored source folder is still there, and whether browsing is cancelled.
+const std::tuple<const char*, bool, bool> browsings[] = {
+    {"stored folder, a folder chosen", true, false},
+    {"stored folder gone, a folder chosen", false, false},
+    {"cancelled", true, true},
+};
+
+// The mode clicked, with a destination open or not; the answer to the Open dialog
+// ("cancel", "target", "source", or "" for no dialog); the mode and destination after.
+const std::tuple<const char*, int, bool, QString, int, QString> pageModes[] = {
+    {"Append, none open, cancelled", 1, false, "cancel", 1, ""},
+    {"Insert, none open, cancelled", 2, false, "cancel", 2, ""},
+    {"Replace, none open, cancelled", 3, false, "cancel", 3, ""},
+    {"Insert, none open, a file chosen", 2, false, "target", 2, "target.tif"},
+    {"Append, none open, the source chosen", 1, false, "source", 4, ""},
+    {"Insert, none open, the source chosen", 2, false, "source", 4, ""},
+    {"Replace, none open, the source chosen", 3, false, "source", 4, ""},
+    {"New File, none open", 4, false, "", 4, ""},
+    {"Append, one open", 1, true, "", 1, "x.tif"},
+    {"Replace, one open", 3, true, "", 3, "x.tif"},
+    {"New File, one open", 4, true, "", 4, "x.tif"},
+};
+
+// The item chosen (Move or Copy), Move before, the answer to the warning (0: no box), the
+// transfer mode after.
+const std::tuple<const char*, bool, bool, int, QString> transferItems[] = {
+    {"Move from Copy, Yes", true, false, MsgYes, "Move"},
+    {"Move from Copy, No", true, false, MsgNo, "Copy"},
+    {"Move again, Yes", true, true, MsgYes, "Move"},
+    {"Move again, No switches to Copy", true, true, MsgNo, "Copy"},
+    {"Move, a box closed without Yes", true, false, MsgCancel, "Copy"},
+    {"Copy while Copy", false, false, 0, "Copy"},
+    {"Copy while Move", false, true, 0, "Copy"},
+};
+
+// The pane (true: source), its file ("" for none) at page, and whether starting fails.
+const std::tuple<const char*, bool, QString, int, bool> viewerOpenings[] = {
+    {"source at page 3", true, "source.tif", 3, false},
+    {"destination at page 2", false, "target.tif", 2, false},
+    {"a name a shell would split", true, "it's a $(scan); `x` & y.tif", 1, false},
+    {"empty source", true, "", 0, false},
+    {"empty destination", false, "", 0, false},
+    {"the viewer cannot be started", true, "source.tif", 1, true},
 };
 
 } // namespace
@@ -83,334 +141,205 @@ class PanesTest : public QObject
 private slots:
     void init()
     {
-        QVERIFY(f.reset());
-        m_scans = f.folder(QStringLiteral("scans"));
-        QVERIFY(WindowFixture::writeTiff(scan(QStringLiteral("x.tif")), 3));
-        QVERIFY(WindowFixture::writeTiff(scan(QStringLiteral("other.tif")), 2));
-        f.settings->write(SettingsStore::SrcDir, m_scans);
+        QVERIFY(f.reset(true));
+        for (const char* name : {"x.tif", "source.tif", "target.tif"})
+            QVERIFY(f.writeTiff(f.scan(name), 3));
     }
 
-    void pickingAFileShowsItAtPageOne_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("pages"); // -1: not a TIFF file
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("pageBox");
-        QTest::newRow("five pages") << "five.tif" << 5 << "Source Image - 5 Page(s)   five.tif"
-                                    << "1";
-        QTest::newRow("one page, no singular")
-            << "one.tif" << 1 << "Source Image - 1 Page(s)   one.tif"
-            << "1";
-        QTest::newRow("a name with blanks")
-            << "letter 2024.TIF" << 2 << "Source Image - 2 Page(s)   letter 2024.TIF"
-            << "1";
-        QTest::newRow("text with a .tif name")
-            << "notes.tif" << -1 << "Source Image - 0 Page(s)   notes.tif"
-            << "0";
-    }
+    void pickingAFileShowsItAtPageOne_data() { addRows(picks); }
 
     void pickingAFileShowsItAtPageOne()
     {
-        QFETCH(QString, name);
-        QFETCH(int, pages);
-        QFETCH(QString, caption);
-        QFETCH(QString, pageBox);
-        const QString path = scan(name);
-        QVERIFY(pages < 0 ? WindowFixture::writeBytes(path, "not a picture\n")
-                          : WindowFixture::writeTiff(path, pages));
+        const auto& [row, name, pages, keyboard, caption, pageBox] = rowOf(picks);
+        const QString path = f.scan(name);
+        QVERIFY(pages < 0 ? f.writeBytes(path, "not a picture\n") : f.writeTiff(path, pages));
         const auto window = f.start();
-        QTRY_VERIFY(entries(*window->TiffFileList).contains(name));
-        QVERIFY(WindowFixture::pick(*window, name));
-
+        if (keyboard) {
+            // A selection made by the program loads nothing; Down picks the next entry.
+            FileListBox& list = *window->TiffFileList;
+            list.setCurrentRow(list.row(list.findItems(name, Qt::MatchExactly).first()) - 1);
+            QCOMPARE(window->imgSrc->image(), QString());
+            list.setFocus();
+            QTest::keyClick(&list, Qt::Key_Down);
+        } else {
+            QVERIFY(f.pick(*window, name));
+        }
         // A file that is not a TIFF file is no message: the view says why it shows nothing.
         QVERIFY(f.boxes->boxes().isEmpty());
-        QCOMPARE(window->imgSrc->image(), m_scans + QDir::separator() + name);
-        QCOMPARE(window->lblSource->text(), caption);
-        QCOMPARE(window->txtPageSrc->text(), pageBox);
+        QCOMPARE(f.pane(*window, true), (QStringList{path, caption, pageBox}));
         QCOMPARE(window->imgSrc->notice().isEmpty(), pages > 0);
-        QCOMPARE(window->imgDes->image(), QString());
-        QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
+        QCOMPARE(f.pane(*window, false).join('|'), noDestination);
     }
 
     void theSameFileIsRefusedInEitherPane_data()
     {
-        QTest::addColumn<QString>("direction"); // the pane loaded second
-        QTest::addColumn<QString>("listName");  // the source, picked in the list
-        QTest::addColumn<QString>("chosen");    // the destination, below the scans folder
-        QTest::addColumn<bool>("refused");
-        const QList<std::tuple<const char*, QString, QString, bool>> spellings = {
-            {"the same name", "x.tif", "x.tif", true},
-            {"a symbolic link", "link.tif", "x.tif", true},
-            {"a hard link", "hard.tif", "x.tif", true},
-            {"a path through ..", "x.tif", "../scans/x.tif", true},
-            {"another letter case on a disk that keeps case", "X.tif", "x.tif", false},
-            {"the same name in another folder", "x.tif", "../elsewhere/x.tif", false},
-        };
-        for (const char* direction : {"source", "destination"})
-            for (const auto& [what, listName, chosen, refused] : spellings)
-                QTest::addRow("%s, %s", direction, what)
-                    << QString::fromLatin1(direction) << listName << chosen << refused;
+        QTest::addColumn<bool>("source"); // the pane loaded second
+        QTest::addColumn<int>("spelling");
+        for (const bool source : {true, false})
+            for (int i = 0; i < int(std::size(spellings)); ++i)
+                QTest::addRow("%s, %s", source ? "source" : "destination",
+                              std::get<0>(spellings[i]))
+                    << source << i;
     }
 
     void theSameFileIsRefusedInEitherPane()
     {
-        QFETCH(QString, direction);
-        QFETCH(QString, listName);
-        QFETCH(QString, chosen);
-        QFETCH(bool, refused);
-        QVERIFY(QFile::link(scan(QStringLiteral("x.tif")), scan(QStringLiteral("link.tif"))));
-#ifdef Q_OS_UNIX
-        QVERIFY(::link(QFile::encodeName(scan(QStringLiteral("x.tif"))).constData(),
-                       QFile::encodeName(scan(QStringLiteral("hard.tif"))).constData()) == 0);
-#else
-        if (listName == QLatin1String("hard.tif"))
+        QFETCH(bool, source);
+        QFETCH(int, spelling);
+        const auto& [what, listName, chosen, refused] = spellings[spelling];
+        const QString x = f.scan("x.tif");
+        QVERIFY(QFile::link(x, f.scan("link.tif")));
+        if (!hardLink(x, f.scan("hard.tif")) && listName == "hard.tif")
             QSKIP("hard links are made here on Unix only");
-#endif
-        QVERIFY(WindowFixture::writeTiff(
-            f.folder(QStringLiteral("elsewhere")) + QStringLiteral("/x.tif"), 4));
-        if (listName == QLatin1String("X.tif")) {
-            QVERIFY(WindowFixture::writeTiff(scan(listName), 1));
-            if (WindowFixture::bytesOf(scan(QStringLiteral("x.tif"))) ==
-                WindowFixture::bytesOf(scan(listName)))
+        QVERIFY(f.writeTiff(f.folder("elsewhere") + "/x.tif", 4));
+        if (listName == "X.tif") {
+            QVERIFY(f.writeTiff(f.scan(listName), 1));
+            if (f.bytesOf(x) == f.bytesOf(f.scan(listName)))
                 QSKIP("this disk ignores letter case");
         }
-        const QString destination = QDir::toNativeSeparators(m_scans + QLatin1Char('/') + chosen);
+        const QString destination = f.scan(chosen);
         const auto window = f.start();
-        QTRY_VERIFY(entries(*window->TiffFileList).contains(listName));
 
-        if (direction == QLatin1String("source")) {
+        // The pane loaded first, with a page mode chosen meanwhile.
+        if (source) {
             f.openDestination(*window, destination);
             window->optMode(ModeAppend)->click();
-            const QString destinationCaption = window->lblDestination->text();
-            QVERIFY(WindowFixture::pick(*window, listName));
-            // The destination pane is untouched either way.
-            QCOMPARE(window->imgDes->image(), destination);
-            QCOMPARE(window->lblDestination->text(), destinationCaption);
-            QCOMPARE(window->txtPageDes->text(), QStringLiteral("1"));
-            QVERIFY(window->optMode(ModeAppend)->isChecked());
-            if (refused) {
-                QCOMPARE(window->imgSrc->image(), QString());
-                QCOMPARE(window->lblSource->text(), QStringLiteral("Source Image"));
-                QCOMPARE(window->txtPageSrc->text(), QString());
-            } else {
-                QCOMPARE(window->imgSrc->image(), scan(listName));
-                QCOMPARE(window->txtPageSrc->text(), QStringLiteral("1"));
-            }
         } else {
-            QVERIFY(WindowFixture::pick(*window, listName));
-            const QString sourceCaption = window->lblSource->text();
-            // A mode chosen earlier, while another destination was open.
+            QVERIFY(f.pick(*window, listName));
             window->optMode(ModeReplace)->setChecked(true);
+        }
+        const QStringList first = f.pane(*window, !source);
+        QCOMPARE(first.first() + first.last(), (source ? destination : f.scan(listName)) + "1");
+        if (source)
+            QVERIFY(f.pick(*window, listName));
+        else
             f.openDestination(*window, destination);
-            QCOMPARE(window->imgSrc->image(), scan(listName));
-            QCOMPARE(window->lblSource->text(), sourceCaption);
-            QCOMPARE(window->txtPageSrc->text(), QStringLiteral("1"));
+
+        // The pane loaded first is untouched either way.
+        QCOMPARE(f.pane(*window, !source), first);
+        const QStringList second = f.pane(*window, source);
+        if (refused)
+            QCOMPARE(second.join('|'), source ? "|Source Image|" : noDestination);
+        else
+            QCOMPARE(second.first() + second.last(),
+                     (source ? f.scan(listName) : destination) + "1");
+        QCOMPARE(f.shown(),
+                 refused ? QStringList{f.box("Tessary", "You cannot open the same image file as "
+                                                        "the source and destination")}
+                         : QStringList());
+        // Emptying the destination selects New File.
+        QCOMPARE(f.pageMode(*window), source ? ModeAppend : refused ? ModeNewFile : ModeReplace);
+        if (!source) {
             QCOMPARE(window->flags.SameFileRefused, refused);
             QCOMPARE(window->flags.DestinationOpened, !refused);
             QCOMPARE(window->imgAdmSrc->fileName(), QString());
-            if (refused) {
-                QCOMPARE(window->imgDes->image(), QString());
-                QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
-                QCOMPARE(window->txtPageDes->text(), QString());
-                QVERIFY(window->optMode(ModeNewFile)->isChecked());
-            } else {
-                QCOMPARE(window->imgDes->image(), destination);
-                QVERIFY(window->optMode(ModeReplace)->isChecked());
-            }
-        }
-        QCOMPARE(f.boxes->boxes().size(), refused ? 1 : 0);
-        if (refused) {
-            const ScriptedMessageBoxService::Box& box = f.boxes->boxes().first();
-            QCOMPARE(box.text, sameFileText);
-            QCOMPARE(box.caption, QStringLiteral("Tessary"));
-            QCOMPARE(box.buttons, MsgButtons::Ok);
-            QCOMPARE(box.icon, MsgIcon::None);
         }
     }
 
-    void theDestinationDialogStartsInTheStoredFolderWhenItExists_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("used");
-        QTest::newRow("existing folder") << "out" << true;
-        QTest::newRow("deleted folder") << "gone" << false;
-        QTest::newRow("a file, not a folder") << "scans/x.tif" << false;
-        QTest::newRow("nothing stored") << "" << false;
-    }
+    void storedFoldersAreUsedOnlyWhenTheyExist_data() { addRows(storedFolders); }
 
-    void theDestinationDialogStartsInTheStoredFolderWhenItExists()
+    void storedFoldersAreUsedOnlyWhenTheyExist()
     {
-        QFETCH(QString, stored);
-        QFETCH(bool, used);
-        f.folder(QStringLiteral("out"));
+        const auto& [name, stored, used] = rowOf(storedFolders);
+        f.folder("out");
         const QString value = stored.isEmpty() ? QString() : f.dir(stored);
-        if (!value.isEmpty())
-            f.settings->write(SettingsStore::DesDir, value);
+        f.settings->write(SettingsStore::SrcDir, value);
+        f.settings->write(SettingsStore::DesDir, value);
         const auto window = f.start();
-        f.openDestination(*window, scan(QStringLiteral("x.tif")));
+        const QString folder = used ? value : f.programFolder->path();
+        QCOMPARE(window->TiffFileList->path(), folder);
+        f.openDestination(*window, f.scan("x.tif"));
 
         QCOMPARE(f.dialogs->requests().size(), 1);
         const FileDialogService::Request& request = f.dialogs->requests().first();
         QCOMPARE(request.mode, FileDialogService::Mode::Open);
-        QCOMPARE(request.folder, used ? value : f.programFolder->path());
-        QCOMPARE(request.nameFilters, QStringList{QStringLiteral("TIFF Image (*.tif)")});
-        QCOMPARE(window->imgAdmSrc->filter(), QStringLiteral("TIFF Image|*.tif|"));
-        QCOMPARE(window->imgAdmSrc->flags(), 12);
-        QCOMPARE(f.settings->read(SettingsStore::DesDir), value);
+        QCOMPARE(request.folder, folder);
+        QCOMPARE(request.nameFilters, QStringList{"TIFF Image (*.tif)"});
+        // The stored folders are left as they were, even when they are not used.
+        QCOMPARE(f.stored().mid(0, 2), (QStringList{value, value}));
 
-        QCOMPARE(window->imgDes->image(), scan(QStringLiteral("x.tif")));
+        QCOMPARE(f.pane(*window, false),
+                 (QStringList{f.scan("x.tif"), "Destination Image - 3 Page(s)   x.tif", "1"}));
         QCOMPARE(window->imgDes->page(), 1);
-        QCOMPARE(window->lblDestination->text(),
-                 QStringLiteral("Destination Image - 3 Page(s)   x.tif"));
-        QCOMPARE(window->txtPageDes->text(), QStringLiteral("1"));
         QCOMPARE(window->imgAdmSrc->fileName(), QString());
-        QVERIFY(window->flags.DestinationOpened);
-        QVERIFY(!window->flags.SameFileRefused);
+        QVERIFY(window->flags.DestinationOpened && !window->flags.SameFileRefused);
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void aCancelledDestinationDialogChangesNothing_data()
-    {
-        QTest::addColumn<bool>("destinationOpen");
-        QTest::newRow("no destination open") << false;
-        QTest::newRow("a destination open") << true;
-    }
+    void anOpeningWithoutAChoiceChangesNothing_data() { addRows(openings); }
 
-    void aCancelledDestinationDialogChangesNothing()
+    void anOpeningWithoutAChoiceChangesNothing()
     {
-        QFETCH(bool, destinationOpen);
+        const auto& [name, fault, destinationOpen] = rowOf(openings);
         const auto window = f.start();
         if (destinationOpen)
-            f.openDestination(*window, scan(QStringLiteral("x.tif")));
-        const QString image = window->imgDes->image();
-        const QString caption = window->lblDestination->text();
-        const QString pageBox = window->txtPageDes->text();
+            f.openDestination(*window, f.scan("target.tif"));
+        const QStringList before = f.pane(*window, false);
+        const qsizetype requests = f.dialogs->requests().size();
         window->flags.DestinationOpened = false;
         window->flags.SameFileRefused = true;
-        window->imgAdmSrc->setFileName(scan(QStringLiteral("other.tif")));
-
-        f.dialogs->cancel();
-        window->cmdOpenDes->click();
-        QCOMPARE(f.dialogs->requests().size(), destinationOpen ? 2 : 1);
-        QCOMPARE(window->imgDes->image(), image);
-        QCOMPARE(window->lblDestination->text(), caption);
-        QCOMPARE(window->txtPageDes->text(), pageBox);
-        QVERIFY(!window->flags.DestinationOpened);
-        QVERIFY(window->flags.SameFileRefused);
-        QCOMPARE(window->imgAdmSrc->fileName(), scan(QStringLiteral("other.tif")));
-        QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void aFailingStepOfOpeningIsPassedOverOnce_data()
-    {
-        QTest::addColumn<bool>("settersFail");
-        QTest::addColumn<bool>("dialogFails");
-        QTest::addColumn<bool>("opened");
-        QTest::newRow("the dialog's settings fail") << true << false << true;
-        QTest::newRow("the dialog fails without a choice") << false << true << false;
-    }
-
-    void aFailingStepOfOpeningIsPassedOverOnce()
-    {
-        QFETCH(bool, settersFail);
-        QFETCH(bool, dialogFails);
-        QFETCH(bool, opened);
-        const auto window = f.start();
-        auto admin = std::make_unique<FaultyAdmin>(*f.dialogs);
-        admin->settersFail = settersFail;
-        admin->dialogFails = dialogFails;
+        if (fault != 0) {
+            auto admin = std::make_unique<FaultyAdmin>(*f.dialogs);
+            admin->dialogFails = fault == 1;
+            window->imgAdmSrc = std::move(admin);
+        }
         // A name left in the shared slot by an earlier operation.
-        admin->setFileName(scan(QStringLiteral("other.tif")));
-        window->imgAdmSrc = std::move(admin);
-        f.dialogs->choosePath(scan(QStringLiteral("x.tif")));
+        window->imgAdmSrc->setFileName(f.scan("source.tif"));
+        if (fault == 0)
+            f.dialogs->cancel();
+        else
+            f.dialogs->choosePath(f.scan("x.tif"));
 
         window->cmdOpenDes->click();
-        QCOMPARE(f.dialogs->requests().size(), dialogFails ? 0 : 1);
-        QCOMPARE(window->imgDes->image(), opened ? scan(QStringLiteral("x.tif")) : QString());
-        QCOMPARE(window->flags.DestinationOpened, opened);
+        QCOMPARE(f.dialogs->requests().size() - requests, fault == 1 ? 0 : 1);
         QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void closingTheDestination_data()
-    {
-        QTest::addColumn<bool>("destinationOpen");
-        QTest::newRow("a destination open") << true;
-        QTest::newRow("none open") << false;
+        // A failing step is passed over: the file is opened all the same.
+        const bool opened = fault == 2;
+        QCOMPARE(window->imgDes->image(), opened ? f.scan("x.tif") : before.first());
+        QCOMPARE(f.pane(*window, false) == before, !opened);
+        QCOMPARE(window->flags.DestinationOpened, opened);
+        if (!opened)
+            QCOMPARE(window->imgAdmSrc->fileName(), f.scan("source.tif"));
+        QVERIFY(window->flags.SameFileRefused);
     }
 
     void closingTheDestination()
     {
-        QFETCH(bool, destinationOpen);
-        const auto window = f.start();
-        if (destinationOpen)
-            f.openDestination(*window, scan(QStringLiteral("x.tif")));
-        else
-            window->txtPageDes->setText(QStringLiteral("7"));
-        window->optMode(ModeInsert)->setChecked(true);
-        window->flags.SameFileRefused = true;
-        window->flags.DestinationOpened = true;
+        for (const bool destinationOpen : {true, false}) {
+            const auto window = f.start();
+            if (destinationOpen)
+                f.openDestination(*window, f.scan("x.tif"));
+            else
+                window->txtPageDes->setText("7");
+            window->optMode(ModeInsert)->setChecked(true);
+            window->flags.SameFileRefused = true;
+            window->flags.DestinationOpened = true;
 
-        window->cmdCloseDes->click();
-        QCOMPARE(window->imgDes->image(), QString());
-        QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
-        QCOMPARE(window->txtPageDes->text(), destinationOpen ? QString() : QStringLiteral("7"));
-        QCOMPARE(window->imgDes->notice(), QString());
-        // The page mode and the flags stay.
-        QVERIFY(window->optMode(ModeInsert)->isChecked());
-        QVERIFY(window->flags.SameFileRefused);
-        QVERIFY(window->flags.DestinationOpened);
-        QCOMPARE(QFile::exists(scan(QStringLiteral("x.tif"))), true);
+            window->cmdCloseDes->click();
+            QCOMPARE(f.pane(*window, false).join('|'),
+                     noDestination + (destinationOpen ? "" : "7"));
+            QCOMPARE(window->imgDes->notice(), QString());
+            // The page mode and the flags stay.
+            QCOMPARE(f.pageMode(*window), ModeInsert);
+            QVERIFY(window->flags.SameFileRefused && window->flags.DestinationOpened);
+        }
+        QVERIFY(QFile::exists(f.scan("x.tif")));
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void fileNameFromPath_data()
-    {
-        const QString sep = QDir::separator();
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("a full path") << sep + "scans" + sep + "a.tif"
-                                     << "a.tif";
-        QTest::newRow("a name alone") << "a.tif"
-                                      << "a.tif";
-        QTest::newRow("a folder's path") << sep + "scans" + sep << "";
-        QTest::newRow("two separators at a root") << sep + sep + "a.tif"
-                                                  << "a.tif";
-        QTest::newRow("empty") << ""
-                               << "";
-#ifndef Q_OS_WIN
-        // A backslash is a letter of a name here.
-        QTest::newRow("a backslash in a name") << "/scans/old\\a.tif"
-                                               << "old\\a.tif";
-#endif
-    }
-
-    void fileNameFromPath()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, name);
-        QCOMPARE(FileNameFromPath(path), name);
-    }
-
-    void browsingForTheSourceFolderChangesOnlyTheList_data()
-    {
-        QTest::addColumn<bool>("storedExists");
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("stored folder, a folder chosen") << true << false;
-        QTest::newRow("stored folder gone, a folder chosen") << false << false;
-        QTest::newRow("cancelled") << true << true;
-    }
+    void browsingForTheSourceFolderChangesOnlyTheList_data() { addRows(browsings); }
 
     void browsingForTheSourceFolderChangesOnlyTheList()
     {
-        QFETCH(bool, storedExists);
-        QFETCH(bool, cancel);
-        const QString chosen = f.folder(QStringLiteral("chosen"));
-        QVERIFY(WindowFixture::writeTiff(chosen + QStringLiteral("/new.tif"), 1));
+        const auto& [name, storedExists, cancel] = rowOf(browsings);
+        const QString scans = f.dir("scans");
+        const QString chosen = f.folder("chosen");
+        QVERIFY(f.writeTiff(chosen + "/new.tif", 1));
         const auto window = f.start();
-        QVERIFY(WindowFixture::pick(*window, QStringLiteral("x.tif")));
-        const QString sourceCaption = window->lblSource->text();
+        QVERIFY(f.pick(*window, "x.tif"));
+        const QStringList sourcePane = f.pane(*window, true);
         if (!storedExists)
-            QVERIFY(QDir(m_scans).removeRecursively());
+            QVERIFY(QDir(scans).removeRecursively());
         if (cancel)
             f.folders->cancel();
         else
@@ -419,135 +348,145 @@ private slots:
         window->cmdBrowseSrc->click();
         QCOMPARE(f.folders->requests().size(), 1);
         const ScriptedFolderChooser::Request& request = f.folders->requests().first();
-        QCOMPARE(request.start, storedExists ? m_scans : f.programFolder->path());
+        QCOMPARE(request.start, storedExists ? scans : f.programFolder->path());
         QCOMPARE(request.owner, window.get());
-        QCOMPARE(request.title, QStringLiteral("Select a folder or shared resource."));
-        QCOMPARE(window->TiffFileList->path(), cancel ? m_scans : chosen);
+        QCOMPARE(request.title, "Select a folder or shared resource.");
+        QCOMPARE(window->TiffFileList->path(), cancel ? scans : chosen);
         if (!cancel)
-            QCOMPARE(entries(*window->TiffFileList), QStringList{QStringLiteral("new.tif")});
+            QCOMPARE(f.listed(*window), QStringList{"new.tif"});
         // The stored folder and the source pane stay as they were.
-        QCOMPARE(f.settings->read(SettingsStore::SrcDir), m_scans);
-        QCOMPARE(window->imgSrc->image(), scan(QStringLiteral("x.tif")));
-        QCOMPARE(window->lblSource->text(), sourceCaption);
+        QCOMPARE(f.stored().first(), scans);
+        QCOMPARE(f.pane(*window, true), sourcePane);
+        QCOMPARE(sourcePane.first(), f.scan("x.tif"));
         QVERIFY(f.boxes->boxes().isEmpty());
-    }
 
-    void hoveringOverTheListShowsItsFolder()
-    {
-        const auto window = f.start();
-        QCOMPARE(window->TiffFileList->toolTip(), QString());
-        QWidget* view = window->TiffFileList->viewport();
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), view->mapToGlobal(QPointF(5, 5)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view, &move);
-        QCOMPARE(window->TiffFileList->toolTip(), m_scans);
+        // Hovering over the list shows the folder it lists.
+        f.hover(window->TiffFileList->viewport(), QPointF(5, 5));
+        QCOMPARE(window->TiffFileList->toolTip(), cancel ? scans : chosen);
     }
 
     void theListFollowsItsFolderAndKeepsTheSelection()
     {
+        QVERIFY(QFile::remove(f.scan("source.tif")) && QFile::remove(f.scan("target.tif")));
+        QVERIFY(f.writeTiff(f.scan("other.tif"), 2));
         const auto window = f.start();
-        QCOMPARE(entries(*window->TiffFileList), (QStringList{"other.tif", "x.tif"}));
-        QVERIFY(WindowFixture::pick(*window, QStringLiteral("x.tif")));
-        const QString sourceCaption = window->lblSource->text();
+        QCOMPARE(window->TiffFileList->toolTip(), QString());
+        QCOMPARE(f.listed(*window), (QStringList{"other.tif", "x.tif"}));
+        QVERIFY(f.pick(*window, "x.tif"));
+        const QStringList sourcePane = f.pane(*window, true);
 
-        QVERIFY(WindowFixture::writeTiff(scan(QStringLiteral("a.tif")), 1));
-        QVERIFY(WindowFixture::writeBytes(scan(QStringLiteral("notes.txt")), "text"));
-        QTRY_COMPARE(entries(*window->TiffFileList), (QStringList{"a.tif", "other.tif", "x.tif"}));
-        QCOMPARE(window->TiffFileList->currentItem()->text(), QStringLiteral("x.tif"));
+        QVERIFY(f.writeTiff(f.scan("a.tif"), 1));
+        QVERIFY(f.writeBytes(f.scan("notes.txt"), "text"));
+        QTRY_COMPARE(f.listed(*window), (QStringList{"a.tif", "other.tif", "x.tif"}));
+        QCOMPARE(window->TiffFileList->currentItem()->text(), "x.tif");
         QVERIFY(window->TiffFileList->currentItem()->isSelected());
 
-        QVERIFY(QFile::rename(scan(QStringLiteral("other.tif")), scan(QStringLiteral("b.tif"))));
-        QTRY_COMPARE(entries(*window->TiffFileList), (QStringList{"a.tif", "b.tif", "x.tif"}));
-        QCOMPARE(window->TiffFileList->currentItem()->text(), QStringLiteral("x.tif"));
+        QVERIFY(QFile::rename(f.scan("other.tif"), f.scan("b.tif")));
+        QTRY_COMPARE(f.listed(*window), (QStringList{"a.tif", "b.tif", "x.tif"}));
+        QCOMPARE(window->TiffFileList->currentItem()->text(), "x.tif");
 
-        QVERIFY(QFile::remove(scan(QStringLiteral("x.tif"))));
-        QTRY_COMPARE(entries(*window->TiffFileList), (QStringList{"a.tif", "b.tif"}));
+        QVERIFY(QFile::remove(f.scan("x.tif")));
+        QTRY_COMPARE(f.listed(*window), (QStringList{"a.tif", "b.tif"}));
         QVERIFY(window->TiffFileList->selectedItems().isEmpty());
         // Following the folder picks nothing: the source pane keeps what it shows.
-        QCOMPARE(window->imgSrc->image(), scan(QStringLiteral("x.tif")));
-        QCOMPARE(window->lblSource->text(), sourceCaption);
+        QCOMPARE(f.pane(*window, true), sourcePane);
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void theKeyboardPicksAFileAsAClickDoes()
+    void pageModesAskForADestinationOnlyWhenOneIsNeeded_data() { addRows(pageModes); }
+
+    void pageModesAskForADestinationOnlyWhenOneIsNeeded()
     {
+        const auto& [name, index, destinationOpen, answer, modeAfter, destinationAfter] =
+            rowOf(pageModes);
         const auto window = f.start();
-        FileListBox& list = *window->TiffFileList;
-        // A selection made by the program loads nothing.
-        list.setCurrentRow(0);
-        QCOMPARE(window->imgSrc->image(), QString());
-        list.setFocus();
-        QTest::keyClick(&list, Qt::Key_Down);
-        QCOMPARE(window->imgSrc->image(), scan(QStringLiteral("x.tif")));
-        QCOMPARE(window->lblSource->text(), QStringLiteral("Source Image - 3 Page(s)   x.tif"));
-        QCOMPARE(window->txtPageSrc->text(), QStringLiteral("1"));
+        QVERIFY(f.pick(*window, "source.tif"));
+        if (destinationOpen)
+            f.openDestination(*window, f.scan("x.tif"));
+        const qsizetype dialogsBefore = f.dialogs->requests().size();
+        if (answer == "cancel")
+            f.dialogs->cancel();
+        else if (!answer.isEmpty())
+            f.dialogs->choosePath(f.scan(answer + ".tif"));
+
+        window->optMode(index)->click();
+        QCOMPARE(f.dialogs->requests().size() - dialogsBefore, answer.isEmpty() ? 0 : 1);
+        QCOMPARE(f.dialogs->unexpected(), 0);
+        QCOMPARE(f.pageMode(*window), modeAfter);
+        QCOMPARE(window->imgDes->image(),
+                 destinationAfter.isEmpty() ? QString() : f.scan(destinationAfter));
+        QCOMPARE(window->flags.SameFileRefused, answer == "source");
+        QCOMPARE(f.boxes->boxes().size(), answer == "source" ? 1 : 0);
+        QCOMPARE(window->imgSrc->image(), f.scan("source.tif"));
     }
 
-    void aFileThatIsNotATiffIsNeverChanged_data()
+    void theTransferModeItems_data() { addRows(transferItems); }
+
+    void theTransferModeItems()
     {
-        QTest::addColumn<QString>("role"); // the pane the text file is loaded into
-        QTest::addColumn<QString>("operation");
-        QTest::newRow("source, append") << "source"
-                                        << "append";
-        QTest::newRow("destination, insert") << "destination"
-                                             << "insert";
-        QTest::newRow("destination, delete") << "destination"
-                                             << "delete";
+        const auto& [name, move, moveBefore, answer, after] = rowOf(transferItems);
+        const QString stored = moveBefore ? "Move" : "Copy";
+        f.settings->write(SettingsStore::DefaultMode, stored);
+        const auto window = f.start();
+        QCOMPARE(f.transferMode(*window), stored);
+        if (answer != 0)
+            f.boxes->answer(answer);
+
+        (move ? window->mnuMove : window->mnuCopy)->trigger();
+        QCOMPARE(f.transferMode(*window), after);
+        QCOMPARE(f.shown(), answer == 0 ? QStringList() : QStringList{f.moveWarning()});
+        QCOMPARE(f.boxes->unexpected(), 0);
+        // The menu changes the mode of this run only.
+        QCOMPARE(f.stored()[2], stored);
     }
 
-    void aFileThatIsNotATiffIsNeverChanged()
-    {
-        QFETCH(QString, role);
-        QFETCH(QString, operation);
-        const QByteArray text("II*\0 this is not a picture\n", 27);
-        QVERIFY(WindowFixture::writeBytes(scan(QStringLiteral("notes.tif")), text));
-        const QByteArray good = WindowFixture::bytesOf(scan(QStringLiteral("other.tif")));
-        const auto window = f.start();
-        const bool textIsSource = role == QLatin1String("source");
-        QTRY_VERIFY(entries(*window->TiffFileList).contains(QStringLiteral("notes.tif")));
-        QVERIFY(WindowFixture::pick(*window, textIsSource ? QStringLiteral("notes.tif")
-                                                          : QStringLiteral("other.tif")));
-        f.openDestination(*window, scan(textIsSource ? QStringLiteral("other.tif")
-                                                     : QStringLiteral("notes.tif")));
-        QVERIFY(f.boxes->boxes().isEmpty());
-        QCOMPARE(textIsSource ? window->lblSource->text() : window->lblDestination->text(),
-                 textIsSource ? QStringLiteral("Source Image - 0 Page(s)   notes.tif")
-                              : QStringLiteral("Destination Image - 0 Page(s)   notes.tif"));
+    void aPaneOpensInTheImageViewer_data() { addRows(viewerOpenings); }
 
-        // What the page operations will do: name the destination, change it from the source.
-        ImagingAdmin& admin = *window->imgAdmSrc;
-        admin.setFileName(window->imgDes->image());
-        const QString source = window->imgSrc->image();
-        bool refused = false;
-        try {
-            if (operation == QLatin1String("append"))
-                admin.appendPages(source, 1, 1);
-            else if (operation == QLatin1String("insert"))
-                admin.insertPages(source, 1, 1, 1);
+    void aPaneOpensInTheImageViewer()
+    {
+        const auto& [row, source, name, page, startFails] = rowOf(viewerOpenings);
+        const QString path = name.isEmpty() ? QString() : f.scan(name);
+        if (!name.isEmpty())
+            QVERIFY(f.writeTiff(path, 3));
+        if (startFails)
+            f.launcher->failStarts();
+        const auto window = f.start();
+        ImagingEdit& viewer = source ? *window->imgSrc : *window->imgDes;
+        if (!name.isEmpty()) {
+            if (source)
+                QVERIFY(f.pick(*window, name));
             else
-                admin.deletePages(1, 1);
-        } catch (const ImagingError& error) {
-            refused = !error.message.isEmpty();
+                f.openDestination(*window, path);
+            viewer.setPage(page);
+            viewer.display();
         }
-        QVERIFY(refused);
-        QCOMPARE(WindowFixture::bytesOf(scan(QStringLiteral("notes.tif"))), text);
-        QCOMPARE(WindowFixture::bytesOf(scan(QStringLiteral("other.tif"))), good);
+
+        (source ? window->mnuOpenSrc : window->mnuOpenDes)->trigger();
+        QCOMPARE(f.launcher->starts().size(), name.isEmpty() ? 0 : 1);
+        if (name.isEmpty()) {
+            QVERIFY(f.boxes->boxes().isEmpty());
+            return;
+        }
+        // The viewer beside the program, the file name as one argument, then the page.
+        const QString program = f.launcher->starts().first().program;
+        QCOMPARE(QFileInfo(program).dir().path(), QDir(f.programFolder->path()).path());
+        QVERIFY(QFileInfo(program).fileName().startsWith("tessary-view"));
+        QCOMPARE(f.launcher->starts().first().arguments,
+                 (QStringList{path, QString::number(page)}));
+        // The pane is not touched.
+        QCOMPARE(viewer.image(), path);
+        QCOMPARE(viewer.page(), page);
+        const QString notStarted = path + " cannot be shown in the image viewer: the viewer " +
+                                   program + " could not be started.";
+        QCOMPARE(f.shown(), startFails ? QStringList{f.box("Tessary", notStarted, MsgButtons::Ok,
+                                                           MsgIcon::Exclamation)}
+                                       : QStringList());
     }
 
 private:
-    QString scan(const QString& name) const
-    {
-        return QDir::toNativeSeparators(m_scans + QLatin1Char('/') + name);
-    }
-
     WindowFixture f;
-    QString m_scans;
 };
 
-int runPanesTests(int argc, char** argv)
-{
-    PanesTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TESSARY_WINDOW_TEST(PanesTest)
 
 #include "PanesTest.moc"

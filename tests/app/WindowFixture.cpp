@@ -1,20 +1,13 @@
 #include "WindowFixture.h"
 
-#include "FileListBox.h"
 #ifdef TESSARY_WITH_PAGE_OPERATIONS
 #include "OperationHandlers.h"
 #endif
-#include "Tessary.h"
 #include "TestTiff.h"
-
-#include <QDir>
-#include <QFile>
-#include <QPushButton>
-#include <QTest>
 
 namespace tessary::testing {
 
-bool WindowFixture::reset()
+bool WindowFixture::reset(bool listScans)
 {
     root.emplace();
     if (!root->isValid())
@@ -30,6 +23,8 @@ bool WindowFixture::reset()
     progress.emplace();
     threadedProgress.reset();
     help->setSeparator(QDir::separator());
+    if (listScans)
+        settings->write(SettingsStore::SrcDir, folder(QStringLiteral("scans")));
     return QFile::copy(QStringLiteral(TESSARY_RESOURCES_DIR "/blank.tif"),
                        programFolder->filePath(QStringLiteral("blank.tif")));
 }
@@ -65,6 +60,11 @@ QString WindowFixture::folder(const QString& name) const
     return dir(name);
 }
 
+QString WindowFixture::scan(const QString& name) const
+{
+    return dir(QStringLiteral("scans/") + name);
+}
+
 bool WindowFixture::writeTiff(const QString& path, int pages)
 {
     QList<TestTiff::Page> made;
@@ -88,6 +88,7 @@ QByteArray WindowFixture::bytesOf(const QString& path)
 bool WindowFixture::pick(Tessary& window, const QString& name)
 {
     FileListBox& list = *window.TiffFileList;
+    list.refresh();
     const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
     if (found.isEmpty())
         return false;
@@ -106,6 +107,74 @@ void WindowFixture::openDestination(Tessary& window, const QString& path)
 {
     dialogs->choosePath(path);
     window.cmdOpenDes->click();
+}
+
+QStringList WindowFixture::listed(const Tessary& window)
+{
+    QStringList names;
+    for (int i = 0; i < window.TiffFileList->count(); ++i)
+        names.append(window.TiffFileList->entry(i));
+    return names;
+}
+
+QStringList WindowFixture::pane(const Tessary& window, bool source)
+{
+    if (source)
+        return {window.imgSrc->image(), window.lblSource->text(), window.txtPageSrc->text()};
+    return {window.imgDes->image(), window.lblDestination->text(), window.txtPageDes->text()};
+}
+
+int WindowFixture::pageMode(const Tessary& window)
+{
+    int checked = 0;
+    for (int index = 1; index <= 4; ++index)
+        if (window.optMode(index)->isChecked())
+            checked = checked == 0 ? index : -1;
+    return checked;
+}
+
+QString WindowFixture::transferMode(const Tessary& window)
+{
+    return QString(window.mnuCopy->isChecked() ? "Copy" : "") +
+           (window.mnuMove->isChecked() ? "Move" : "");
+}
+
+QStringList WindowFixture::stored() const
+{
+    QStringList values;
+    for (const QString& name : {SettingsStore::SrcDir, SettingsStore::DesDir,
+                                SettingsStore::DefaultMode, SettingsStore::PromptActions})
+        values.append(settings->read(name));
+    return values;
+}
+
+QStringList WindowFixture::shown() const
+{
+    QStringList described;
+    for (const ScriptedMessageBoxService::Box& shown : boxes->boxes())
+        described.append(box(shown.caption, shown.text, shown.buttons, shown.icon));
+    return described;
+}
+
+QString WindowFixture::box(const QString& caption, const QString& text, MsgButtons buttons,
+                           MsgIcon icon)
+{
+    return caption + QStringLiteral(" [%1/%2]: ").arg(int(buttons)).arg(int(icon)) + text;
+}
+
+QString WindowFixture::moveWarning()
+{
+    return box("Move Page(s) Mode",
+               "If you enable this option pages will be deleted from the source file, \r\n"
+               "are you sure you want to enable this option?",
+               MsgButtons::YesNo, MsgIcon::Exclamation);
+}
+
+void WindowFixture::hover(QWidget* widget, QPointF point)
+{
+    QMouseEvent move(QEvent::MouseMove, point, widget->mapToGlobal(point), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
 }
 
 } // namespace tessary::testing

@@ -2,21 +2,17 @@
 
 #include <QApplication>
 
-int runTessaryTests(int argc, char** argv);
-int runPanesTests(int argc, char** argv);
-int runModesTests(int argc, char** argv);
-int runHelpMenuTests(int argc, char** argv);
-int runSettingsDialogTests(int argc, char** argv);
-int runNavigationTests(int argc, char** argv);
+int runTessaryTest(int argc, char** argv);
+int runPanesTest(int argc, char** argv);
+int runSettingsDialogTest(int argc, char** argv);
+int runNavigationTest(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    int failures = runTessaryTests(argc, argv);
-    failures += runPanesTests(argc, argv);
-    failures += runModesTests(argc, argv);
-    failures += runHelpMenuTests(argc, argv);
-    failures += runSettingsDialogTests(argc, argv);
-    failures += runNavigationTests(argc, argv);
+    int failures = runTessaryTest(argc, argv);
+    failures += runPanesTest(argc, argv);
+    failures += runSettingsDialogTest(argc, argv);
+    failures += runNavigationTest(argc, argv);
     return failures == 0 ? 0 : 1;
 }

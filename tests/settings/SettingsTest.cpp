@@ -1,0 +1,116 @@
+// The settings store. The folder browser is tested through the windows that use it.
+
+#include "SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <optional>
+
+using namespace tessary;
+
+class SettingsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_folder.emplace(); }
+
+    void textIsStoredExactly_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("word") << "Move";
+        QTest::newRow("trailing blank kept") << "Copy ";
+        QTest::newRow("windows folder") << "C:\\Scans\\2024";
+        QTest::newRow("root with separator") << "C:\\";
+        QTest::newRow("comma is no list") << "/home/ann/scans, old";
+        QTest::newRow("leading at sign") << "@Variant(x)";
+        QTest::newRow("semicolon and quotes") << "a;b \"c\" = d";
+        QTest::newRow("non-latin") << "/home/jürgen/Сканы/書類";
+        QTest::newRow("empty") << "";
+    }
+
+    void textIsStoredExactly()
+    {
+        QFETCH(QString, text);
+        SettingsStore store(m_folder->path());
+        // A value never written reads as empty text.
+        QCOMPARE(store.read(SettingsStore::SrcDir), QString());
+        QVERIFY(store.write(SettingsStore::DefaultMode, "Copy"));
+        QVERIFY(store.write(SettingsStore::SrcDir, text));
+        // A write replaces its own value only.
+        QVERIFY(store.write(SettingsStore::DefaultMode, "Move"));
+        QCOMPARE(store.read(SettingsStore::SrcDir), text);
+        QCOMPARE(store.read(SettingsStore::DefaultMode), "Move");
+        QCOMPARE(store.read(SettingsStore::PromptActions), QString());
+        // A second store (another run of the program) reads the same.
+        QCOMPARE(SettingsStore(m_folder->path()).read(SettingsStore::SrcDir), text);
+    }
+
+    void valuesLiveInAFileNamedAfterTheApplicationAtEveryCall()
+    {
+        QString name = "Tessary";
+        SettingsStore store(m_folder->path(), [&name] { return name; });
+        QVERIFY(store.write(SettingsStore::DesDir, "/srv/out"));
+        QSettings ini(iniFile("Tessary"), QSettings::IniFormat);
+        QCOMPARE(ini.childGroups(), QStringList{"DefaultSettings"});
+        QCOMPARE(ini.value("DefaultSettings/DesDir").toString(), "/srv/out");
+        // The same program started under another name starts afresh.
+        name = "Tessary2";
+        QCOMPARE(store.read(SettingsStore::DesDir), QString());
+        name = "Tessary";
+        QCOMPARE(store.read(SettingsStore::DesDir), "/srv/out");
+        // Without a name of its own, the store takes the executable's.
+        QCOMPARE(SettingsStore::executableName(), "settings_tests");
+        QVERIFY(SettingsStore(m_folder->path()).write(SettingsStore::SrcDir, "x"));
+        QVERIFY(QFile::exists(iniFile("settings_tests")));
+    }
+
+    void handEditedValuesReadAsTheirText_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << QByteArray("DefaultMode=Move") << "Move";
+        QTest::newRow("commas") << QByteArray("SrcDir=/data/a, b") << "/data/a, b";
+        QTest::newRow("quoted") << QByteArray("SrcDir=\"/data/x y\"") << "/data/x y";
+    }
+
+    void handEditedValuesReadAsTheirText()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, text);
+        QDir().mkpath(QFileInfo(iniFile("Tessary")).path());
+        QFile ini(iniFile("Tessary"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[DefaultSettings]\n" + line + "\n");
+        ini.close();
+        SettingsStore store(m_folder->path(), [] { return QStringLiteral("Tessary"); });
+        QCOMPARE(store.read(QString::fromLatin1(line.left(line.indexOf('=')))), text);
+    }
+
+    void anUnreadableStoreReadsAsEmptyAndReportsFailedWrites()
+    {
+        // The configuration folder is a file: nothing can be read or written there.
+        const QString blocked = QDir(m_folder->path()).filePath("blocked");
+        QFile file(blocked);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        SettingsStore store(blocked);
+        QCOMPARE(store.read(SettingsStore::SrcDir), QString());
+        QVERIFY(!store.write(SettingsStore::SrcDir, "/x"));
+    }
+
+private:
+    QString iniFile(const QString& application) const
+    {
+        return QDir(m_folder->path())
+            .filePath("VB and VBA Program Settings/" + application + ".ini");
+    }
+
+    std::optional<QTemporaryDir> m_folder;
+};
+
+QTEST_MAIN(SettingsTest)
+#include "SettingsTest.moc"
