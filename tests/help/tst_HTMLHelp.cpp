@@ -49,8 +49,7 @@ QStringList orNone(const QString& text)
     return text.isEmpty() ? QStringList() : QStringList{text};
 }
 
-using MemberRow = std::tuple<int, QString, bool, bool>;
-using LookupRow = std::tuple<int, QStringList, QString>;
+using MemberRow = std::tuple<int, QString, bool, bool, bool>;
 using FileRow = std::tuple<QString, QString, QString, QString, bool, QString>;
 using PopupRow = std::tuple<qint32, QString, QString, QString, bool, QString, QString, QString>;
 using FontRow = std::tuple<QString, QString, QString, QString>;
@@ -69,12 +68,13 @@ class TestHTMLHelp : public QObject
     std::unique_ptr<FakeHelpPlatform> m_platform;
     std::optional<HTMLHelp> help;
 
-    // The target and command of every help call: "C:\Help\Tessary.chm>Main 1".
+    // The target, command and record of every help call: "C:\Help\Tessary.chm>Main 1".
     QStringList calls() const
     {
         QStringList result;
         for (const FakeHelpPlatform::HelpCall& call : m_platform->helpCalls())
-            result.append(call.target.value_or(u"null"_s) + u' ' + QString::number(call.command));
+            result.append(call.target.value_or(u"null"_s) + u' ' + QString::number(call.command) +
+                          (call.record.isEmpty() ? QString() : u' ' + call.record));
         return result;
     }
 
@@ -104,28 +104,36 @@ private slots:
 
     void displayMembers_data()
     {
+        // member; window type; HHShowOnTop; a calling form; the lookup texts set
         QTest::addColumn<MemberRow>("row");
-        const std::tuple<const char*, bool, bool> cases[] = {{"", false, false},
-                                                             {"   ", false, true},
-                                                             {"Main", true, true},
-                                                             {" Main ", false, false},
-                                                             {"Main", true, false}};
+        const MemberRow cases[] = {{0, "", false, false, false},
+                                   {0, "   ", false, true, true},
+                                   {0, "Main", true, true, false},
+                                   {0, " Main ", false, false, true},
+                                   {0, "Main", true, false, true}};
         for (int member = 0; member < int(std::size(Members)); ++member) {
-            for (const auto& [window, onTop, withForm] : cases) {
-                QTest::addRow("%s '%s'%s%s", Members[member].name, window, onTop ? " on top" : "",
-                              withForm ? " with a form" : "")
-                    << MemberRow(member, QString::fromLatin1(window), onTop, withForm);
+            for (auto [_, window, onTop, withForm, texts] : cases) {
+                QTest::addRow("%s '%s'%s%s", Members[member].name, qPrintable(window),
+                              onTop ? " on top" : "", withForm ? " with a form" : "")
+                    << MemberRow(member, window, onTop, withForm, texts);
             }
         }
     }
     void displayMembers()
     {
         QFETCH(MemberRow, row);
-        const auto& [member, window, onTop, withForm] = row;
+        const auto& [member, window, onTop, withForm, texts] = row;
         QWidget form;
         help->setCHMFile(HelpFile);
         help->setHHWindow(window);
         help->setHHShowOnTop(onTop);
+        const QStringList lookup = texts ? QStringList{"a;b", "welcome.html", "None found", "Help"}
+                                         : QStringList{"", "", "", ""};
+        help->setHHKeyword(member == Keyword ? lookup[0] : u"unused"_s);
+        help->setHHALink(member == ALink ? lookup[0] : u"unused"_s);
+        help->setHHDefaultURL(lookup[1]);
+        help->setHHMsgText(lookup[2]);
+        help->setHHMsgTitle(lookup[3]);
         ((*help).*Members[member].show)(withForm ? &form : nullptr);
 
         if (onTop && !withForm) {
@@ -137,50 +145,25 @@ private slots:
             QCOMPARE(m_platform->boxes().first().dwStyle, MessageBoxStyle::IconHand);
             return;
         }
-        const bool suffix = !Members[member].lookup && !window.trimmed().isEmpty();
+        const bool blank = window.trimmed().isEmpty();
+        const QString target = HelpFile + (Members[member].lookup || blank ? u""_s : u'>' + window);
         QStringList expected;
         for (const quint32 command : Members[member].commands)
-            expected.append(HelpFile + (suffix ? u'>' + window : QString()) + u' ' +
-                            QString::number(command));
+            expected.append(target + u' ' + QString::number(command));
+        // A lookup passes empty texts as null pointers, except the names, and the window
+        // type in its record.
+        const auto text = [](const QString& t) {
+            return t.isEmpty() ? u"null"_s : u'"' + t + u'"';
+        };
+        if (Members[member].lookup) {
+            expected.last() += u" 32 0 \"%1\" %2 %3 %4 %5 0"_s.arg(
+                lookup[0], text(lookup[1]), text(lookup[2]), text(lookup[3]),
+                text(blank ? QString() : window));
+        }
         QCOMPARE(calls(), expected);
         QVERIFY(m_platform->boxes().isEmpty());
         for (const FakeHelpPlatform::HelpCall& call : m_platform->helpCalls())
             QCOMPARE(call.owner, onTop ? &form : nullptr);
-    }
-
-    void lookupRecords_data()
-    {
-        // names, default topic, message, title, window; the lookup's record
-        QTest::addColumn<LookupRow>("row");
-        for (const int member : {Keyword, ALink}) {
-            const char* name = Members[member].name;
-            QTest::addRow("%s, all empty", name)
-                << LookupRow(member, {"", "", "", "", ""}, R"(32 0 "" null null null null 0)");
-            QTest::addRow("%s, all set", name)
-                << LookupRow(member, {"a;b", "welcome.html", "None found", "Help", "Main"},
-                             R"(32 0 "a;b" "welcome.html" "None found" "Help" "Main" 0)");
-            QTest::addRow("%s, blank window", name)
-                << LookupRow(member, {"a", "", "None found", "", "  "},
-                             R"(32 0 "a" null "None found" null null 0)");
-        }
-    }
-    void lookupRecords()
-    {
-        QFETCH(LookupRow, row);
-        const auto& [member, texts, record] = row;
-        help->setCHMFile(HelpFile);
-        help->setHHKeyword(member == Keyword ? texts[0] : u"unused"_s);
-        help->setHHALink(member == ALink ? texts[0] : u"unused"_s);
-        help->setHHDefaultURL(texts[1]);
-        help->setHHMsgText(texts[2]);
-        help->setHHMsgTitle(texts[3]);
-        help->setHHWindow(texts[4]);
-        ((*help).*Members[member].show)(nullptr);
-
-        QCOMPARE(m_platform->helpCalls().last().record, record);
-        // The keyword lookup first shows the file's default topic, with no data.
-        QCOMPARE(m_platform->helpCalls().first().record.isEmpty(), member == Keyword);
-        QCOMPARE(m_platform->helpCalls().first().text, std::nullopt);
     }
 
     void whichFileIsShown_data()
@@ -240,7 +223,9 @@ private slots:
         help->setHHKeyword(u"folders"_s);
         help->HHDisplayKeyword(); // must not throw, and goes on to the lookup
         help->HHClose();
-        QCOMPARE(calls(), (QStringList{HelpFile + " 0", HelpFile + " 13", HelpFile + " 18"}));
+        QCOMPARE(calls(), (QStringList{HelpFile + " 0",
+                                       HelpFile + R"( 13 32 0 "folders" null null null null 0)",
+                                       HelpFile + " 18"}));
 
         // A pop-up reports the failure and keeps its styling.
         help->setHHPopupType(HTMLHelp::PopupText);

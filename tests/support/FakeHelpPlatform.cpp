@@ -6,11 +6,9 @@ namespace tessary {
 
 namespace {
 
-using RegistryValue = FakeHelpPlatform::RegistryValue;
-
 std::optional<QString> copyText(const char* text)
 {
-    return text ? std::optional<QString>(QString::fromLocal8Bit(text)) : std::nullopt;
+    return text ? std::optional(QString::fromLocal8Bit(text)) : std::nullopt;
 }
 
 // A record's text field as the call records show it.
@@ -19,13 +17,11 @@ QByteArray field(const char* text)
     return text ? '"' + QByteArray(text) + '"' : QByteArray("null");
 }
 
-using Values = QMap<QString, RegistryValue>;
-
 // A registry key handed out by the fake, working on the values of its key.
 class Key : public RegistryKey
 {
 public:
-    explicit Key(Values& values)
+    explicit Key(FakeHelpPlatform::RegistryValues& values)
         : m_values(values)
     {}
 
@@ -33,7 +29,7 @@ public:
     {
         if (index >= quint32(m_values.size()))
             return std::nullopt;
-        const RegistryValue& value = *std::next(m_values.cbegin(), index);
+        const FakeHelpPlatform::RegistryValue& value = *std::next(m_values.cbegin(), index);
         return RegistryValueInfo{value.name, value.type,
                                  quint32(value.data.toLocal8Bit().size() + 1)};
     }
@@ -52,7 +48,7 @@ public:
     bool close() override { return true; }
 
 private:
-    Values& m_values;
+    FakeHelpPlatform::RegistryValues& m_values;
 };
 
 } // namespace
@@ -67,14 +63,24 @@ void FakeHelpPlatform::addFile(const QString& longPath, const QString& shortPath
         m_entries.append({longParts.first(count), shortParts.first(count)});
 }
 
-void FakeHelpPlatform::setFileVersion(const QString& path, quint32 ms, quint32 ls)
+const FakeHelpPlatform::Entry* FakeHelpPlatform::find(const QString& path) const
 {
-    m_versions.insert(path.toLower(), FixedFileInfo{ms, ls, ms, ls});
+    const QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    for (const Entry& entry : m_entries) {
+        bool same = entry.first.size() == parts.size();
+        for (qsizetype i = 0; same && i < parts.size(); ++i) {
+            same = parts.at(i).compare(entry.first.at(i), Qt::CaseInsensitive) == 0 ||
+                   parts.at(i).compare(entry.second.at(i), Qt::CaseInsensitive) == 0;
+        }
+        if (same)
+            return &entry;
+    }
+    return nullptr;
 }
 
-void FakeHelpPlatform::setWindowsVersion(quint32 platformId, quint32 major, quint32 minor)
+std::unique_ptr<RegistryKey> FakeHelpPlatform::makeKey(RegistryValues& values)
 {
-    m_windowsVersion = OsVersionInfo{0, major, minor, 0, platformId, QString()};
+    return std::make_unique<Key>(values);
 }
 
 QStringList FakeHelpPlatform::boxTexts() const
@@ -111,86 +117,6 @@ quintptr FakeHelpPlatform::HtmlHelpA(QWidget* owner, const char* target, quint32
     if (helpControlMissing)
         throw HelpError(QStringLiteral("File not found: hhctrl.ocx"));
     return 0x1000 + quintptr(m_helpCalls.size());
-}
-
-int FakeHelpPlatform::messageBoxIndirect(const MessageBoxParams& params)
-{
-    m_boxes.append(params);
-    return 1; // OK
-}
-
-const FakeHelpPlatform::Entry* FakeHelpPlatform::find(const QString& path) const
-{
-    const QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    for (const Entry& entry : m_entries) {
-        bool same = entry.longParts.size() == parts.size();
-        for (qsizetype i = 0; same && i < parts.size(); ++i) {
-            same = parts.at(i).compare(entry.longParts.at(i), Qt::CaseInsensitive) == 0 ||
-                   parts.at(i).compare(entry.shortParts.at(i), Qt::CaseInsensitive) == 0;
-        }
-        if (same)
-            return &entry;
-    }
-    return nullptr;
-}
-
-std::optional<QString> FakeHelpPlatform::findFirstFile(const QString& pattern)
-{
-    m_searches.append(pattern);
-    const Entry* entry = find(pattern);
-    return entry ? std::optional<QString>(entry->longParts.last()) : std::nullopt;
-}
-
-std::unique_ptr<RegistryKey> FakeHelpPlatform::regOpenKey(RegistryRoot root, const QString& subKey,
-                                                          quint32)
-{
-    const auto values = m_registry.find(keyId(root, subKey));
-    return values == m_registry.end() ? nullptr : std::make_unique<Key>(*values);
-}
-
-std::unique_ptr<RegistryKey> FakeHelpPlatform::regCreateKey(RegistryRoot root,
-                                                            const QString& subKey, quint32)
-{
-    return createKeyFails ? nullptr : std::make_unique<Key>(m_registry[keyId(root, subKey)]);
-}
-
-bool FakeHelpPlatform::versionEx(OsVersionInfo& info)
-{
-    if (!m_windowsVersion || info.dwOSVersionInfoSize != 148)
-        return false;
-    info = *m_windowsVersion;
-    info.dwOSVersionInfoSize = 148;
-    return true;
-}
-
-std::optional<FixedFileInfo> FakeHelpPlatform::fileVersionInfo(const QString& fileName)
-{
-    const Entry* entry = find(fileName);
-    const auto version = m_versions.constFind(
-        entry ? entry->longParts.join(QLatin1Char('\\')).toLower() : QString());
-    return version == m_versions.constEnd() ? std::nullopt : std::optional(*version);
-}
-
-std::optional<QString> FakeHelpPlatform::expandEnvironmentStrings(const QString& text)
-{
-    QString result = text;
-    for (auto it = environment.cbegin(); it != environment.cend(); ++it)
-        result.replace(QLatin1Char('%') + it.key() + QLatin1Char('%'), *it, Qt::CaseInsensitive);
-    return result;
-}
-
-std::optional<QString> FakeHelpPlatform::longPathName(const QString& path)
-{
-    const Entry* entry = find(path);
-    if (!entry)
-        return std::nullopt;
-    const QString trailing = path.endsWith(QLatin1Char('\\')) ? QStringLiteral("\\") : QString();
-    return entry->longParts.join(QLatin1Char('\\')) + trailing;
-}
-
-std::optional<QString> FakeHelpPlatform::loadString(quint32 id)
-{
-    return strings.contains(id) ? std::optional<QString>(strings.value(id)) : std::nullopt;
 }
 
 } // namespace tessary
