@@ -5,6 +5,7 @@
 #include "HTMLHelp.h"
 #include "HelpError.h"
 
+#include <QApplication>
 #include <QTest>
 #include <QWidget>
 
@@ -55,9 +56,8 @@ using PopupRow = std::tuple<qint32, QString, QString, QString, bool, QString, QS
 using FontRow = std::tuple<QString, QString, QString, QString>;
 using CheckRow = std::tuple<QString, QString, quint32, QString, bool>;
 using ListRow = std::tuple<bool, QString, int, QString, QString, QString>;
-using WindowsRow = std::tuple<quint32, quint32, quint32, qint32>;
 using VersionRow = std::tuple<QString, QString, QString, qint32, qint32, bool>;
-using LongNameRow = std::tuple<quint32, QString, QStringList, QString>;
+using LongNameRow = std::tuple<quint32, quint32, quint32, QString, QStringList, QString>;
 
 } // namespace
 
@@ -338,16 +338,6 @@ private slots:
         QCOMPARE(m_platform->helpCalls().last().record.section(u'"', -2, -2), font);
     }
 
-    void setHelpFile()
-    {
-        help->setCHMFile(HelpFile);
-        QCOMPARE(help->HHSetHelpFile(1), u"C:\\Program Files\\Tessary\\Library.chm"_s);
-        QCOMPARE(help->HHSetHelpFile(2), u"Library.txt"_s);
-        for (const qint16 other : {0, 3, -1})
-            QCOMPARE(help->HHSetHelpFile(other), QString());
-        QCOMPARE(help->CHMFile(), HelpFile); // sets nothing
-    }
-
     // --- Registry list ----------------------------------------------------------------------
 
     void checkRegistry_data()
@@ -463,29 +453,6 @@ private slots:
 
     // --- Versions and installation ----------------------------------------------------------
 
-    void windowsVersion_data()
-    {
-        QTest::addColumn<WindowsRow>("row"); // platform (9: no record), major, minor; the code
-        QTest::newRow("Windows 95") << WindowsRow(1, 4, 0, 2);
-        QTest::newRow("Windows 98") << WindowsRow(1, 4, 10, 4);
-        QTest::newRow("Windows Me") << WindowsRow(1, 4, 90, 0);
-        QTest::newRow("NT 3.51") << WindowsRow(2, 3, 51, 1);
-        QTest::newRow("NT 4") << WindowsRow(2, 4, 0, 3);
-        QTest::newRow("Windows 2000") << WindowsRow(2, 5, 0, 5);
-        QTest::newRow("Windows XP") << WindowsRow(2, 5, 1, 5);
-        QTest::newRow("Vista") << WindowsRow(2, 6, 0, 0);
-        QTest::newRow("Win32s") << WindowsRow(0, 3, 1, 0);
-        QTest::newRow("no version record") << WindowsRow(9, 0, 0, 0);
-    }
-    void windowsVersion()
-    {
-        QFETCH(WindowsRow, row);
-        const auto& [platformId, major, minor, expected] = row;
-        if (platformId != 9)
-            m_platform->setWindowsVersion(platformId, major, minor);
-        QCOMPARE(HTMLHelp(*m_platform).GetWindowsVersion(), expected);
-    }
-
     void versions_data()
     {
         // The row's name is the file version of both components; the version text; the
@@ -538,30 +505,41 @@ private slots:
 
     void longFileNameOfTheRegisteredControl_data()
     {
-        // NT version; the control's registered path; the searches; the version found
+        // the system (platform 9: no version record); the control's registered path; the
+        // searches; the version found. Windows 98, 2000 and XP ask the system for long names;
+        // on the others the class walks the path's folders itself.
         QTest::addColumn<LongNameRow>("row");
-        QTest::newRow("quoted short path, walked") << LongNameRow(
-            4, "\"C:\\WINNT\\SYSTEM32\\HHCTRL~1.OCX\"",
-            {"C:\\WINNT", "C:\\WinNT\\SYSTEM32", "C:\\WinNT\\System32\\HHCTRL~1.OCX"},
-            "4.74.8566.00");
-        QTest::newRow("second folder missing") << LongNameRow(
-            4, "C:\\WINNT\\MISSING\\HHCTRL.OCX",
+        const QString path = u"C:\\WINNT\\SYSTEM32\\HHCTRL~1.OCX"_s;
+        const QStringList walked{"C:\\WINNT", "C:\\WinNT\\SYSTEM32",
+                                 "C:\\WinNT\\System32\\HHCTRL~1.OCX"};
+        const QStringList asked{"C:\\WinNT\\System32\\hhctrl.ocx"};
+        const QString version = u"4.74.8566.00"_s;
+        QTest::newRow("NT 4, quoted") << LongNameRow(2, 4, 0, u'"' + path + u'"', walked, version);
+        QTest::newRow("NT 4, second folder missing") << LongNameRow(
+            2, 4, 0, "C:\\WINNT\\MISSING\\HHCTRL.OCX",
             {"C:\\WINNT", "C:\\WinNT\\MISSING", "C:\\WINNT\\MISSING\\HHCTRL.OCX"}, "");
-        QTest::newRow("long-path call on Windows 2000")
-            << LongNameRow(5, "C:\\WINNT\\SYSTEM32\\HHCTRL~1.OCX",
-                           {"C:\\WinNT\\System32\\hhctrl.ocx"}, "4.74.8566.00");
+        QTest::newRow("Windows 95") << LongNameRow(1, 4, 0, path, walked, version);
+        QTest::newRow("Windows 98") << LongNameRow(1, 4, 10, path, asked, version);
+        QTest::newRow("Windows Me") << LongNameRow(1, 4, 90, path, walked, version);
+        QTest::newRow("NT 3.51") << LongNameRow(2, 3, 51, path, walked, version);
+        QTest::newRow("Windows 2000") << LongNameRow(2, 5, 0, path, asked, version);
+        QTest::newRow("Windows XP") << LongNameRow(2, 5, 1, path, asked, version);
+        QTest::newRow("Vista") << LongNameRow(2, 6, 0, path, walked, version);
+        QTest::newRow("Win32s") << LongNameRow(0, 3, 1, path, walked, version);
+        QTest::newRow("no version record") << LongNameRow(9, 0, 0, path, walked, version);
     }
     void longFileNameOfTheRegisteredControl()
     {
         QFETCH(LongNameRow, row);
-        const auto& [ntMajor, registered, searches, version] = row;
-        m_platform->setWindowsVersion(2, ntMajor, 0);
+        const auto& [platformId, major, minor, registered, searches, version] = row;
+        if (platformId != 9)
+            m_platform->setWindowsVersion(platformId, major, minor);
         const QString control = u"C:\\WinNT\\System32\\hhctrl.ocx"_s;
         m_platform->addFile(control, u"C:\\WINNT\\SYSTEM32\\HHCTRL~1.OCX"_s);
         m_platform->setFileVersion(control, 4 << 16 | 74, 8566 << 16);
         m_platform->setRegistryValue(RegistryRoot::ClassesRoot, HHClass, QString(), registered);
 
-        QCOMPARE(HTMLHelp(*m_platform).HHVersion(), version);
+        QCOMPARE(help->HHVersion(), version);
         QCOMPARE(m_platform->searches(), searches);
         QCOMPARE(m_platform->boxTexts(),
                  orNone(version.isEmpty() ? u"Hhctrl.ocx is not in its registered location.  "
@@ -606,10 +584,15 @@ private slots:
     }
 };
 
-int runHTMLHelpTests(int argc, char** argv)
+int runHelpTopicTests(int argc, char** argv);
+
+// Runs the test classes of the help folder in one executable.
+int main(int argc, char** argv)
 {
+    QApplication app(argc, argv);
     TestHTMLHelp test;
-    return QTest::qExec(&test, argc, argv);
+    const int failures = QTest::qExec(&test, argc, argv) + runHelpTopicTests(argc, argv);
+    return failures == 0 ? 0 : 1;
 }
 
 #include "tst_HTMLHelp.moc"

@@ -127,13 +127,11 @@ private slots:
         ShowHelpTopic(u"Contents"_s, platform, m_boxes, *m_folder);
         auto* contents = window->findChild<QTreeWidget*>(u"contents"_s);
         QCOMPARE(tabs->currentWidget(), contents);
-        QStringList found;
-        for (QTreeWidgetItemIterator it(contents); *it; ++it)
-            found.append((*it)->text(0));
         for (const char* title : {"About Tessary", "The main window", "Page modes, Copy and Move",
                                   "Transferring a range of pages", "Reordering pages",
                                   "Keyboard shortcuts", "Settings", "Troubleshooting"})
-            QVERIFY2(found.contains(QLatin1String(title)), title);
+            QVERIFY2(!contents->findItems(QLatin1String(title), Qt::MatchRecursive).isEmpty(),
+                     title);
 
         ShowHelpTopic(u"Index"_s, platform, m_boxes, *m_folder);
         auto* index = window->findChild<QListWidget*>(u"index"_s);

@@ -349,10 +349,15 @@ private slots:
     }
 };
 
-int runHelpWindowTests(int argc, char** argv)
+int runPortableHelpPlatformTests(int argc, char** argv);
+
+// Runs the test classes of the help viewer folder in one executable.
+int main(int argc, char** argv)
 {
+    QApplication app(argc, argv);
     TestHelpWindow test;
-    return QTest::qExec(&test, argc, argv);
+    const int failures = QTest::qExec(&test, argc, argv) + runPortableHelpPlatformTests(argc, argv);
+    return failures == 0 ? 0 : 1;
 }
 
 #include "tst_HelpWindow.moc"
