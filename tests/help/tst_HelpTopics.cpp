@@ -151,14 +151,10 @@ private slots:
     {
         QTest::addColumn<QString>("record");
         QTest::addColumn<QString>("line");
-        QTest::newRow("the program's") << "0.9.0.5"
-                                       << "Version 0.9.5";
-        QTest::newRow("build left out") << "1.2.3.4"
-                                        << "Version 1.2.4";
-        QTest::newRow("no leading zeros") << "10.01.0.012"
-                                          << "Version 10.1.12";
-        QTest::newRow("not a record") << "0.9.5"
-                                      << "";
+        QTest::newRow("the program's") << u"0.9.0.5"_s << "Version 0.9.5";
+        QTest::newRow("build left out") << u"1.2.3.4"_s << "Version 1.2.4";
+        QTest::newRow("no leading zeros") << u"10.01.0.012"_s << "Version 10.1.12";
+        QTest::newRow("not a record") << u"0.9.5"_s << "";
     }
     void theVersionLineComesFromTheVersionRecord()
     {

@@ -184,22 +184,14 @@ private slots:
     {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("expected"); // empty: nothing found
-        QTest::newRow("exact name") << "help/Tessary.chm"
-                                    << "Tessary.chm";
-        QTest::newRow("folder") << "help"
-                                << "help";
-        QTest::newRow("star") << "help/*.chm"
-                              << "Library.chm";
-        QTest::newRow("question mark") << "help/Tess?ry.*"
-                                       << "Tessary.chm";
-        QTest::newRow("no match") << "help/*.txt"
-                                  << "";
-        QTest::newRow("missing folder") << "gone/*.chm"
-                                        << "";
-        QTest::newRow("trailing separator") << "help/"
-                                            << "";
-        QTest::newRow("wildcard in a folder") << "h*/Tessary.chm"
-                                              << "";
+        QTest::newRow("exact name") << u"help/Tessary.chm"_s << "Tessary.chm";
+        QTest::newRow("folder") << u"help"_s << "help";
+        QTest::newRow("star") << u"help/*.chm"_s << "Library.chm";
+        QTest::newRow("question mark") << u"help/Tess?ry.*"_s << "Tessary.chm";
+        QTest::newRow("no match") << u"help/*.txt"_s << "";
+        QTest::newRow("missing folder") << u"gone/*.chm"_s << "";
+        QTest::newRow("trailing separator") << u"help/"_s << "";
+        QTest::newRow("wildcard in a folder") << u"h*/Tessary.chm"_s << "";
     }
     void findFirstFile()
     {
