@@ -94,10 +94,8 @@ QStringList FakeHelpPlatform::boxTexts() const
 quintptr FakeHelpPlatform::HtmlHelpA(QWidget* owner, const char* target, quint32 command,
                                      const HtmlHelpData& data)
 {
-    HelpCall call{owner, copyText(target), command, 0, std::nullopt, QString()};
-    if (const auto* number = std::get_if<qint32>(&data)) {
-        call.number = *number;
-    } else if (const auto* text = std::get_if<const char*>(&data)) {
+    HelpCall call{owner, copyText(target), command, std::nullopt, QString()};
+    if (const auto* text = std::get_if<const char*>(&data)) {
         call.text = copyText(*text);
     } else if (const auto* link = std::get_if<const HH_AKLINK*>(&data)) {
         const HH_AKLINK& l = **link;

@@ -15,13 +15,12 @@ namespace tessary {
 class FakeHelpPlatform : public HelpPlatform
 {
 public:
-    // An HTML Help call with copies of everything its data pointed to.
+    // An HTML Help call with copies of the texts and records its data pointed to.
     struct HelpCall
     {
         QWidget* owner = nullptr;
         std::optional<QString> target;
         quint32 command = 0;
-        qint32 number = 0;
         std::optional<QString> text;
         // A lookup's or pop-up's record, field by field in declaration order, texts quoted and
         // null pointers as null: 32 0 "folders" null null null "Main" 0
