@@ -163,7 +163,7 @@ private slots:
         const QString listKey = u"Software\\Microsoft\\Windows\\HTML Help"_s;
         // Among them names that mean something of their own in an INI file.
         const QStringList names{"Tessary.chm", "a/b.chm", "c\\d.chm", "50%.chm",
-                                "@home",       "",        "General"};
+                                "@home",       "@",       "",         "General"};
         {
             IniRegistry registry(m_dir->filePath(u"registry.ini"_s));
             QVERIFY(!registry.openKey(RegistryRoot::LocalMachine, listKey));
