@@ -1,0 +1,802 @@
+// The help folder: the HTMLHelp class on a platform that behaves like a Windows machine, the
+// help-topic routine and the About box. Each table's rows are
+// tuples, named where the test takes them apart.
+
+#include "FakeHelpPlatform.h"
+#include "HTMLHelp.h"
+#include "HelpError.h"
+#include "ProgramFolder.h"
+#include "RecordingLauncher.h"
+#include "ScriptedMessageBoxService.h"
+#include "ShowHelpTopic.h"
+#include "frmAbout.h"
+
+#ifdef TESSARY_PORTABLE_HELP
+#include "HelpBrowser.h"
+#include "HelpWindow.h"
+#include "PortableHelpPlatform.h"
+#endif
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QWidget>
+
+using namespace tessary;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString HelpFile = u"C:\\Help\\Tessary.chm"_s;
+const QString AppFile = u"C:\\Program Files\\Tessary\\Tessary.chm"_s;
+const QString DocFile = u"D:\\Docs\\Help\\Tessary.chm"_s;
+const QString ListKey = u"Software\\Microsoft\\Windows\\HTML Help"_s;
+const QString HHClass = u"CLSID\\{4662DAB0-D393-11D0-9A56-00C04FB68B66}\\InprocServer32"_s;
+const QString IEClass = u"CLSID\\{0A89A860-D7B1-11CE-8350-444553540000}\\InProcServer32"_s;
+const QString NotAHelpFile = u" is not a valid HTML Help file."_s;
+const QString Unknown = u"unknown"_s;
+const QString NoAction = u" will not be run as no action need be taken."_s;
+const QString PopupFileBox =
+    u"The file specified as the text popup source, 'popups.htm', is not a valid popup file."_s;
+constexpr auto LocalMachine = RegistryRoot::LocalMachine;
+
+struct DisplayMember
+{
+    const char* name;
+    void (HTMLHelp::*show)(QWidget*);
+    QList<quint32> commands;
+    bool lookup; // names the file alone; the window type goes into the lookup's record
+};
+const DisplayMember Members[] = {
+    {"HHDisplayTopicURL", &HTMLHelp::HHDisplayTopicURL, {HH_DISPLAY_TOPIC}, false},
+    {"HHDisplayTopicID", &HTMLHelp::HHDisplayTopicID, {HH_HELP_CONTEXT}, false},
+    {"HHDisplaySearch", &HTMLHelp::HHDisplaySearch, {HH_DISPLAY_SEARCH}, false},
+    {"HHDisplayIndex", &HTMLHelp::HHDisplayIndex, {HH_DISPLAY_INDEX}, false},
+    {"HHDisplayContents", &HTMLHelp::HHDisplayContents, {HH_DISPLAY_TOC}, false},
+    {"HHDisplayKeyword", &HTMLHelp::HHDisplayKeyword, {HH_DISPLAY_TOPIC, HH_KEYWORD_LOOKUP}, true},
+    {"HHDisplayALink", &HTMLHelp::HHDisplayALink, {HH_ALINK_LOOKUP}, true},
+};
+constexpr int Keyword = 5, ALink = 6;
+
+QStringList orNone(const QString& text)
+{
+    return text.isEmpty() ? QStringList() : QStringList{text};
+}
+
+using MemberRow = std::tuple<int, QString, bool, bool, bool>;
+using FileRow = std::tuple<QString, QString, QString, QString, bool, QString>;
+using PopupRow = std::tuple<qint32, QString, QString, QString, bool, QString, QString, QString>;
+using FontRow = std::tuple<QString, QString, QString, QString>;
+using CheckRow = std::tuple<QString, QString, quint32, QString, bool>;
+using ListRow = std::tuple<bool, QString, int, QString, QString, QString>;
+using VersionRow = std::tuple<QString, QString, QString, qint32, qint32, bool>;
+using LongNameRow = std::tuple<quint32, quint32, quint32, QString, QStringList, QString>;
+
+} // namespace
+
+class TestHelp : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeHelpPlatform> m_platform;
+    std::optional<HTMLHelp> help;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProgramFolder> m_folder;
+    std::optional<RecordingLauncher> m_launcher;
+    ScriptedMessageBoxService m_boxes;
+
+    std::unique_ptr<frmAbout> aboutBox(const QString& version = u"0.9.0.5"_s)
+    {
+        return std::make_unique<frmAbout>(nullptr, *m_folder, *m_launcher, m_boxes, version);
+    }
+    // The mouse moving over a widget, as the window system reports it.
+    static void moveMouseOver(QWidget* widget, QPoint at)
+    {
+        QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(widget->mapToGlobal(at)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+
+    // The target, command and record of every help call: "C:\Help\Tessary.chm>Main 1".
+    QStringList calls() const
+    {
+        QStringList result;
+        for (const FakeHelpPlatform::HelpCall& call : m_platform->helpCalls())
+            result.append(call.target.value_or(u"null"_s) + u' ' + QString::number(call.command) +
+                          (call.record.isEmpty() ? QString() : u' ' + call.record));
+        return result;
+    }
+
+    // The two components at their registered places, with file versions like "4.72.7290.0".
+    void registerComponents(const QString& hhVersion, const QString& ieVersion)
+    {
+        for (const auto& [key, path, version] :
+             {std::tuple(HHClass, u"C:\\Windows\\System32\\hhctrl.ocx"_s, hhVersion),
+              std::tuple(IEClass, u"C:\\Windows\\System32\\shdocvw.dll"_s, ieVersion)}) {
+            const QStringList n = version.split(u'.');
+            m_platform->setRegistryValue(RegistryRoot::ClassesRoot, key, QString(), path);
+            m_platform->addFile(path);
+            m_platform->setFileVersion(path, n[0].toUInt() << 16 | n[1].toUInt(),
+                                       n[2].toUInt() << 16 | n[3].toUInt());
+        }
+    }
+
+private slots:
+    void init()
+    {
+        m_platform = std::make_unique<FakeHelpPlatform>();
+        m_platform->addFile(HelpFile);
+        help.emplace(*m_platform);
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_folder = std::make_unique<ProgramFolder>(m_dir->path());
+        m_launcher.emplace();
+        m_boxes.clear();
+    }
+
+    // --- Display members --------------------------------------------------------------------
+
+    void displayMembers_data()
+    {
+        // member; window type; HHShowOnTop; a calling form; the lookup texts set
+        QTest::addColumn<MemberRow>("row");
+        const MemberRow cases[] = {{0, "", false, false, false},
+                                   {0, "   ", false, true, true},
+                                   {0, "Main", true, true, false},
+                                   {0, " Main ", false, false, true},
+                                   {0, "Main", true, false, true}};
+        for (int member = 0; member < int(std::size(Members)); ++member) {
+            for (auto [_, window, onTop, withForm, texts] : cases) {
+                QTest::addRow("%s '%s'%s%s", Members[member].name, qPrintable(window),
+                              onTop ? " on top" : "", withForm ? " with a form" : "")
+                    << MemberRow(member, window, onTop, withForm, texts);
+            }
+        }
+    }
+    void displayMembers()
+    {
+        QFETCH(MemberRow, row);
+        const auto& [member, window, onTop, withForm, texts] = row;
+        QWidget form;
+        help->setCHMFile(HelpFile);
+        help->setHHWindow(window);
+        help->setHHShowOnTop(onTop);
+        const QStringList lookup = texts ? QStringList{"a;b", "welcome.html", "None found", "Help"}
+                                         : QStringList{"", "", "", ""};
+        help->setHHKeyword(member == Keyword ? lookup[0] : u"unused"_s);
+        help->setHHALink(member == ALink ? lookup[0] : u"unused"_s);
+        help->setHHDefaultURL(lookup[1]);
+        help->setHHMsgText(lookup[2]);
+        help->setHHMsgTitle(lookup[3]);
+        ((*help).*Members[member].show)(withForm ? &form : nullptr);
+
+        if (onTop && !withForm) {
+            // Every member reports this under one name.
+            QVERIFY(m_platform->helpCalls().isEmpty());
+            QCOMPARE(m_platform->boxTexts(),
+                     QStringList{"The HHDisplayContents method was called without a form being "
+                                 "specified, while HHShowOnTop was set to True."});
+            QCOMPARE(m_platform->boxes().first().dwStyle, MessageBoxStyle::IconHand);
+            return;
+        }
+        const bool blank = window.trimmed().isEmpty();
+        const QString target = HelpFile + (Members[member].lookup || blank ? u""_s : u'>' + window);
+        QStringList expected;
+        for (const quint32 command : Members[member].commands)
+            expected.append(target + u' ' + QString::number(command));
+        // A lookup passes empty texts as null pointers, except the names, and the window
+        // type in its record.
+        const auto text = [](const QString& t) {
+            return t.isEmpty() ? u"null"_s : u'"' + t + u'"';
+        };
+        if (Members[member].lookup) {
+            expected.last() += u" 32 0 \"%1\" %2 %3 %4 %5 0"_s.arg(
+                lookup[0], text(lookup[1]), text(lookup[2]), text(lookup[3]),
+                text(blank ? QString() : window));
+        }
+        QCOMPARE(calls(), expected);
+        QVERIFY(m_platform->boxes().isEmpty());
+        for (const FakeHelpPlatform::HelpCall& call : m_platform->helpCalls())
+            QCOMPARE(call.owner, onTop ? &form : nullptr);
+    }
+
+    void whichFileIsShown_data()
+    {
+        // CHMFile; its folder in the list; the file present besides C:\Help\Tessary.chm;
+        // CHMFile afterwards; whether it is shown; the box
+        QTest::addColumn<FileRow>("row");
+        const QString name = u"Tessary.chm"_s;
+        const QString txt = u"C:\\Help\\Tessary.txt"_s;
+        QTest::newRow("listed, folder ends in separator")
+            << FileRow(name, "D:\\Docs\\Help\\", DocFile, DocFile, true, "");
+        QTest::newRow("listed, folder without closing separator")
+            << FileRow(name, "D:\\Docs\\Help", DocFile, DocFile, true, "");
+        QTest::newRow("listed with an environment variable")
+            << FileRow(name, "%HelpDir%\\", DocFile, DocFile, true, "");
+        QTest::newRow("listed but missing there")
+            << FileRow(name, "D:\\Docs\\Help\\", AppFile, DocFile, false, "");
+        QTest::newRow("in the program folder") << FileRow(name, "", AppFile, AppFile, true, "");
+        QTest::newRow("nowhere") << FileRow(name, "", "", AppFile, false, "");
+        QTest::newRow("txt file") << FileRow(txt, "", txt, txt, false, txt + NotAHelpFile);
+        QTest::newRow("empty name") << FileRow("", "", "", "", false, NotAHelpFile);
+        QTest::newRow("chm in upper case")
+            << FileRow("C:\\Help\\TESSARY.CHM", "", "", "C:\\Help\\TESSARY.CHM", true, "");
+        QTest::newRow("chm without a dot") << FileRow(
+            "C:\\Help\\Tessarychm", "", "C:\\Help\\Tessarychm", "C:\\Help\\Tessarychm", true, "");
+    }
+    void whichFileIsShown()
+    {
+        QFETCH(FileRow, row);
+        const auto& [file, listedFolder, present, expectedFile, shown, box] = row;
+        m_platform->addFile(present);
+        m_platform->environment.insert(u"HELPDIR"_s, u"D:\\Docs\\Help"_s);
+        if (!listedFolder.isEmpty()) {
+            m_platform->setRegistryValue(LocalMachine, ListKey, u"TESSARY.CHM"_s, listedFolder,
+                                         listedFolder.contains(u'%') ? RegistryType::ExpandString
+                                                                     : RegistryType::String);
+        }
+        help->setCHMFile(file);
+        help->setHHWindow(u"Main"_s);
+        help->HHDisplayContents();
+
+        QCOMPARE(help->CHMFile(), expectedFile);
+        QCOMPARE(calls(), shown ? QStringList{expectedFile + u">Main 1"_s} : QStringList());
+        QCOMPARE(m_platform->boxTexts(), orNone(box));
+        for (const MessageBoxParams& params : m_platform->boxes()) {
+            QCOMPARE(params.cbSize, 40u);
+            QCOMPARE(params.hwndOwner, nullptr);
+            QCOMPARE(params.lpszCaption, u"HTML Help Class"_s);
+            QCOMPARE(params.dwStyle, MessageBoxStyle::IconHand);
+        }
+    }
+
+    void controlFailures()
+    {
+        m_platform->helpControlMissing = true;
+        help->setCHMFile(HelpFile);
+        help->setHHKeyword(u"folders"_s);
+        help->HHDisplayKeyword(); // must not throw, and goes on to the lookup
+        help->HHClose();
+        QCOMPARE(calls(), (QStringList{HelpFile + " 0",
+                                       HelpFile + R"( 13 32 0 "folders" null null null null 0)",
+                                       HelpFile + " 18"}));
+
+        // A pop-up reports the failure and keeps its styling.
+        help->setHHPopupType(HTMLHelp::PopupText);
+        help->setHHPopupText(u"Hint"_s);
+        help->setHHPopupTextFont(u"Verdana"_s);
+        QVERIFY_THROWS_EXCEPTION(HelpError, help->HHDisplayPopup(nullptr));
+        m_platform->helpControlMissing = false;
+        help->HHDisplayPopup(nullptr);
+        QVERIFY(m_platform->helpCalls().last().record.endsWith(uR"("Verdana, 10, ascii, ")"_s));
+
+        // So does a pop-up whose text is not in the string table, before any help call.
+        help->setHHPopupType(HTMLHelp::PopupFromStringTable);
+        help->setHHPopupID(7);
+        QVERIFY_THROWS_EXCEPTION(HelpError, help->HHDisplayPopup(nullptr));
+        QCOMPARE(m_platform->helpCalls().size(), 5);
+    }
+
+    // --- Pop-ups and small members ----------------------------------------------------------
+
+    void popups_data()
+    {
+        // type, CHMFile, pop-up file, text, custom colours; the target, the topic number and
+        // text shown (empty: nothing shown); the box
+        QTest::addColumn<PopupRow>("row");
+        const QString txt = u"C:\\Help\\Tessary.txt"_s;
+        QTest::newRow("text file in the help file")
+            << PopupRow(1, "Tessary.chm", "popups.txt", "Hint", false, AppFile + "::/popups.txt",
+                        "100 null", "");
+        QTest::newRow("string table")
+            << PopupRow(2, "none.txt", "", "Hint", false, "null", R"(0 "From the table")", "");
+        QTest::newRow("literal text in the custom colours")
+            << PopupRow(4, "", "", "Hint", true, "null", R"(0 "Hint")", "");
+        QTest::newRow("type 0") << PopupRow(0, HelpFile, "", "Hint", false, "", "", "");
+        QTest::newRow("type 4 without text") << PopupRow(4, HelpFile, "", "", false, "", "", "");
+        QTest::newRow("type 3") << PopupRow(3, HelpFile, "", "Hint", false, "", "", "");
+        QTest::newRow("type 1 with a txt help file")
+            << PopupRow(1, txt, "popups.txt", "", false, "", "", txt + NotAHelpFile);
+        QTest::newRow("type 1 with an htm pop-up file")
+            << PopupRow(1, HelpFile, "popups.htm", "", false, "", "", PopupFileBox);
+    }
+    void popups()
+    {
+        QFETCH(PopupRow, row);
+        const auto& [type, chmFile, popupFile, text, custom, target, source, box] = row;
+        m_platform->addFile(AppFile);
+        m_platform->strings.insert(100, u"From the table"_s);
+        m_platform->cursor = QPoint(300, 200);
+        QWidget form;
+        help->setCHMFile(chmFile);
+        help->setHHPopupType(type);
+        help->setHHPopupID(100);
+        help->setHHPopupText(text);
+        help->setHHPopupFile(popupFile);
+        help->setHHPopupTextFont(u"Verdana"_s);
+        help->setHHPopupTextItalic(true);
+        help->setHHPopupTextColor(0x0000FF);
+        help->setHHPopupBackColor(0xE0FFFF);
+        help->setHHPopupCustomTextColor(0x00FF00);
+        help->setHHPopupCustomBackColor(0x202020);
+        help->setHHPopupCustomColors(custom);
+        help->HHDisplayPopup(&form);
+
+        const QString styled = uR"( (-1,-1,-1,-1) "Verdana, 10, ascii, Italic ")"_s;
+        QStringList seen;
+        for (const FakeHelpPlatform::HelpCall& call : m_platform->helpCalls()) {
+            QCOMPARE(call.owner, &form); // whatever HHShowOnTop says
+            QCOMPARE(call.command, HH_DISPLAY_TEXT_POPUP);
+            seen.append(call.target.value_or(u"null"_s) + u' ' + call.record);
+        }
+        const QString colours = custom ? u"00ff00 202020"_s : u"0000ff e0ffff"_s;
+        QCOMPARE(seen, orNone(source.isEmpty() ? QString()
+                                               : target + u" 52 0 "_s + source + u" (300,200) "_s +
+                                                     colours + styled));
+        QCOMPARE(m_platform->boxTexts(), orNone(box));
+
+        // A shown pop-up resets the styling for the next one, not the text; one that shows
+        // nothing keeps it.
+        help->setHHPopupType(HTMLHelp::PopupText);
+        if (text.isEmpty())
+            help->setHHPopupText(u"Hint"_s);
+        help->HHDisplayPopup(&form);
+        QCOMPARE(m_platform->helpCalls().last().record,
+                 uR"(52 0 0 "Hint" (300,200) )"_s +
+                     (source.isEmpty() ? u"0000ff e0ffff"_s + styled
+                                       : uR"(000000 000000 (-1,-1,-1,-1) "Arial, 10, ascii, ")"_s));
+    }
+
+    void popupFont_data()
+    {
+        QTest::addColumn<FontRow>("row"); // face, size, Bold Italic Underline, the font
+        QTest::newRow("defaults") << FontRow("", "", "", "Arial, 10, ascii, ");
+        QTest::newRow("all") << FontRow("Verdana", "12", "BIU",
+                                        "Verdana, 12, ascii, Bold Italic Underline");
+        QTest::newRow("italic") << FontRow("", "8", "I", "Arial, 8, ascii, Italic ");
+        QTest::newRow("bold, underline")
+            << FontRow("Tahoma", "", "BU", "Tahoma, 10, ascii, Bold Underline");
+    }
+    void popupFont()
+    {
+        QFETCH(FontRow, row);
+        const auto& [face, size, styles, font] = row;
+        help->setHHPopupType(HTMLHelp::PopupText);
+        help->setHHPopupText(u"Hint"_s);
+        help->setHHPopupTextFont(face);
+        help->setHHPopupTextSize(size);
+        help->setHHPopupTextBold(styles.contains(u'B'));
+        help->setHHPopupTextItalic(styles.contains(u'I'));
+        help->setHHPopupTextUnderline(styles.contains(u'U'));
+        help->HHDisplayPopup(nullptr);
+        QCOMPARE(m_platform->helpCalls().last().record.section(u'"', -2, -2), font);
+    }
+
+    // --- Registry list ----------------------------------------------------------------------
+
+    void checkRegistry_data()
+    {
+        // the name checked; a value listing C:\Help\; its type; the name found; whether the
+        // file is there
+        QTest::addColumn<CheckRow>("row");
+        const quint32 text = RegistryType::String;
+        const QString name = u"Tessary.chm"_s;
+        QTest::newRow("other letter case") << CheckRow(name, "TESSARY.CHM", text, name, true);
+        QTest::newRow("full path is cut to its name")
+            << CheckRow("E:\\Elsewhere\\Tessary.chm", name, text, name, true);
+        QTest::newRow("file missing")
+            << CheckRow("Other.chm", "Other.chm", text, "Other.chm", false);
+        QTest::newRow("value of another type") << CheckRow(name, name, 3, "", false);
+        QTest::newRow("not listed") << CheckRow(name, "Another.chm", text, "", false);
+    }
+    void checkRegistry()
+    {
+        QFETCH(CheckRow, row);
+        const auto& [file, valueName, valueType, name, exists] = row;
+        m_platform->setWindowsVersion(2, 5, 0); // folders are made long by the system's call
+        m_platform->setRegistryValue(LocalMachine, ListKey, valueName, u"C:\\Help\\"_s, valueType);
+        QCOMPARE(help->HHCheckRegistry(file), std::optional<bool>(false));
+
+        QCOMPARE(help->HHRegFileName(), name);
+        QCOMPARE(help->HHRegFilePath(), name.isEmpty() ? QString() : u"C:\\Help\\"_s);
+        QCOMPARE(help->HHRegFileExists(), exists);
+        // The listed folder and the name are joined with one more separator.
+        QCOMPARE(m_platform->searches(),
+                 orNone(name.isEmpty() ? QString() : u"C:\\Help\\\\"_s + name));
+        QVERIFY(m_platform->boxes().isEmpty());
+    }
+
+    void laterChecksAndEarlierFindings()
+    {
+        m_platform->setRegistryValue(LocalMachine, ListKey, u"Tessary.chm"_s, u"C:\\Help\\"_s);
+        QCOMPARE(help->HHCheckRegistry(u"Tessary.chm"_s), std::optional<bool>(false));
+        // An empty name changes nothing.
+        QCOMPARE(help->HHCheckRegistry(QString()), std::nullopt);
+        QCOMPARE(help->HHRegFileName(), u"Tessary.chm"_s);
+        QCOMPARE(help->HHRegFilePath(), u"C:\\Help\\"_s);
+        QVERIFY(help->HHRegFileExists());
+        // A name that is not a help file only clears the existence flag ...
+        QCOMPARE(help->HHCheckRegistry(u"Tessary.hlp"_s), std::optional<bool>(false));
+        QVERIFY(!help->HHRegFileExists());
+        QCOMPARE(help->HHRegFileName(), u"Tessary.chm"_s);
+        // ... and the findings left behind do not complete another name.
+        QString name = u"notes.txt"_s;
+        QVERIFY(!help->EnsureFileExists(name));
+        QCOMPARE(name, u"C:\\Program Files\\Tessary\\notes.txt"_s);
+        QCOMPARE(m_platform->boxTexts(),
+                 (QStringList{u"Tessary.hlp"_s + NotAHelpFile, u"notes.txt"_s + NotAHelpFile}));
+    }
+
+    void registryList_data()
+    {
+        // unregister; the file; 1: listed in D:\Old\, 2: the list cannot be written; the
+        // caller's string afterwards; the box; the folder listed under the file's name
+        QTest::addColumn<ListRow>("row");
+        const QString name = u"Tessary.chm"_s;
+        const QString hlp = u"C:\\Help\\Tessary.hlp"_s;
+        QTest::newRow("full path") << ListRow(false, HelpFile, 0, name, "", "C:\\Help\\");
+        QTest::newRow("short path is made long")
+            << ListRow(false, "C:\\HELPFI~1\\TESSARY.CHM", 0, name, "", "C:\\Help Files\\");
+        QTest::newRow("bare name found in the program folder")
+            << ListRow(false, name, 0, AppFile,
+                       "Cannot register Tessary.chm without having a supplied path.\"", "");
+        QTest::newRow("already listed") << ListRow(
+            false, HelpFile, 1, HelpFile,
+            u"The file C:\\Help\\Tessary.chm is already registered.  HHRegister"_s + NoAction,
+            "D:\\Old\\");
+        QTest::newRow("missing file")
+            << ListRow(false, "C:\\Help\\Gone.chm", 0, "C:\\Help\\Gone.chm", "", "");
+        QTest::newRow("not a help file") << ListRow(false, hlp, 0, hlp, hlp + NotAHelpFile, "");
+        QTest::newRow("empty name") << ListRow(false, "", 0, "", "", "");
+        QTest::newRow("list cannot be written")
+            << ListRow(false, HelpFile, 2, name, "HTML Help Class: HHRegister Error", "");
+        QTest::newRow("unregister") << ListRow(true, HelpFile, 1, name, "", "");
+        QTest::newRow("unregister, not listed") << ListRow(
+            true, HelpFile, 0, HelpFile,
+            u"The file C:\\Help\\Tessary.chm is not registered.  HHUnRegister"_s + NoAction, "");
+    }
+    void registryList()
+    {
+        QFETCH(ListRow, row);
+        const auto& [unregister, file, listing, string, box, folder] = row;
+        m_platform->setWindowsVersion(2, 5, 0); // Windows 2000: the system makes paths long
+        m_platform->addFile(AppFile);
+        m_platform->addFile(u"C:\\Help Files\\Tessary.chm"_s, u"C:\\HELPFI~1\\TESSARY.CHM"_s);
+        m_platform->setRegistryValue(LocalMachine, ListKey, u"Other.chm"_s, u"C:\\Help\\"_s);
+        if (listing == 1)
+            m_platform->setRegistryValue(LocalMachine, ListKey, u"Tessary.chm"_s, u"D:\\Old\\"_s);
+        m_platform->createKeyFails = listing == 2;
+        QString name = file;
+        if (unregister)
+            help->HHUnRegister(name);
+        else
+            help->HHRegister(name);
+
+        QCOMPARE(name, string);
+        QCOMPARE(m_platform->boxTexts(), orNone(box));
+        const auto value =
+            m_platform->registryValue(LocalMachine, ListKey, file.section(u'\\', -1));
+        QCOMPARE(value.data, folder);
+        QCOMPARE(value.type, RegistryType::String);
+        QVERIFY(!m_platform->registryValue(LocalMachine, ListKey, u"Other.chm"_s).name.isEmpty());
+        // The findings are those of the check before the change.
+        const bool found = listing == 1 && !unregister;
+        QCOMPARE(help->HHRegFileName(), found ? u"Tessary.chm"_s : QString());
+        QCOMPARE(help->HHRegFilePath(), found ? u"D:\\Old\\"_s : QString());
+    }
+
+    // --- Versions and installation ----------------------------------------------------------
+
+    void versions_data()
+    {
+        // The row's name is the file version of both components; the version text; the
+        // release names; minimum codes and whether they are reached.
+        QTest::addColumn<VersionRow>("row");
+        const QString ie5a = u"5.0a (Office 2000)"_s;
+        const QString ie5c = u"5.0c (Icon Security Issue Update)"_s;
+        QTest::newRow("4.72.7290.0") << VersionRow("4.72.7290.00", "1.0", Unknown, 17, 256, false);
+        QTest::newRow("4.74.8566.0") << VersionRow("4.74.8566.00", "1.3", Unknown, 23, 256, true);
+        QTest::newRow("5.0.2314.1000")
+            << VersionRow("5.00.2314.1000", Unknown, ie5a, 16, 268, true);
+        QTest::newRow("5.0.2014.2130")
+            << VersionRow("5.00.2014.2130", Unknown, "5.0", 16, 268, false);
+        QTest::newRow("5.0.2717.2000")
+            << VersionRow("5.00.2717.2000", Unknown, ie5c, 16, 270, true);
+        // Browser rows written with more zeros match a version with the same numbers.
+        QTest::newRow("4.70.1215.0") << VersionRow("4.70.1215.00", Unknown, "3.02", 16, 256, false);
+        QTest::newRow("4.70.1300.0") << VersionRow("4.70.1300.00", Unknown, "3.02", 16, 256, false);
+        QTest::newRow("5.0.518.5000")
+            << VersionRow("5.00.518.5000", Unknown, "5.0 beta 1", 16, 256, true);
+        QTest::newRow("6.0.2900.2180")
+            << VersionRow("6.00.2900.2180", Unknown, Unknown, 16, 256, true);
+        // Versions are compared as text, not as numbers.
+        QTest::newRow("10.0.1.0") << VersionRow("10.00.01.00", Unknown, Unknown, 16, 256, false);
+        QTest::newRow("4.0.0.5") << VersionRow("4.00.0005", Unknown, Unknown, 16, 256, false);
+        QTest::newRow("4.72.1.2") << VersionRow("4.72.01.02", Unknown, Unknown, 16, 256, false);
+        // Parts of 32768 or more read as negative numbers.
+        QTest::newRow("4.72.40000.7") << VersionRow("4.72.0007", Unknown, Unknown, 16, 256, false);
+        QTest::newRow("4.72.5.65535")
+            << VersionRow("4.72.05.-01", Unknown, Unknown, 16, 256, false);
+        QTest::newRow("65535.65531.0.5")
+            << VersionRow("-1.-05.0005", Unknown, Unknown, 16, 256, false);
+    }
+    void versions()
+    {
+        QFETCH(VersionRow, row);
+        const auto& [text, hhName, ieName, minHH, minIE, reached] = row;
+        const QString fileVersion = QString::fromLatin1(QTest::currentDataTag());
+        registerComponents(fileVersion, fileVersion);
+        QCOMPARE(help->HHVersion(), text);
+        QCOMPARE(help->IEVersion(), text);
+        QCOMPARE(help->HHFriendlyName(), hhName);
+        QCOMPARE(help->IEFriendlyName(), ieName);
+        HTMLHelp verifier(*m_platform);
+        QCOMPARE(verifier.HHVerifyMinConfig(minHH, minIE), reached);
+        QCOMPARE(verifier.HHFriendlyName(), hhName);
+        QCOMPARE(verifier.IEFriendlyName(), ieName);
+        QVERIFY(m_platform->boxes().isEmpty());
+    }
+
+    void longFileNameOfTheRegisteredControl_data()
+    {
+        // the system (platform 9: no version record); the control's registered path; the
+        // searches; the version found. Windows 98, 2000 and XP ask the system for long names;
+        // on the others the class walks the path's folders itself.
+        QTest::addColumn<LongNameRow>("row");
+        const QString path = u"C:\\WINNT\\SYSTEM32\\HHCTRL~1.OCX"_s;
+        const QStringList walked{"C:\\WINNT", "C:\\WinNT\\SYSTEM32",
+                                 "C:\\WinNT\\System32\\HHCTRL~1.OCX"};
+        const QStringList asked{"C:\\WinNT\\System32\\hhctrl.ocx"};
+        const QString version = u"4.74.8566.00"_s;
+        QTest::newRow("NT 4, quoted") << LongNameRow(2, 4, 0, u'"' + path + u'"', walked, version);
+        QTest::newRow("NT 4, second folder missing") << LongNameRow(
+            2, 4, 0, "C:\\WINNT\\MISSING\\HHCTRL.OCX",
+            {"C:\\WINNT", "C:\\WinNT\\MISSING", "C:\\WINNT\\MISSING\\HHCTRL.OCX"}, "");
+        QTest::newRow("Windows 95") << LongNameRow(1, 4, 0, path, walked, version);
+        QTest::newRow("Windows 98") << LongNameRow(1, 4, 10, path, asked, version);
+        QTest::newRow("Windows Me") << LongNameRow(1, 4, 90, path, walked, version);
+        QTest::newRow("NT 3.51") << LongNameRow(2, 3, 51, path, walked, version);
+        QTest::newRow("Windows 2000") << LongNameRow(2, 5, 0, path, asked, version);
+        QTest::newRow("Windows XP") << LongNameRow(2, 5, 1, path, asked, version);
+        QTest::newRow("Vista") << LongNameRow(2, 6, 0, path, walked, version);
+        QTest::newRow("Win32s") << LongNameRow(0, 3, 1, path, walked, version);
+        QTest::newRow("no version record") << LongNameRow(9, 0, 0, path, walked, version);
+    }
+    void longFileNameOfTheRegisteredControl()
+    {
+        QFETCH(LongNameRow, row);
+        const auto& [platformId, major, minor, registered, searches, version] = row;
+        if (platformId != 9)
+            m_platform->setWindowsVersion(platformId, major, minor);
+        const QString control = u"C:\\WinNT\\System32\\hhctrl.ocx"_s;
+        m_platform->addFile(control, u"C:\\WINNT\\SYSTEM32\\HHCTRL~1.OCX"_s);
+        m_platform->setFileVersion(control, 4 << 16 | 74, 8566 << 16);
+        m_platform->setRegistryValue(RegistryRoot::ClassesRoot, HHClass, QString(), registered);
+
+        QCOMPARE(help->HHVersion(), version);
+        QCOMPARE(m_platform->searches(), searches);
+        QCOMPARE(m_platform->boxTexts(),
+                 orNone(version.isEmpty() ? u"Hhctrl.ocx is not in its registered location.  "
+                                            "Please reinstall HTML Help."_s
+                                          : QString()));
+    }
+
+    void unknownCodesLeaveUnknownUntilTheVersionIsRead()
+    {
+        registerComponents(u"4.73.8561.0"_s, u"4.70.1155.0"_s);
+        QVERIFY(!help->HHVerifyMinConfig(24, 271));
+        QCOMPARE(help->HHFriendlyName(), Unknown);
+        QCOMPARE(help->IEFriendlyName(), Unknown);
+        QCOMPARE(help->HHFriendlyName(), Unknown);
+        QCOMPARE(help->HHVersion(), u"4.73.8561.00"_s);
+        QCOMPARE(help->HHFriendlyName(), u"1.22"_s);
+        QCOMPARE(help->IEVersion(), u"4.70.1155.00"_s);
+        QCOMPARE(help->IEFriendlyName(), u"3.0"_s);
+    }
+
+    void missingComponentsAreReported()
+    {
+        const QString hhNotRegistered =
+            u"Hhctrl.ocx is not registered.  Please install HTML Help."_s;
+        const QString ieNotRegistered =
+            u"Shdocvw.dll is not registered.  Please install Internet Explorer."_s;
+        QVERIFY(!help->HHVerifyMinConfig(16, 256));
+        // Each check runs again for the release names while the version is still unknown.
+        QCOMPARE(m_platform->boxTexts(),
+                 (QStringList{hhNotRegistered, ieNotRegistered, hhNotRegistered, ieNotRegistered}));
+        QCOMPARE(help->HHFriendlyName(), Unknown);
+
+        m_platform->setRegistryValue(RegistryRoot::ClassesRoot, IEClass, QString(),
+                                     u"C:\\Windows\\System32\\shdocvw.dll"_s);
+        const qsizetype before = m_platform->boxes().size();
+        QCOMPARE(help->IEVersion(), QString());
+        QCOMPARE(m_platform->boxTexts().mid(before),
+                 QStringList{"Internet Explorer is not in its registered location.  Please "
+                             "reinstall Internet Explorer."});
+        for (const MessageBoxParams& box : m_platform->boxes())
+            QCOMPARE(box.dwStyle, MessageBoxStyle::IconHand);
+    }
+
+    // --- The help-topic routine ---------------------------------------------------------------
+
+    void topicWordsReachTheHelpControlOnceTheFileIsThere_data()
+    {
+        QTest::addColumn<QString>("topic");
+        QTest::addColumn<int>("command"); // -1: no call
+        QTest::addColumn<QString>("page");
+        QTest::newRow("About") << "About" << int(HH_DISPLAY_TOPIC) << "abouttessary.html";
+        QTest::newRow("Settings") << "Settings" << int(HH_DISPLAY_TOPIC) << "settings.html";
+        QTest::newRow("Contents") << "Contents" << int(HH_DISPLAY_TOC) << "";
+        QTest::newRow("Index") << "Index" << int(HH_DISPLAY_INDEX) << "";
+        QTest::newRow("contents in lower case") << "contents" << -1 << "";
+        QTest::newRow("another word") << "Search" << -1 << "";
+    }
+    void topicWordsReachTheHelpControlOnceTheFileIsThere()
+    {
+        QFETCH(QString, topic);
+        QFETCH(int, command);
+        QFETCH(QString, page);
+        const ProgramFolder folder(u"C:\\Program Files\\Tessary"_s);
+        const QString helpFile = folder.filePath(u"Tessary.chm"_s);
+
+        // Without the file the user is told so, whatever the word.
+        ShowHelpTopic(topic, *m_platform, m_boxes, folder);
+        QCOMPARE(m_boxes.texts(), QStringList{"Help file: \"Tessary.chm\" is missing, please "
+                                              "download a \r\nnew help file from Brovane's web "
+                                              "site."});
+        QCOMPARE(m_boxes.boxes().first().caption, u"Tessary"_s);
+        QCOMPARE(m_boxes.boxes().first().buttons, MsgButtons::Ok);
+        QCOMPARE(m_boxes.boxes().first().icon, MsgIcon::None);
+        QVERIFY(m_platform->helpCalls().isEmpty());
+
+        // Copied in while the program runs, the file is found at the next request.
+        m_platform->addFile(helpFile);
+        ShowHelpTopic(topic, *m_platform, m_boxes, folder);
+        QCOMPARE(m_boxes.boxes().size(), 1);
+        QVERIFY(m_platform->boxes().isEmpty());
+        QCOMPARE(m_platform->helpCalls().size(), command < 0 ? 0 : 1);
+        for (const FakeHelpPlatform::HelpCall& call : m_platform->helpCalls()) {
+            QCOMPARE(call.owner, nullptr);
+            QCOMPARE(call.target.value_or(QString()), helpFile + u">Main"_s);
+            QCOMPARE(int(call.command), command);
+            QCOMPARE(call.text.value_or(QString()), page);
+        }
+    }
+
+#ifdef TESSARY_PORTABLE_HELP
+    void theProgramsOwnHelpFileHoldsItsPagesContentsAndIndex()
+    {
+        QVERIFY(
+            QFile::copy(QStringLiteral(TESSARY_HELP_FILE), m_folder->filePath(u"Tessary.chm"_s)));
+        PortableHelpPlatform platform(m_boxes, m_dir->filePath(u"registry.ini"_s));
+
+        ShowHelpTopic(u"About"_s, platform, m_boxes, *m_folder);
+        QCOMPARE(platform.helpControl().windows().size(), 1);
+        HelpWindow* window = platform.helpControl().windows().first();
+        QCOMPARE(window->windowTitle(), u"Tessary Help"_s);
+        QCOMPARE(window->currentTopic(), u"abouttessary.html"_s);
+        auto* browser = window->findChild<HelpBrowser*>(u"topic"_s);
+        QVERIFY(browser->toPlainText().contains(u"Your pages are safe"_s));
+
+        ShowHelpTopic(u"Settings"_s, platform, m_boxes, *m_folder);
+        QCOMPARE(platform.helpControl().windows().size(), 1); // the same window, reused
+        QCOMPARE(window->currentTopic(), u"settings.html"_s);
+        QVERIFY(browser->toPlainText().contains(u"Default Source Directory"_s));
+
+        auto* tabs = window->findChild<QTabWidget*>(u"navigation"_s);
+        ShowHelpTopic(u"Contents"_s, platform, m_boxes, *m_folder);
+        auto* contents = window->findChild<QTreeWidget*>(u"contents"_s);
+        QCOMPARE(tabs->currentWidget(), contents);
+        for (const char* title : {"About Tessary", "The main window", "Page modes, Copy and Move",
+                                  "Transferring a range of pages", "Reordering pages",
+                                  "Keyboard shortcuts", "Settings", "Troubleshooting"})
+            QVERIFY2(!contents->findItems(QLatin1String(title), Qt::MatchRecursive).isEmpty(),
+                     title);
+
+        ShowHelpTopic(u"Index"_s, platform, m_boxes, *m_folder);
+        auto* index = window->findChild<QListWidget*>(u"index"_s);
+        QCOMPARE(tabs->currentWidget(), index->parentWidget());
+        for (const char* keyword : {"Append", "Keyboard shortcuts", "Reorder", "Settings", "Zoom"})
+            QVERIFY2(!index->findItems(QLatin1String(keyword), Qt::MatchExactly).isEmpty(),
+                     keyword);
+        QCOMPARE(m_boxes.unexpected(), 0);
+        HTMLHelp(platform).HHClose();
+        QVERIFY(platform.helpControl().windows().isEmpty() || !window->isVisible());
+    }
+#endif
+
+    // --- The About box ------------------------------------------------------------------------
+
+    void theVersionLineComesFromTheVersionRecord_data()
+    {
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("the program's") << u"0.9.0.5"_s << "Version 0.9.5";
+        QTest::newRow("build left out") << u"1.2.3.4"_s << "Version 1.2.4";
+        QTest::newRow("no leading zeros") << u"10.01.0.012"_s << "Version 10.1.12";
+        QTest::newRow("not a record") << u"0.9.5"_s << "";
+    }
+    void theVersionLineComesFromTheVersionRecord()
+    {
+        QFETCH(QString, record);
+        QFETCH(QString, line);
+        const auto about = aboutBox(record);
+        QCOMPARE(about->lblVersion->text(), line);
+        QCOMPARE(about->lblTitle->text(), u"Tessary"_s);
+        QCOMPARE(about->windowTitle(), u"Tessary"_s);
+    }
+
+    void theDescriptionIsReadAtEveryShowing()
+    {
+        QCOMPARE(aboutBox()->txtDescription->toPlainText(), u"About file missing, reinstall."_s);
+        QFile about(m_folder->filePath(u"about.txt"_s));
+        QVERIFY(about.open(QIODevice::WriteOnly));
+        QCOMPARE(aboutBox()->txtDescription->toPlainText(), QString());
+        about.write("Pages in, pages out.\nLine two.");
+        about.close();
+        QCOMPARE(aboutBox()->txtDescription->toPlainText(), u"Pages in, pages out.\nLine two."_s);
+        QVERIFY(aboutBox()->txtDescription->isReadOnly());
+    }
+
+    void theAddressLightsUpUntilTheMouseReachesTheBackground()
+    {
+        const auto about = aboutBox();
+        about->show();
+        QVERIFY(QTest::qWaitForWindowExposed(about.get()));
+        const auto lit = [&](bool on) {
+            return about->lblEmail->palette().color(QPalette::WindowText) ==
+                       QColor(on ? Qt::blue : Qt::black) &&
+                   about->lblEmail->font().italic() == on;
+        };
+        QVERIFY(lit(false));
+        moveMouseOver(about->lblEmail, about->lblEmail->rect().center());
+        QVERIFY(lit(true));
+        // Straight onto the OK button or the description: the address stays lit.
+        moveMouseOver(about->cmdOK, about->cmdOK->rect().center());
+        moveMouseOver(about->txtDescription->viewport(),
+                      about->txtDescription->viewport()->rect().center());
+        QVERIFY(lit(true));
+        // Over the box's own background it turns black and upright again.
+        moveMouseOver(about.get(), QPoint(2, about->height() - 2));
+        QVERIFY(lit(false));
+    }
+
+    void theAddressWritesAMail()
+    {
+        const auto about = aboutBox();
+        about->show();
+        QTest::mouseClick(about->lblEmail, Qt::LeftButton, {}, about->lblEmail->rect().center());
+        QCOMPARE(m_launcher->openedUrls(),
+                 QList<QUrl>{QUrl(u"mailto:"_s + frmAbout::ContactAddress)});
+        QVERIFY(m_boxes.boxes().isEmpty());
+
+        // Without a mail program the user is told so, and the box stays open.
+        m_launcher->failStarts();
+        QTest::mouseClick(about->lblEmail, Qt::LeftButton, {}, about->lblEmail->rect().center());
+        QCOMPARE(m_boxes.boxes().size(), 1);
+        QVERIFY(m_boxes.boxes().first().text.contains(frmAbout::ContactAddress));
+        QVERIFY(about->isVisible());
+    }
+
+    void okIsTheDefaultAndTheCancelButton()
+    {
+        const auto about = aboutBox();
+        about->show();
+        QVERIFY(about->cmdOK->isDefault());
+        QTest::keyClick(about.get(), Qt::Key_Escape);
+        QVERIFY(!about->isVisible());
+        about->show();
+        QTest::keyClick(about.get(), Qt::Key_Return);
+        QVERIFY(!about->isVisible());
+        QCOMPARE(about->result(), int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(TestHelp)
+#include "tst_Help.moc"
