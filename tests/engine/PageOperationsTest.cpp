@@ -41,16 +41,7 @@ Page colourPage()
     return p;
 }
 
-// Pages named with a prefix, so that pages of two files tell apart.
-std::vector<Page> named(const std::string& prefix, int count, Page kind)
-{
-    auto pages = testtiff::numbered(count, kind);
-    for (Page& page : pages) {
-        page.name = prefix + page.name;
-        page.seed += prefix.empty() ? 0 : 100 * prefix[0];
-    }
-    return pages;
-}
+using testtiff::named;
 
 class PageOperations : public ::testing::Test
 {
