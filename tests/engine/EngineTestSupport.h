@@ -6,6 +6,7 @@
 #include "EngineError.h"
 #include "PageEngine.h"
 #include "TestTiff.h"
+#include "TiffDocument.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -78,6 +79,64 @@ inline ::testing::AssertionResult contains(const std::string& text, const std::s
     if (text.find(part) != std::string::npos)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "\"" << text << "\" does not hold \"" << part << "\"";
+}
+
+// libtiff's reading of a page, upright, in the form the engine decodes it to: grey one byte a
+// pixel (nothing when the page is not grey), else four (RGBA); with its width and height.
+inline std::vector<std::uint8_t> reference(const fs::path& path, int page, bool grey,
+                                           std::uint32_t& width, std::uint32_t& height)
+{
+    std::vector<std::uint8_t> out;
+    for (const std::uint32_t p : testtiff::uprightRgba(path, page, &width, &height)) {
+        const std::uint8_t c[4] = {std::uint8_t(p), std::uint8_t(p >> 8), std::uint8_t(p >> 16),
+                                   std::uint8_t(p >> 24)};
+        if (grey && (c[0] != c[1] || c[1] != c[2]))
+            return {};
+        out.insert(out.end(), c, c + (grey ? 1 : 4));
+    }
+    return out;
+}
+
+// A page decodes, undamaged, to exactly the pixels libtiff reads.
+inline ::testing::AssertionResult decodesAsLibtiff(const fs::path& path, int page,
+                                                   tessary::PageImage* decoded = nullptr)
+{
+    std::string damage;
+    const tessary::PageImage image = tessary::TiffDocument::open(path)->decode(page, {}, &damage);
+    std::uint32_t w = 0;
+    std::uint32_t h = 0;
+    const bool grey = image.format == tessary::PageImage::Format::Grey8;
+    const auto expected = reference(path, page, grey, w, h);
+    if (decoded)
+        *decoded = image;
+    if (!damage.empty() || image.width != w || image.height != h || image.pixels != expected)
+        return ::testing::AssertionFailure()
+               << "page " << page << " of " << path.filename() << " decodes otherwise than "
+               << "libtiff reads it (" << w << " by " << h << (grey ? " grey" : " colour")
+               << (expected.empty() ? ", unreadable or not grey" : "") << ") " << damage;
+    return ::testing::AssertionSuccess();
+}
+
+// Pixels of channels bytes averaged over blocks of scale by scale (those at the edges over
+// what they have), rounded.
+inline std::vector<std::uint8_t> averaged(const std::vector<std::uint8_t>& pixels, std::uint32_t w,
+                                          std::uint32_t h, unsigned channels, std::uint32_t scale)
+{
+    std::vector<std::uint8_t> out;
+    for (std::uint32_t y = 0; y < h; y += scale) {
+        for (std::uint32_t x = 0; x < w; x += scale) {
+            for (unsigned c = 0; c < channels; ++c) {
+                std::uint32_t sum = 0;
+                std::uint32_t n = 0;
+                for (std::uint32_t yy = y; yy < std::min(y + scale, h); ++yy) {
+                    for (std::uint32_t xx = x; xx < std::min(x + scale, w); ++xx, ++n)
+                        sum += pixels[(std::size_t(yy) * w + xx) * channels + c];
+                }
+                out.push_back(std::uint8_t((sum + n / 2) / n));
+            }
+        }
+    }
+    return out;
 }
 
 struct ChildRun

@@ -295,6 +295,29 @@ std::vector<std::uint32_t> rgba(const fs::path& path, int page, std::uint32_t* w
     return raster;
 }
 
+std::vector<std::uint32_t> uprightRgba(const fs::path& path, int page, std::uint32_t* width,
+                                       std::uint32_t* height)
+{
+    std::uint16_t orientation = 1;
+    TIFFGetFieldDefaulted(openAt(path, page).get(), TIFFTAG_ORIENTATION, &orientation);
+    const auto raster = rgba(path, page, width, height);
+    // libtiff's reader turns orientations 1 to 4 itself and reads 5 to 8 as their flipped
+    // twins without turning them.
+    if (orientation < 5 || orientation > 8)
+        return raster;
+    const std::uint32_t w = *width;
+    const std::uint32_t h = *height;
+    std::swap(*width, *height);
+    std::vector<std::uint32_t> out(raster.size());
+    const bool transpose = orientation == 5 || orientation == 7;
+    for (std::uint32_t y = 0; y < w; ++y) {
+        for (std::uint32_t x = 0; x < h; ++x)
+            out[std::size_t(y) * h + x] =
+                raster[std::size_t(transpose ? x : h - 1 - x) * w + (transpose ? y : w - 1 - y)];
+    }
+    return out;
+}
+
 std::vector<std::uint8_t> samples(const fs::path& path, int page)
 {
     const Tiff tif = openAt(path, page);

@@ -53,6 +53,10 @@ std::string pageNames(const fs::path& path);
 std::vector<std::uint32_t> rgba(const fs::path& path, int page, std::uint32_t* width = nullptr,
                                 std::uint32_t* height = nullptr);
 
+// The same turned upright as the page's orientation says, with the upright width and height.
+std::vector<std::uint32_t> uprightRgba(const fs::path& path, int page, std::uint32_t* width,
+                                       std::uint32_t* height);
+
 // All samples of a page as libtiff decodes them, strip by strip or tile by tile, in this
 // machine's byte order.
 std::vector<std::uint8_t> samples(const fs::path& path, int page);
