@@ -122,14 +122,13 @@ void writePage(TIFF* tif, const Page& p, int index, int total)
         const std::uint32_t first = b % perPlane * rows;
         const std::uint32_t n = p.tiled ? rows : std::min(rows, p.height - first);
         std::vector<std::uint8_t> data(rowBytes * n);
-        for (std::size_t j = 0; j < data.size(); ++j) {
-            const std::size_t i = j % rowBytes;
-            const std::uint32_t y = first + std::uint32_t(j / rowBytes);
-            data[j] =
-                p.pixels
-                    ? p.pixels(i, y)
-                    : std::uint8_t((i * 7 + y * 13 + std::size_t(p.seed) * 31 + b / perPlane * 17) ^
-                                   (y >> 2) ^ (i >> 3));
+        std::uint8_t* at = data.data();
+        for (std::uint32_t y = first; y < first + n; ++y) {
+            for (std::size_t i = 0; i < rowBytes; ++i)
+                *at++ = p.pixels ? p.pixels(i, y)
+                                 : std::uint8_t((i * 7 + y * 13 + std::size_t(p.seed) * 31 +
+                                                 b / perPlane * 17) ^
+                                                (y >> 2) ^ (i >> 3));
         }
         const tmsize_t size = tmsize_t(data.size());
         check((p.tiled ? TIFFWriteEncodedTile(tif, b, data.data(), size)
