@@ -42,24 +42,17 @@ void restore(const fs::path& folder, const Snapshot& s)
         testtiff::writeBytes(folder / name, bytes);
 }
 
-// An operation as a caller performs it, step by step; it stops at the first that fails.
-struct Operation
-{
-    std::string name;
-    std::vector<std::string> steps;
-};
-
-const Operation operations[] = {
-    {"append", {"append dest.tif source.tif 2 2"}},
-    {"insert", {"insert dest.tif source.tif 1 2 2"}},
-    {"replace", {"replace dest.tif source.tif 1 3 2"}},
-    {"delete", {"delete dest.tif 2 2"}},
-    {"delete page 1", {"delete dest.tif 1 1"}},
-    {"extract", {"extract dest.tif 2 2 new.tif"}},
-    {"append a range", {"append dest.tif dest.tif 1 3"}},
-    {"reorder", {"insert dest.tif dest.tif 4 2 1", "delete dest.tif 5 1"}},
-    {"range into a new file",
-     {"extract blank.tif 1 1 new.tif", "append new.tif dest.tif 2 3", "delete new.tif 1 1"}},
+// Operations as a caller performs them, step by step; each stops at the first step that fails.
+const std::vector<std::string> operations[] = {
+    {"append dest.tif source.tif 2 2"},
+    {"insert dest.tif source.tif 1 2 2"},
+    {"replace dest.tif source.tif 1 3 2"},
+    {"delete dest.tif 2 2"},
+    {"delete dest.tif 1 1"},
+    {"extract dest.tif 2 2 new.tif"},
+    {"append dest.tif dest.tif 1 3"},
+    {"insert dest.tif dest.tif 4 2 1", "delete dest.tif 5 1"}, // a reorder
+    {"extract blank.tif 1 1 new.tif", "append new.tif dest.tif 2 3", "delete new.tif 1 1"},
 };
 
 struct FaultKind
@@ -166,17 +159,17 @@ protected:
         initial = snapshot(dir.path());
     }
 
-    void runAll(FaultyFileLayer& files, const Operation& op)
+    void runAll(FaultyFileLayer& files, const std::vector<std::string>& op)
     {
         PageEngine engine(files);
-        for (const std::string& step : op.steps)
+        for (const std::string& step : op)
             run(engine, dir.path(), step);
     }
 
     // A run with the process ending at a fault point: the files as before or after, and at
     // most the ended process's own temporary file left, which the next operation removes.
-    void expectDeathSurvived(FaultyFileLayer& faulty, const Operation& op, const Snapshot& before,
-                             const Snapshot& after)
+    void expectDeathSurvived(FaultyFileLayer& faulty, const std::vector<std::string>& op,
+                             const Snapshot& before, const Snapshot& after)
     {
         const ChildRun child = inChild([&] {
             runAll(faulty, op);
@@ -203,14 +196,14 @@ protected:
 TEST_P(FaultMatrix, everyFaultAtEveryPointLeavesTheFilesBeforeOrAfter)
 {
     int runs = 0;
-    for (const Operation& op : operations) {
-        SCOPED_TRACE(op.name);
+    for (const std::vector<std::string>& op : operations) {
+        SCOPED_TRACE(op[0]);
         restore(dir.path(), initial);
         Reference ref{{initial}, {}};
         FaultyFileLayer counter;
         {
             PageEngine engine(counter);
-            for (const std::string& step : op.steps) {
+            for (const std::string& step : op) {
                 run(engine, dir.path(), step);
                 ref.states.push_back(snapshot(dir.path()));
                 ref.ends.push_back(counter.points);
