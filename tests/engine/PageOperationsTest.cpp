@@ -2,7 +2,6 @@
 // is identical, tag for tag and byte for byte of its image data, to the page copied.
 
 #include "EngineTestSupport.h"
-#include "TiffDocument.h"
 
 #include <algorithm>
 #include <cctype>
@@ -146,15 +145,6 @@ TEST_F(PageOperations, appendLeavesTheExistingBytesAsTheyWere)
     EXPECT_LE(std::inner_product(before.begin(), before.end(), after.begin(), 0, std::plus<>(),
                                  std::not_equal_to<>()),
               4);
-}
-
-TEST_F(PageOperations, copiedPagesDecodeToTheSamePixels)
-{
-    engine.appendPages(dir / "dest.tif", dir / "source.tif", 1, 3);
-    const auto copy = tessary::TiffDocument::open(dir / "dest.tif");
-    const auto from = tessary::TiffDocument::open(dir / "source.tif");
-    for (int page = 1; page <= 3; ++page)
-        EXPECT_EQ(copy->decode(5 + page).pixels, from->decode(page).pixels) << page;
 }
 
 TEST_F(PageOperations, deletedAndReplacedPagesAreGoneFromTheFilesBytes)

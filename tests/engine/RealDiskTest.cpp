@@ -7,47 +7,37 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <iostream>
-#include <sys/mount.h>
 #include <sys/statvfs.h>
 
 using namespace enginetest;
 
 namespace {
 
-// A small memory disk mounted on a folder, or a file or folder marked immutable, for the
-// life of the object; done() is false where the user's rights or the file system refuse.
-class Mark
+// A command run on a file or folder for the life of the object, and undone at its end (a
+// small memory disk mounted on a folder, a file marked immutable); done() is false where the
+// user's rights or the file system refuse it.
+class Scoped
 {
 public:
-    static std::unique_ptr<Mark> smallDisk(const fs::path& where)
-    {
-        fs::create_directory(where);
-        const bool ok = ::geteuid() == 0 &&
-                        ::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=1m,mode=0755") == 0;
-        return std::make_unique<Mark>(where, ok, "umount -l '");
-    }
-    static std::unique_ptr<Mark> immutable(const fs::path& path)
-    {
-        const bool ok = std::system(("chattr +i '" + path.string() + "' 2>/dev/null").c_str()) == 0;
-        return std::make_unique<Mark>(path, ok, "chattr -i '");
-    }
-    Mark(fs::path path, bool done, std::string undo)
-        : m_path(std::move(path))
-        , m_done(done)
+    Scoped(const fs::path& path, const std::string& command, std::string undo)
+        : m_path(" '" + path.string() + "'")
         , m_undo(std::move(undo))
+        , m_done(std::system((command + m_path + " 2>/dev/null").c_str()) == 0)
     {}
-    ~Mark()
+    ~Scoped()
     {
-        if (m_done && std::system((m_undo + m_path.string() + "'").c_str()) != 0)
-            std::cerr << "could not undo " << m_undo << m_path << "\n";
+        if (m_done && std::system((m_undo + m_path).c_str()) != 0)
+            std::cerr << "could not undo: " << m_undo << m_path << "\n";
     }
     bool done() const { return m_done; }
 
 private:
-    fs::path m_path;
-    bool m_done;
+    std::string m_path;
     std::string m_undo;
+    bool m_done;
 };
+
+const char* const smallDisk = "mount -t tmpfs -o size=1m,mode=0755 tmpfs";
 
 struct Case
 {
@@ -75,8 +65,9 @@ TEST(RealDisk, aFullDiskAtEveryLevelChangesNothingOrCompletes)
 {
     testtiff::TempDir dir;
     const fs::path d = dir / "disk";
-    const auto disk = Mark::smallDisk(d);
-    if (!disk->done())
+    fs::create_directory(d);
+    const Scoped disk(d, smallDisk, "umount -l");
+    if (!disk.done())
         GTEST_SKIP() << "mounting a small disk needs the superuser";
     writeFiles(dir.path());
     const auto dest = testtiff::bytes(dir / "dest.tif");
@@ -157,11 +148,12 @@ TEST(RealDisk, aReadOnlyDiskIsRefusedAndLeftAsItWas)
 {
     testtiff::TempDir dir;
     const fs::path d = dir / "disk";
-    const auto disk = Mark::smallDisk(d);
-    if (!disk->done())
+    fs::create_directory(d);
+    const Scoped disk(d, smallDisk, "umount -l");
+    if (!disk.done())
         GTEST_SKIP() << "mounting a small disk needs the superuser";
     writeFiles(d);
-    ASSERT_EQ(::mount(nullptr, d.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    ASSERT_EQ(std::system(("mount -o remount,ro '" + d.string() + "'").c_str()), 0);
     expectReadOnly(d, Refuser::Disk);
 }
 
@@ -171,9 +163,9 @@ TEST(RealDisk, immutableFilesAndFoldersAreRefusedAndLeftAsTheyWere)
     writeFiles(dir.path());
     testtiff::write(dir / "new.tif", testtiff::named("n", 1));
     {
-        const auto dest = Mark::immutable(dir / "dest.tif");
-        const auto existing = Mark::immutable(dir / "new.tif");
-        if (!dest->done() || !existing->done())
+        const Scoped dest(dir / "dest.tif", "chattr +i", "chattr -i");
+        const Scoped existing(dir / "new.tif", "chattr +i", "chattr -i");
+        if (!dest.done() || !existing.done())
             GTEST_SKIP() << "marking files immutable needs the superuser and a file system "
                             "that supports it";
         const auto newFile = testtiff::bytes(dir / "new.tif");
@@ -182,8 +174,8 @@ TEST(RealDisk, immutableFilesAndFoldersAreRefusedAndLeftAsTheyWere)
     }
     // A folder marked immutable takes no new file, so nothing in it can be rewritten.
     fs::remove(dir / "new.tif");
-    const auto folder = Mark::immutable(dir.path());
-    ASSERT_TRUE(folder->done());
+    const Scoped folder(dir.path(), "chattr +i", "chattr -i");
+    ASSERT_TRUE(folder.done());
     expectReadOnly(dir.path(), Refuser::Folder);
 }
 
