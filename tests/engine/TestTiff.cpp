@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <numeric>
 #include <sstream>
 #include <stdexcept>
 #include <tiffio.h>
@@ -81,19 +82,15 @@ void writePage(TIFF* tif, const Page& p, int index, int total)
     if (p.photometric == PHOTOMETRIC_SEPARATED)
         TIFFSetField(tif, TIFFTAG_INKSET, INKSET_CMYK);
     if (p.photometric == PHOTOMETRIC_PALETTE) {
-        const std::size_t n = std::size_t(1) << p.bits;
-        std::vector<std::uint16_t> map(3 * n);
-        for (std::size_t i = 0; i < n; ++i) {
-            map[i] = std::uint16_t(i * 65535 / (n - 1));
-            map[n + i] = std::uint16_t((n - 1 - i) * 65535 / (n - 1));
-            map[2 * n + i] = std::uint16_t((i * 4099) & 0xffff);
-        }
+        std::vector<std::uint16_t> map(std::size_t(3) << p.bits); // red, green and blue unalike
+        for (std::size_t i = 0; i < map.size(); ++i)
+            map[i] = std::uint16_t(i * 40503u * (i % 3 + 1));
+        const std::size_t n = map.size() / 3;
         TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + n, map.data() + 2 * n);
     }
     if (p.metadata) {
         std::vector<std::uint8_t> icc(200);
-        for (std::size_t i = 0; i < icc.size(); ++i)
-            icc[i] = std::uint8_t(i * 3 + 1);
+        std::iota(icc.begin(), icc.end(), std::uint8_t(1));
         TIFFSetField(tif, TIFFTAG_ICCPROFILE, std::uint32_t(icc.size()), icc.data());
         const std::string xmp =
             "<x:xmpmeta xmlns:x='adobe:ns:meta/'>page " + p.name + "</x:xmpmeta>";
@@ -106,14 +103,11 @@ void writePage(TIFF* tif, const Page& p, int index, int total)
         const std::uint8_t raw[30] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0xff, 0xfe};
         TIFFSetField(tif, 65002, 30, raw);
     }
-    if (p.tiled) {
-        TIFFSetField(tif, TIFFTAG_TILEWIDTH, p.tile);
-        TIFFSetField(tif, TIFFTAG_TILELENGTH, p.tile);
-    } else {
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, jpeg ? 16 : std::min(p.rowsPerStrip, p.height));
-    }
     // Each block (strip or tile) row by row; a tile's rows are numbered as if a strip's.
-    const std::uint32_t rows = p.tiled ? p.tile : (jpeg ? 16 : std::min(p.rowsPerStrip, p.height));
+    const std::uint32_t rows = p.tiled ? p.tile : jpeg ? 16 : std::min(p.rowsPerStrip, p.height);
+    TIFFSetField(tif, p.tiled ? TIFFTAG_TILEWIDTH : TIFFTAG_ROWSPERSTRIP, rows);
+    if (p.tiled)
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, rows);
     const std::size_t rowBytes =
         std::size_t(p.tiled ? TIFFTileRowSize(tif) : TIFFScanlineSize(tif));
     const std::uint32_t blocks = p.tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
