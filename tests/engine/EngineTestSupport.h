@@ -1,7 +1,8 @@
 #pragma once
 
 // What the engine's tests share: page operations written as the command line writes them,
-// the message of an expected error, and work run in a child process.
+// the message of an expected error, libtiff's reading of a page in the form the engine
+// decodes it to, block averages, and work run in a child process.
 
 #include "EngineError.h"
 #include "PageEngine.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-// Test helpers that make TIFF files with libtiff and read them back independently of the
-// engine: libtiff's own RGBA reader, raw strips and tiles, and libtiff's directory reading.
+// TIFF files made with libtiff for the tests, and read back independently of the engine:
+// libtiff's own RGBA reader, raw strips and tiles, and libtiff's directory reading.
 
 #include <cstdint>
 #include <filesystem>
