@@ -80,15 +80,14 @@ protected:
         asDestination.expectDestination = seen;
         tessary::OperationOptions asSource;
         asSource.expectSource = seen;
-        for (const auto& [command, options] :
-             {std::pair{"append shown.tif other.tif 1 1", asDestination},
-              {"delete shown.tif 1 1", asDestination},
-              {"replace shown.tif other.tif 1 1 1", asDestination},
-              {"append other.tif shown.tif 1 1", asSource},
-              {"extract shown.tif 1 1 new.tif", asSource}}) {
-            EXPECT_TRUE(contains(
-                errorOf([&] { run(engine, dir.path(), command, options); }, ErrorKind::Changed),
-                "shown.tif changed on disk"));
+        for (const auto& step : {std::pair{"append shown.tif other.tif 1 1", asDestination},
+                                 {"delete shown.tif 1 1", asDestination},
+                                 {"replace shown.tif other.tif 1 1 1", asDestination},
+                                 {"append other.tif shown.tif 1 1", asSource},
+                                 {"extract shown.tif 1 1 new.tif", asSource}}) {
+            EXPECT_TRUE(contains(errorOf([&] { run(engine, dir.path(), step.first, step.second); },
+                                         ErrorKind::Changed),
+                                 "shown.tif changed on disk"));
         }
         EXPECT_EQ(testtiff::bytes(dir / "other.tif"), other);
         EXPECT_EQ(testtiff::bytes(dir / "shown.tif"), shown);
