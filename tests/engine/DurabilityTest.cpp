@@ -3,30 +3,16 @@
 // A move (pages added to the destination, then deleted from the source) thus commits the
 // destination before the source is touched: the page is never in neither file.
 
-#include "EngineError.h"
+#include "EngineTestSupport.h"
 #include "FaultyFileLayer.h"
-#include "PageEngine.h"
-#include "TestTiff.h"
 
-#include <functional>
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-using namespace tessary;
-namespace fs = std::filesystem;
+using namespace enginetest;
 
 namespace {
 
-bool startsWith(const std::string& text, const std::string& prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 bool concerns(const std::string& point, const std::string& file)
 {
-    return point.find(" " + file) != std::string::npos ||
-           point.find(" ." + file + ".tessary-") != std::string::npos;
+    return contains(point, " " + file) || contains(point, " ." + file + ".tessary-");
 }
 
 class Durability : public ::testing::Test
@@ -34,17 +20,19 @@ class Durability : public ::testing::Test
 protected:
     void SetUp() override
     {
-        testtiff::write(dest(), testtiff::numbered(4));
-        auto pages = testtiff::numbered(3);
-        for (auto& p : pages) {
-            p.name = "s" + p.name;
-            p.seed += 20;
-        }
-        testtiff::write(source(), pages);
+        testtiff::write(dir / "dest.tif", testtiff::numbered(4));
+        testtiff::write(dir / "source.tif", testtiff::named("s", 3));
     }
 
-    fs::path dest() const { return dir / "dest.tif"; }
-    fs::path source() const { return dir / "source.tif"; }
+    // The trail of fault points the commands pass.
+    std::vector<std::string> trail(const std::vector<std::string>& commands)
+    {
+        FaultyFileLayer recorder;
+        PageEngine engine(recorder);
+        for (const std::string& command : commands)
+            run(engine, dir.path(), command);
+        return recorder.trail;
+    }
 
     testtiff::TempDir dir{true};
 };
@@ -52,158 +40,96 @@ protected:
 TEST_F(Durability, aRewriteSyncsRenamesAndSyncsTheFolderBeforeItReturns)
 {
     const std::string folder = dir.path().filename().string();
-    const std::vector<std::pair<std::string, std::function<void(PageEngine&)>>> rewrites = {
-        {"dest.tif",
-         [&](PageEngine& e) {
-             e.replacePages(dest(), source(), 1, 2, 1);
-         }},
-        {"dest.tif",
-         [&](PageEngine& e) {
-             e.deletePages(dest(), 1, 2);
-         }},
-        {"new.tif",
-         [&](PageEngine& e) {
-             e.extractPages(source(), 1, 2, dir / "new.tif");
-         }},
-    };
-    for (const auto& [file, op] : rewrites) {
-        FaultyFileLayer recorder;
-        PageEngine engine(recorder);
-        op(engine);
-        const auto& trail = recorder.trail;
-        ASSERT_GE(trail.size(), 4u);
-        SCOPED_TRACE(trail.back());
-        const std::string temporary = trail[trail.size() - 3].substr(5);
-        EXPECT_TRUE(startsWith(trail[trail.size() - 3], "sync ." + file + ".tessary-"));
-        EXPECT_EQ(trail[trail.size() - 2], "rename " + file);
-        EXPECT_EQ(trail.back(), "sync-folder " + folder);
+    for (const auto& [file, command] : {std::pair{"dest.tif", "replace dest.tif source.tif 1 2 1"},
+                                        {"dest.tif", "delete dest.tif 1 2"},
+                                        {"new.tif", "extract source.tif 1 2 new.tif"}}) {
+        const auto points = trail({command});
+        ASSERT_GE(points.size(), 4u);
+        SCOPED_TRACE(command);
+        const std::string sync = points[points.size() - 3];
+        EXPECT_EQ(sync.rfind("sync ." + std::string(file) + ".tessary-", 0), 0u) << sync;
+        EXPECT_EQ(points[points.size() - 2], "rename " + std::string(file));
+        EXPECT_EQ(points.back(), "sync-folder " + folder);
         // Everything else went to the temporary file, before its sync.
-        for (std::size_t i = 1; i + 3 < trail.size(); ++i)
-            EXPECT_NE(trail[i].find(temporary), std::string::npos) << trail[i];
+        for (std::size_t i = 1; i + 3 < points.size(); ++i)
+            EXPECT_TRUE(contains(points[i], sync.substr(5)));
     }
 }
 
 TEST_F(Durability, anAppendInPlaceSyncsItsPagesBeforeLinkingThemAndAfter)
 {
-    for (int before : {0, 1, 3}) {
-        FaultyFileLayer recorder;
-        PageEngine engine(recorder);
-        if (before == 0)
-            engine.appendPages(dest(), source(), 1, 2);
-        else
-            engine.insertPages(dest(), source(), 1, before, 2);
-        const auto& trail = recorder.trail;
-        ASSERT_GE(trail.size(), 5u);
-        EXPECT_EQ(trail.front(), "open dest.tif");
+    for (const char* command :
+         {"append dest.tif source.tif 1 2", "insert dest.tif source.tif 1 1 2",
+          "insert dest.tif source.tif 1 3 2"}) {
+        const auto points = trail({command});
+        ASSERT_GE(points.size(), 5u);
+        EXPECT_EQ(points.front(), "open dest.tif");
         // ... page data and directories at the end of the file ...
-        EXPECT_EQ(trail[trail.size() - 3], "sync dest.tif");
-        EXPECT_EQ(trail[trail.size() - 2], "write dest.tif"); // the one pointer write
-        EXPECT_EQ(trail.back(), "sync dest.tif");
+        EXPECT_EQ(points[points.size() - 3], "sync dest.tif");
+        EXPECT_EQ(points[points.size() - 2], "write dest.tif"); // the one pointer write
+        EXPECT_EQ(points.back(), "sync dest.tif");
     }
 }
 
-// Moving pages: the caller appends (or inserts, or replaces) into the destination, then
-// deletes from the source.
-struct Move
-{
-    std::string name;
-    std::function<void(PageEngine&, const fs::path&, const fs::path&)> add;
+// Moving page s2: the caller appends (or inserts, or replaces) it into the destination,
+// then deletes it from the source.
+const std::vector<std::vector<std::string>> moves = {
+    {"append dest.tif source.tif 2 1", "delete source.tif 2 1"},
+    {"insert dest.tif source.tif 2 1 1", "delete source.tif 2 1"},
+    {"replace dest.tif source.tif 2 3 1", "delete source.tif 2 1"},
 };
-
-const std::vector<Move>& moves()
-{
-    static const std::vector<Move> list = {
-        {"append",
-         [](PageEngine& e, const fs::path& d, const fs::path& s) {
-             e.appendPages(d, s, 2, 1);
-         }},
-        {"insert",
-         [](PageEngine& e, const fs::path& d, const fs::path& s) {
-             e.insertPages(d, s, 2, 1, 1);
-         }},
-        {"replace",
-         [](PageEngine& e, const fs::path& d, const fs::path& s) {
-             e.replacePages(d, s, 2, 3, 1);
-         }},
-    };
-    return list;
-}
-
-void move(PageEngine& engine, const Move& m, const fs::path& dest, const fs::path& source)
-{
-    m.add(engine, dest, source);
-    engine.deletePages(source, 2, 1);
-}
 
 TEST_F(Durability, aMoveCommitsTheDestinationBeforeTouchingTheSource)
 {
-    for (const Move& m : moves()) {
-        SCOPED_TRACE(m.name);
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move[0]);
         SetUp();
-        FaultyFileLayer recorder;
-        PageEngine engine(recorder);
-        move(engine, m, dest(), source());
-        const auto& trail = recorder.trail;
+        const auto points = trail(move);
         std::size_t lastDest = 0;
-        std::size_t firstSource = trail.size();
-        for (std::size_t i = 0; i < trail.size(); ++i) {
-            if (concerns(trail[i], "dest.tif"))
+        std::size_t firstSource = points.size();
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (concerns(points[i], "dest.tif"))
                 lastDest = i;
-            if (concerns(trail[i], "source.tif") && firstSource == trail.size())
+            if (concerns(points[i], "source.tif") && firstSource == points.size())
                 firstSource = i;
         }
-        ASSERT_LT(firstSource, trail.size());
+        ASSERT_LT(firstSource, points.size());
         EXPECT_LT(lastDest, firstSource);
         // The destination's last call before the source is touched makes it durable.
-        const std::string commit = trail[firstSource - 1];
-        EXPECT_TRUE(commit == "sync dest.tif" || startsWith(commit, "sync-folder ")) << commit;
+        const std::string commit = points[firstSource - 1];
+        EXPECT_TRUE(commit == "sync dest.tif" || commit.rfind("sync-folder ", 0) == 0) << commit;
     }
 }
 
 TEST_F(Durability, aMoveEndedAtAnyMomentLeavesThePageInOneFileOrBoth)
 {
-    const std::string page = "s2";
-    for (const Move& m : moves()) {
-        SCOPED_TRACE(m.name);
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move[0]);
         SetUp();
-        const auto destBefore = testtiff::pageNames(dest());
-        const auto sourceBefore = testtiff::pageNames(source());
-        FaultyFileLayer counter;
-        {
-            PageEngine engine(counter);
-            move(engine, m, dest(), source());
-        }
-        const auto destAfter = testtiff::pageNames(dest());
-        const auto sourceAfter = testtiff::pageNames(source());
-        for (int n = 1; n <= counter.points; ++n) {
-            SCOPED_TRACE("ended at point " + std::to_string(n) + " (" +
-                         counter.trail[std::size_t(n - 1)] + ")");
+        const auto destBefore = testtiff::pageNames(dir / "dest.tif");
+        const auto sourceBefore = testtiff::pageNames(dir / "source.tif");
+        const auto points = trail(move);
+        const auto destAfter = testtiff::pageNames(dir / "dest.tif");
+        const auto sourceAfter = testtiff::pageNames(dir / "source.tif");
+        for (std::size_t n = 1; n <= points.size(); ++n) {
+            SCOPED_TRACE("ended at point " + std::to_string(n) + " (" + points[n - 1] + ")");
             SetUp();
-            const pid_t child = fork();
-            ASSERT_GE(child, 0);
-            if (child == 0) {
+            const ChildRun child = inChild([&] {
                 FaultyFileLayer dying;
-                dying.failAt = n;
+                dying.failAt = int(n);
                 dying.die = true;
-                try {
-                    PageEngine engine(dying);
-                    move(engine, m, dest(), source());
-                } catch (...) {
-                    _exit(1);
-                }
-                _exit(0);
-            }
-            int status = 0;
-            ASSERT_EQ(waitpid(child, &status, 0), child);
-            ASSERT_TRUE(WIFEXITED(status));
-            ASSERT_EQ(WEXITSTATUS(status), FaultyFileLayer::deathStatus);
-            const std::string destNow = testtiff::pageNames(dest());
-            const std::string sourceNow = testtiff::pageNames(source());
+                PageEngine engine(dying);
+                for (const std::string& command : move)
+                    run(engine, dir.path(), command);
+                return 0;
+            });
+            ASSERT_EQ(child.status, FaultyFileLayer::deathStatus);
+            const std::string destNow = testtiff::pageNames(dir / "dest.tif");
+            const std::string sourceNow = testtiff::pageNames(dir / "source.tif");
             EXPECT_TRUE(destNow == destBefore || destNow == destAfter) << destNow;
             EXPECT_TRUE(sourceNow == sourceBefore || sourceNow == sourceAfter) << sourceNow;
-            const bool inDest = (" " + destNow + " ").find(" " + page + " ") != std::string::npos;
-            const bool inSource =
-                (" " + sourceNow + " ").find(" " + page + " ") != std::string::npos;
+            const bool inDest = contains(" " + destNow + " ", " s2 ");
+            const bool inSource = contains(" " + sourceNow + " ", " s2 ");
             EXPECT_TRUE(inDest || inSource) << "the page is in neither file";
             // The source loses the page only once the destination holds it for good.
             if (!inSource) {

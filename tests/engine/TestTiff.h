@@ -1,10 +1,11 @@
 #pragma once
 
-// Test helpers that make TIFF files with libtiff and read them back independently of the
-// engine: libtiff's own RGBA reader, raw strips, and a small directory parser of their own.
+// TIFF files made with libtiff for the tests, and read back independently of the engine:
+// libtiff's own RGBA reader, raw strips and tiles, and libtiff's directory reading.
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,10 @@ struct Page
     std::uint32_t tile = 16;
     std::uint32_t rowsPerStrip = 8;
     int seed = 0;          // varies the pixels, so pages tell apart
-    std::string name;      // written as the PageName tag
+    std::string name = {}; // written as the PageName tag
     bool metadata = false; // ICC profile, XMP, IPTC and three private tags
+    // Byte i of row y as stored (strips only); unset, the pixels vary with seed.
+    std::function<std::uint8_t(std::size_t i, std::uint32_t y)> pixels = {};
 };
 
 // Writes pages into path. order: 'l' little-endian, 'b' big-endian.
@@ -38,6 +41,8 @@ void write(const fs::path& path, const std::vector<Page>& pages, bool bigTiff = 
 
 // Pages named "1", "2", ... with distinct pixels, of the given kind.
 std::vector<Page> numbered(int count, Page kind = {});
+// The same named prefix + "1", prefix + "2", ..., with pixels of their own.
+std::vector<Page> named(const std::string& prefix, int count, Page kind = {});
 
 int pageCount(const fs::path& path);
 std::string pageName(const fs::path& path, int page);
@@ -48,16 +53,24 @@ std::string pageNames(const fs::path& path);
 std::vector<std::uint32_t> rgba(const fs::path& path, int page, std::uint32_t* width = nullptr,
                                 std::uint32_t* height = nullptr);
 
+// The same turned upright as the page's orientation says, with the upright width and height.
+std::vector<std::uint32_t> uprightRgba(const fs::path& path, int page, std::uint32_t* width,
+                                       std::uint32_t* height);
+
 // All samples of a page as libtiff decodes them, strip by strip or tile by tile, in this
 // machine's byte order.
 std::vector<std::uint8_t> samples(const fs::path& path, int page);
 
-// Compares two pages as stored: every tag with its type, count and value, the bytes of
-// every strip, tile and JPEG table, and every sub-directory (EXIF, GPS, SubIFDs) the same
-// way. Offsets may differ. Returns "" when equal, else what differs.
+// Compares two pages as stored, through libtiff's reading of their directories: every tag
+// it knows or keeps (with the bytes of the ICC, IPTC, Photoshop and JPEG tables), the bytes
+// of every strip and tile, and the EXIF and GPS directories and SubIFD chains the same way.
+// Offsets may differ. Returns "" when equal, else what differs.
 std::string comparePages(const fs::path& a, int pageA, const fs::path& b, int pageB);
 
 std::vector<std::uint8_t> bytes(const fs::path& path);
+void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes);
+// The names in a folder, sorted.
+std::vector<std::string> listing(const fs::path& folder);
 
 // Damages a file in place: the first strip offset of page (one strip a page) then points
 // far past the end of the file.
@@ -66,6 +79,11 @@ void breakStripOffset(const fs::path& path, int page);
 void loopChain(const fs::path& path, int page, int target);
 // Sets page's next-page pointer (classic TIFF) to offset.
 void setNextPage(const fs::path& path, int page, std::uint32_t offset);
+// Where the entries of page's directory lie in a classic TIFF file, and last where its
+// next-page pointer lies.
+std::vector<std::uint64_t> entryOffsets(const fs::path& path, int page);
+// Writes value into size bytes at offset, in the file's byte order.
+void patch(const fs::path& path, std::uint64_t offset, std::uint32_t value, int size = 4);
 
 // A fresh folder under the system's temporary folder, removed with the object. inMemory
 // puts it on a memory file system (/dev/shm) where there is one, for tests that write
