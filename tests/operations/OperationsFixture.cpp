@@ -1,44 +1,21 @@
 #include "OperationsFixture.h"
 
 #include "EngineCall.h"
-#include "FileListBox.h"
-#include "PageInfo.h"
+#include "TestTiff.h"
 #include "TiffDocument.h"
 #include "frmRange.h"
 
-#include <QDir>
 #include <QtEndian>
-#include <cmath>
 
 namespace tessary::testing {
 
 namespace {
 
-std::uint8_t level(int label, std::uint32_t x, std::uint32_t y)
-{
-    return std::uint8_t((label * 37 + int(x) + 2 * int(y)) & 0xff);
-}
-
-constexpr std::uint32_t pageWidth = 24;
-
-std::uint32_t heightOf(int label)
-{
-    return 16 + std::uint32_t(label % 7);
-}
-
 QList<TestTiff::Page> pages(const QList<int>& labels)
 {
     QList<TestTiff::Page> made;
-    for (const int label : labels) {
-        TestTiff::Page& page = made.emplace_back();
-        page.width = pageWidth;
-        page.height = heightOf(label);
-        page.pixel = [label](std::uint32_t x, std::uint32_t y) {
-            return level(label, x, y);
-        };
-        page.xDpi = 100 + std::uint32_t(label);
-        page.yDpi = 200;
-    }
+    for (const int label : labels)
+        made.append(TestTiff::plain(24, 16, std::uint8_t(label)));
     return made;
 }
 
@@ -62,17 +39,8 @@ QList<int> LabelledPages::of(const QString& path)
     QList<int> labels;
     try {
         const auto document = TiffDocument::open(EngineCall::toPath(path));
-        for (std::int32_t number = 1; number <= document->pageCount(); ++number) {
-            const PageImage image = document->decode(number);
-            const PageInfo info = document->pageInfo(number);
-            const int label = int(std::lround(info.xResolution)) - 100;
-            bool same = image.format == PageImage::Format::Grey8 && image.width == pageWidth &&
-                        image.height == heightOf(label) && info.yResolution == 200;
-            for (std::uint32_t y = 0; same && y < image.height; ++y)
-                for (std::uint32_t x = 0; same && x < image.width; ++x)
-                    same = image.row(y)[x] == level(label, x, y);
-            labels.append(same ? label : -1);
-        }
+        for (std::int32_t number = 1; number <= document->pageCount(); ++number)
+            labels.append(document->decode(number).pixels.at(0));
     } catch (const std::exception&) {
         return {};
     }
@@ -81,26 +49,19 @@ QList<int> LabelledPages::of(const QString& path)
 
 QByteArray LabelledPages::withDamagedPage(const QList<int>& labels, int damaged)
 {
+    // The page's strip offset (tag 273, a LONG, one value) points past the end.
     QByteArray bytes = TestTiff::bytes(pages(labels));
-    const auto at = [&](std::uint32_t offset) {
-        return bytes.data() + offset;
-    };
-    // Walk the page chain to the page's directory and point its data past the end: the
-    // strip's offset is the sixth of the twelve entries TestTiff writes.
-    std::uint32_t directory = qFromLittleEndian<std::uint32_t>(at(4));
-    for (int number = 1; number < damaged; ++number)
-        directory = qFromLittleEndian<std::uint32_t>(at(directory + 2 + 12 * 12));
-    qToLittleEndian<std::uint32_t>(std::uint32_t(bytes.size() + 4096),
-                                   at(directory + 2 + 12 * 5 + 8));
+    qsizetype entry = -1;
+    for (int number = 1; number <= damaged; ++number)
+        entry = bytes.indexOf(QByteArray("\x11\x01\x04\x00\x01\x00\x00\x00", 8), entry + 1);
+    qToLittleEndian<std::uint32_t>(std::uint32_t(bytes.size() + 4096), bytes.data() + entry + 8);
     return bytes;
 }
 
 bool OperationsFixture::reset()
 {
-    if (!WindowFixture::reset())
+    if (!WindowFixture::reset(true))
         return false;
-    scans = folder(QStringLiteral("scans"));
-    settings->write(SettingsStore::SrcDir, scans);
     source = scan(QStringLiteral("source.tif"));
     target = scan(QStringLiteral("target.tif"));
     return LabelledPages::write(source, LabelledPages::run(1, 12)) &&
@@ -132,7 +93,8 @@ std::unique_ptr<Tessary> OperationsFixture::open(bool prompt, bool move, int sou
 
 int OperationsFixture::press(Tessary& window, const QString& range, bool* leftOpen)
 {
-    DialogDriver<frmRange> driver({typeRange(range, leftOpen)});
+    DialogDriver<frmRange> driver(
+        [&](frmRange& dialog) { typeInto(dialog, dialog.txtFrom, dialog.txtTo, range, leftOpen); });
     (range.isEmpty() ? window.cmdSwap : window.cmdRange)->click();
     return driver.shown();
 }
@@ -149,11 +111,11 @@ QString OperationsFixture::changed() const
 
 bool OperationsFixture::showSource(Tessary& window, const QString& name, int page)
 {
-    window.TiffFileList->refresh();
     if (!pick(window, name) || window.imgSrc->image() != scan(name))
         return false;
     window.imgSrc->setPage(page);
     window.imgSrc->display();
+    window.txtPageSrc->setText(QString::number(page));
     return window.imgSrc->page() == page;
 }
 
@@ -162,14 +124,26 @@ void OperationsFixture::showDestination(Tessary& window, const QString& name, in
     openDestination(window, scan(name));
     window.imgDes->setPage(page);
     window.imgDes->display();
+    window.txtPageDes->setText(QString::number(page));
 }
 
-int OperationsFixture::checkedMode(const Tessary& window)
+QStringList OperationsFixture::seen(const Tessary& window, bool source)
 {
-    for (int index = 1; index <= 4; ++index)
-        if (window.optMode(index)->isChecked())
-            return index;
-    return 0;
+    return pane(window, source) << QString::number(
+               (source ? window.imgSrc : window.imgDes)->page());
+}
+
+QStringList OperationsFixture::showing(bool source, const QString& path, qsizetype pages, int page)
+{
+    const QString name =
+        source ? QStringLiteral("Source Image") : QStringLiteral("Destination Image");
+    if (path.isEmpty())
+        return {path, name, QString(), QStringLiteral("0")};
+    const QString number = QString::number(page);
+    return {
+        path,
+        QStringLiteral("%1 - %2 Page(s)   %3").arg(name).arg(pages).arg(QFileInfo(path).fileName()),
+        number, number};
 }
 
 QList<Box> told(const QString& text, MsgIcon icon)
@@ -182,19 +156,6 @@ QList<Box> told(const QString& text, MsgIcon icon)
 Box asked(const QString& text)
 {
     return {text, Tessary::AppTitle, MsgButtons::YesNo, MsgIcon::None};
-}
-
-DialogDriver<frmRange>::Action typeRange(const QString& range, bool* leftOpen)
-{
-    return [=](frmRange& dialog) {
-        dialog.txtFrom->setText(range.section(QLatin1Char(','), 0, 0));
-        dialog.txtTo->setText(range.section(QLatin1Char(','), 1, 1));
-        dialog.cmdOK->click();
-        if (leftOpen)
-            *leftOpen = dialog.isVisible();
-        if (dialog.isVisible())
-            dialog.cmdCancel->click();
-    };
 }
 
 } // namespace tessary::testing

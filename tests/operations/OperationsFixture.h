@@ -1,45 +1,27 @@
 #pragma once
 
-#include "ImagingEdit.h"
-#include "Tessary.h"
-#include "TestTiff.h"
 #include "WindowFixture.h"
-#include "mdlFunctions.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
 #include <QTimer>
 #include <functional>
-#include <memory>
-
-namespace tessary {
-class frmRange;
-} // namespace tessary
 
 namespace tessary::testing {
 
-// Files whose pages tell which page they are: the page labelled L has a grey pattern and
-// a horizontal resolution of its own, both read back with the engine.
-class LabelledPages
+// Files whose pages tell which page they are: the page labelled L is of grey level L, read
+// back with the engine.
+struct LabelledPages
 {
-public:
     static bool write(const QString& path, const QList<int>& labels);
     // Labels first to last.
     static QList<int> run(int first, int last);
-    // The labels of the pages of path, each page compared pixel for pixel and by its
-    // resolution with the labelled page; -1 for a page that is none of them. Empty when
-    // path cannot be read.
+    // The labels of the pages of path; empty when path cannot be read.
     static QList<int> of(const QString& path);
     // A labelled file whose page `damaged` (from 1) has its data past the end of the file.
     static QByteArray withDamagedPage(const QList<int>& labels, int damaged);
 };
 
-// The main window on scripted services, with a folder of scans listed as sources:
+// The main window on scripted services, with the folder scans listed as sources:
 // source.tif of the pages labelled 1 to 12 and target.tif of the pages 21 to 26.
 class OperationsFixture : public WindowFixture
 {
@@ -61,16 +43,17 @@ public:
     // The names of the files kept that changed since, "" when none did.
     QString changed() const;
 
-    QString scan(const QString& name) const { return scans + QDir::separator() + name; }
-    // Picks name in the file list and shows its page.
+    // Picks name in the file list and shows its page, in the pane and its page box.
     bool showSource(Tessary& window, const QString& name, int page = 1);
-    // Opens name as destination and shows its page.
+    // Opens name as destination and shows its page, in the pane and its page box.
     void showDestination(Tessary& window, const QString& name, int page = 1);
     // Selects the page mode as a click of the user's.
     static void chooseMode(Tessary& window, int index) { window.optMode(index)->click(); }
-    static int checkedMode(const Tessary& window);
+    // What a pane shows, as pane() spells it, and the page its viewer shows.
+    static QStringList seen(const Tessary& window, bool source);
+    // seen() of a pane showing path, of pages pages, at page; of the empty pane for "".
+    static QStringList showing(bool source, const QString& path, qsizetype pages, int page);
 
-    QString scans;
     QString source;
     QString target;
 
@@ -84,25 +67,22 @@ QList<Box> told(const QString& text, MsgIcon icon = MsgIcon::None);
 // The question text under the program's title, Yes and No.
 Box asked(const QString& text);
 
-// Acts on the modal dialogs of type Dialog the program opens: each one shown gets the next
-// action, run inside the dialog's own loop. The action must close the dialog.
+// Acts on the modal dialog of type Dialog the program opens: the first one shown gets the
+// action, run inside the dialog's own loop; any other is cancelled. The action must close
+// the dialog.
 template <typename Dialog>
 class DialogDriver
 {
 public:
-    using Action = std::function<void(Dialog&)>;
-
-    explicit DialogDriver(QList<Action> actions)
-        : m_actions(std::move(actions))
+    explicit DialogDriver(std::function<void(Dialog&)> action)
     {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, action] {
             auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
             if (!dialog || dialog->property("driven").toBool())
                 return;
             dialog->setProperty("driven", true);
-            ++m_shown;
-            if (!m_actions.isEmpty())
-                m_actions.takeFirst()(*dialog);
+            if (++m_shown == 1 && action)
+                action(*dialog);
             else
                 dialog->reject();
         });
@@ -113,13 +93,23 @@ public:
     int shown() const { return m_shown; }
 
 private:
-    QList<Action> m_actions;
     QTimer m_timer;
     int m_shown = 0;
 };
 
-// Types "from,to" into the range dialog and presses OK; a dialog left open (said in
-// leftOpen) is cancelled.
-DialogDriver<frmRange>::Action typeRange(const QString& range, bool* leftOpen = nullptr);
+// Types "first,second" into the dialog's two boxes and presses OK; a dialog left open (said
+// in leftOpen) is cancelled.
+template <typename Dialog>
+void typeInto(Dialog& dialog, QLineEdit* first, QLineEdit* second, const QString& texts,
+              bool* leftOpen = nullptr)
+{
+    first->setText(texts.section(QLatin1Char(','), 0, 0));
+    second->setText(texts.section(QLatin1Char(','), 1, 1));
+    dialog.cmdOK->click();
+    if (leftOpen)
+        *leftOpen = dialog.isVisible();
+    if (dialog.isVisible())
+        dialog.cmdCancel->click();
+}
 
 } // namespace tessary::testing
