@@ -93,10 +93,9 @@ std::unique_ptr<Tessary> OperationsFixture::open(bool prompt, bool move, int sou
 
 int OperationsFixture::press(Tessary& window, const QString& range, bool* leftOpen)
 {
-    DialogDriver<frmRange> driver(
+    return drive<frmRange>(
+        [&] { (range.isEmpty() ? window.cmdSwap : window.cmdRange)->click(); },
         [&](frmRange& dialog) { typeInto(dialog, dialog.txtFrom, dialog.txtTo, range, leftOpen); });
-    (range.isEmpty() ? window.cmdSwap : window.cmdRange)->click();
-    return driver.shown();
 }
 
 QString OperationsFixture::changed() const

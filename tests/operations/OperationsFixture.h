@@ -67,35 +67,28 @@ QList<Box> told(const QString& text, MsgIcon icon = MsgIcon::None);
 // The question text under the program's title, Yes and No.
 Box asked(const QString& text);
 
-// Acts on the modal dialog of type Dialog the program opens: the first one shown gets the
-// action, run inside the dialog's own loop; any other is cancelled. The action must close
-// the dialog.
+// Runs trigger and acts on the modal dialogs of type Dialog it opens: the first one shown
+// gets the action, run inside the dialog's own loop (it must close the dialog); any other is
+// cancelled. Returns how many were shown.
 template <typename Dialog>
-class DialogDriver
+int drive(const std::function<void()>& trigger, const std::function<void(Dialog&)>& action = {})
 {
-public:
-    explicit DialogDriver(std::function<void(Dialog&)> action)
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this, action] {
-            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-            if (!dialog || dialog->property("driven").toBool())
-                return;
-            dialog->setProperty("driven", true);
-            if (++m_shown == 1 && action)
-                action(*dialog);
-            else
-                dialog->reject();
-        });
-        m_timer.start(5);
-    }
-
-    // How many dialogs were shown.
-    int shown() const { return m_shown; }
-
-private:
-    QTimer m_timer;
-    int m_shown = 0;
-};
+    int shown = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->property("driven").toBool())
+            return;
+        dialog->setProperty("driven", true);
+        if (++shown == 1 && action)
+            action(*dialog);
+        else
+            dialog->reject();
+    });
+    timer.start(5);
+    trigger();
+    return shown;
+}
 
 // Types "first,second" into the dialog's two boxes and presses OK; a dialog left open (said
 // in leftOpen) is cancelled.

@@ -49,17 +49,23 @@ const char* const faults[] = {"a damaged source page", "the destination changed 
                               "the source changed since it was shown",
                               "stopped in the progress dialog"};
 
-// Opens the reorder dialog, types order ("page,before") into it, ticks Copy Page? when asked
-// and presses OK; a dialog left open (said in leftOpen) is cancelled. Returns the number of
-// dialogs shown.
-int reorder(Tessary& window, const QString& order, bool copy = false, bool* leftOpen = nullptr)
+// Opens the reorder dialog, says in opened what it shows at first, types order
+// ("page,before") into it, ticks Copy Page? when asked and presses OK; a dialog left open
+// (said in leftOpen) is cancelled. Returns the number of dialogs shown.
+int reorder(Tessary& window, const QString& order, bool copy = false, bool* leftOpen = nullptr,
+            QString* opened = nullptr)
 {
-    DialogDriver<frmReorder> driver([=](frmReorder& dialog) {
-        dialog.chkCopy->setChecked(copy);
-        typeInto(dialog, dialog.txtPage, dialog.txtInsert, order, leftOpen);
-    });
-    window.cmdReorder->click();
-    return driver.shown();
+    return drive<frmReorder>(
+        [&] { window.cmdReorder->click(); },
+        [=](frmReorder& dialog) {
+            if (opened)
+                *opened = QStringLiteral("%1,%2 %3, the page box %4 the focus")
+                              .arg(dialog.txtPage->text(), dialog.txtInsert->text(),
+                                   dialog.chkCopy->isChecked() ? "ticked" : "unticked",
+                                   dialog.focusWidget() == dialog.txtPage ? "has" : "has not");
+            dialog.chkCopy->setChecked(copy);
+            typeInto(dialog, dialog.txtPage, dialog.txtInsert, order, leftOpen);
+        });
 }
 
 } // namespace
@@ -146,12 +152,11 @@ private slots:
         // The range dialog proposes the source's page to its last page, except for a new file.
         QStringList proposed;
         bool leftOpen = false;
-        DialogDriver<frmRange> driver([&](frmRange& dialog) {
-            proposed = QStringList{dialog.txtFrom->text(), dialog.txtTo->text()};
-            typeInto(dialog, dialog.txtFrom, dialog.txtTo, range, &leftOpen);
-        });
-
-        (range.isEmpty() ? window->cmdSwap : window->cmdRange)->click();
+        drive<frmRange>([&] { (range.isEmpty() ? window->cmdSwap : window->cmdRange)->click(); },
+                        [&](frmRange& dialog) {
+                            proposed = QStringList{dialog.txtFrom->text(), dialog.txtTo->text()};
+                            typeInto(dialog, dialog.txtFrom, dialog.txtTo, range, &leftOpen);
+                        });
         QCOMPARE(proposed.join(QLatin1Char(',')), range.isEmpty()       ? QString()
                                                   : mode == ModeNewFile ? "1,"
                                                                         : "4,12");
@@ -425,17 +430,18 @@ private slots:
     {
         const auto window = f.start();
         frmRange dialog(*window);
+        const auto typed = [&](const QString& keys) {
+            dialog.txtTo->clear();
+            QTest::keyClicks(dialog.txtTo, keys);
+            return dialog.txtTo->text();
+        };
         dialog.txtFrom->setText(QStringLiteral("-3")); // pasted
-        QCOMPARE(dialog.txtFrom->text(), QStringLiteral("-3"));
+        const QString pasted = dialog.txtFrom->text();
         dialog.txtFrom->setText(QStringLiteral("3x"));
-        QCOMPARE(dialog.txtFrom->text(), QString());
-        dialog.txtTo->clear();
-        QTest::keyClicks(dialog.txtTo, QStringLiteral(" 12"));
-        QCOMPARE(dialog.txtTo->text(), QStringLiteral("12")); // the blank alone was no number
-        QTest::keyClick(dialog.txtTo, Qt::Key_E);
-        QCOMPARE(dialog.txtTo->text(), QString());
-        QTest::keyClicks(dialog.txtTo, QStringLiteral("-2.5"));
-        QCOMPARE(dialog.txtTo->text(), QStringLiteral("2.5"));
+        // A blank or a minus sign alone is no number.
+        QCOMPARE((QStringList{pasted, dialog.txtFrom->text(), typed(" 12"), typed("12e"),
+                              typed("-2.5")}),
+                 (QStringList{"-3", "", "12", "", "2.5"}));
         QCOMPARE(dialog.focusWidget(), dialog.cmdOK);
     }
 
@@ -466,12 +472,15 @@ private slots:
         const QList<QWidget*> controls{window->txtPageSrc, window->TiffFileList, window->cmdZoomIn,
                                        window->txtPageDes};
         controls.at(focus)->setFocus();
-        DialogDriver<frmRange> driver([](frmRange& dialog) {
-            typeInto(dialog, dialog.txtFrom, dialog.txtTo, QStringLiteral("2,4"));
-        });
-
-        QTest::keyClick(window->windowHandle(), Qt::Key_Insert, Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(driver.shown(), modifiers == Qt::AltModifier ? 1 : 0);
+        const auto key = [&] {
+            QTest::keyClick(window->windowHandle(), Qt::Key_Insert,
+                            Qt::KeyboardModifiers(modifiers));
+        };
+        QCOMPARE(drive<frmRange>(key,
+                                 [](frmRange& dialog) {
+                                     typeInto(dialog, dialog.txtFrom, dialog.txtTo, "2,4");
+                                 }),
+                 modifiers == Qt::AltModifier ? 1 : 0);
         QCOMPARE(LabelledPages::of(f.target), written);
         QVERIFY(f.boxes->boxes().isEmpty());
     }
@@ -518,8 +527,7 @@ private slots:
         probe.stop();
 
         QCOMPARE(label, QStringLiteral("Writing target.tif..."));
-        QCOMPARE(window->imgDes->pageCount(), 14);
-        QCOMPARE(LabelledPages::of(f.target).mid(0, 6), LabelledPages::run(21, 26));
+        QCOMPARE(f.seen(*window, false), f.showing(false, f.target, 14, 1));
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
@@ -672,95 +680,78 @@ private slots:
                  f.showing(false, f.target, after.size(), after.size() < pages ? 1 : page));
     }
 
-    void theReorderDialogOpensOnThePageShown()
+    void reorderingMovesOrCopiesAPageBeforeAnother_data()
     {
-        const auto window = f.open(false, false, 0, 3, 0);
-        frmReorder dialog(*window);
-        QCOMPARE(dialog.txtPage->text(), QStringLiteral("3"));
-        QCOMPARE(dialog.txtInsert->text(), QStringLiteral("?"));
-        QVERIFY(!dialog.chkCopy->isChecked());
-        QCOMPARE(dialog.focusWidget(), dialog.txtPage);
-    }
-
-    void pagesMoveOrAreCopiedBeforeAnother_data()
-    {
-        QTest::addColumn<QString>("order"); // page,before
+        QTest::addColumn<QString>("order"); // page,before; the dialog opens on 3,?
         QTest::addColumn<bool>("copy");
-        QTest::addColumn<bool>("prompt");
+        QTest::addColumn<int>("answer"); // to the question; 0: prompting off
         QTest::addColumn<QList<int>>("after");
         QTest::addColumn<int>("shown");
-        QTest::newRow("P 4, I 2") << "4,2" << false << true << QList<int>{1, 4, 2, 3, 5} << 1;
-        QTest::newRow("P 2, I 5") << "2,5" << false << true << QList<int>{1, 3, 4, 2, 5} << 1;
-        QTest::newRow("P 2, I 3 changes nothing")
-            << "2,3" << false << true << QList<int>{1, 2, 3, 4, 5} << 1;
-        QTest::newRow("P 5, I 1") << "5,1" << false << true << QList<int>{5, 1, 2, 3, 4} << 1;
-        QTest::newRow("P 1, I 5") << "1,5" << false << true << QList<int>{2, 3, 4, 1, 5} << 1;
-        QTest::newRow("P 3 and 03 pass as different texts")
-            << "3,03" << false << true << QList<int>{1, 2, 3, 4, 5} << 1;
-        QTest::newRow("halves round to even")
-            << "4.5,1.5" << false << true << QList<int>{1, 4, 2, 3, 5} << 1;
-        QTest::newRow("prompting off") << "4,2" << false << false << QList<int>{1, 4, 2, 3, 5} << 1;
-        QTest::newRow("copy: P 4, I 2")
-            << "4,2" << true << true << QList<int>{1, 4, 2, 3, 4, 5} << 2;
-        QTest::newRow("copy: P 1, I 5")
-            << "1,5" << true << true << QList<int>{1, 2, 3, 4, 1, 5} << 5;
-    }
-
-    void pagesMoveOrAreCopiedBeforeAnother()
-    {
-        QFETCH(QString, order);
-        QFETCH(bool, copy);
-        QFETCH(bool, prompt);
-        QFETCH(QList<int>, after);
-        QFETCH(int, shown);
-        QVERIFY(LabelledPages::write(f.target, LabelledPages::run(1, 5)));
-        const auto window = f.open(prompt, false, 0, 1, 0);
-        if (prompt)
-            f.boxes->answer(MsgYes);
-        bool leftOpen = true;
-        QCOMPARE(reorder(*window, order, copy, &leftOpen), 1);
-        QVERIFY(!leftOpen);
-        QCOMPARE(f.boxes->boxes(), prompt ? QList<Box>{asked(reorderQuestion)} : QList<Box>());
-        QCOMPARE(LabelledPages::of(f.target), after);
-        QStringList expected = f.showing(false, f.target, after.size(), shown);
-        if (copy)
-            expected[2] = QStringLiteral("1"); // the page box is left as it was
-        QCOMPARE(f.seen(*window, false), expected);
-    }
-
-    void theReorderChecksKeepTheDialogOpen_data()
-    {
-        QTest::addColumn<QString>("order"); // page,before; the dialog shows 3,?
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusal"); // which leaves the dialog open
+        const int yes = MsgYes;
+        const QList<int> five = LabelledPages::run(1, 5);
+        const auto row = [&](const char* name, const char* order, bool copy, int answer,
+                             const QList<int>& after, int shown) {
+            QTest::newRow(name) << QString::fromLatin1(order) << copy << answer << after << shown
+                                << QString();
+        };
+        row("P 4, I 2", "4,2", false, yes, {1, 4, 2, 3, 5}, 1);
+        row("P 2, I 5", "2,5", false, yes, {1, 3, 4, 2, 5}, 1);
+        row("P 2, I 3 changes nothing", "2,3", false, yes, five, 1);
+        row("P 5, I 1", "5,1", false, yes, {5, 1, 2, 3, 4}, 1);
+        row("P 1, I 5", "1,5", false, yes, {2, 3, 4, 1, 5}, 1);
+        row("P 3 and 03 pass as different texts", "3,03", false, yes, five, 1);
+        row("halves round to even", "4.5,1.5", false, yes, {1, 4, 2, 3, 5}, 1);
+        row("prompting off", "4,2", false, 0, {1, 4, 2, 3, 5}, 1);
+        row("copy: P 4, I 2", "4,2", true, yes, {1, 4, 2, 3, 4, 5}, 2);
+        row("copy: P 1, I 5", "1,5", true, yes, {1, 2, 3, 4, 1, 5}, 5);
+        row("the question answered No", "4,2", false, int(MsgNo), five, 3);
         const QString invalid =
             QStringLiteral("Invalid choices, you must select a page from 1 to 5");
         const QString samePage =
             QStringLiteral("You cannot reorder the same page within the file.");
-        QTest::newRow("the place left at ?") << "3,?" << invalid;
-        QTest::newRow("a letter") << "x,2" << invalid;
-        QTest::newRow("an empty page") << ",2" << invalid;
-        QTest::newRow("the same text") << "3,3" << samePage;
-        QTest::newRow("the same text before the range") << "9,9" << samePage;
-        QTest::newRow("page 0") << "0,2" << invalid;
-        QTest::newRow("page past the last") << "6,2" << invalid;
-        QTest::newRow("behind the last page") << "2,6" << invalid;
-        QTest::newRow("a place below 1") << "2,-1" << invalid;
-        QTest::newRow("the question answered No") << "4,2" << reorderQuestion;
+        const auto refused = [&](const char* name, const char* order, const QString& text) {
+            QTest::newRow(name) << QString::fromLatin1(order) << false << yes << five << 3 << text;
+        };
+        refused("the place left at ?", "3,?", invalid);
+        refused("a letter", "x,2", invalid);
+        refused("an empty page", ",2", invalid);
+        refused("the same text", "3,3", samePage);
+        refused("the same text before the range", "9,9", samePage);
+        refused("page 0", "0,2", invalid);
+        refused("page past the last", "6,2", invalid);
+        refused("behind the last page", "2,6", invalid);
+        refused("a place below 1", "2,-1", invalid);
     }
 
-    void theReorderChecksKeepTheDialogOpen()
+    void reorderingMovesOrCopiesAPageBeforeAnother()
     {
         QFETCH(QString, order);
-        QFETCH(QString, text);
+        QFETCH(bool, copy);
+        QFETCH(int, answer);
+        QFETCH(QList<int>, after);
+        QFETCH(int, shown);
+        QFETCH(QString, refusal);
         QVERIFY(LabelledPages::write(f.target, LabelledPages::run(1, 5)));
         f.keep();
-        const auto window = f.open(true, false, 0, 3, 0);
-        f.boxes->answer(text == reorderQuestion ? MsgNo : MsgOk);
-        bool leftOpen = false;
-        QCOMPARE(reorder(*window, order, false, &leftOpen), 1);
-        QVERIFY(leftOpen);
-        QCOMPARE(f.boxes->boxes(), text == reorderQuestion ? QList<Box>{asked(text)} : told(text));
-        QCOMPARE(f.changed(), QString());
+        const auto window = f.open(answer != 0, false, 0, 3, 0);
+        if (answer != 0)
+            f.boxes->answer(refusal.isEmpty() ? answer : MsgOk);
+        bool leftOpen = true;
+        QString opened;
+        QCOMPARE(reorder(*window, order, copy, &leftOpen, &opened), 1);
+        QCOMPARE(opened, QStringLiteral("3,? unticked, the page box has the focus"));
+        QCOMPARE(leftOpen, !refusal.isEmpty() || answer == MsgNo);
+        QCOMPARE(f.boxes->boxes(), !refusal.isEmpty() ? told(refusal)
+                                   : answer           ? QList<Box>{asked(reorderQuestion)}
+                                                      : QList<Box>());
+        QCOMPARE(LabelledPages::of(f.target), after);
+        if (leftOpen)
+            QCOMPARE(f.changed(), QString());
+        QStringList expected = f.showing(false, f.target, after.size(), shown);
+        if (copy)
+            expected[2] = QStringLiteral("3"); // the page box is left as it was
+        QCOMPARE(f.seen(*window, false), expected);
     }
 
     void withoutADestination()
@@ -769,16 +760,15 @@ private slots:
         // Delete Page does nothing, not even to the page box.
         window->txtPageDes->setText(QStringLiteral("7"));
         window->cmdDelPage->click();
-        QCOMPARE(window->txtPageDes->text(), QStringLiteral("7"));
-        QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
+        QCOMPARE(f.pane(*window, false), (QStringList{"", "Destination Image", "7"}));
         // Reorder lets the user choose one first: cancelled, no dialog; chosen, the dialog.
         f.dialogs->cancel();
         f.dialogs->choosePath(f.target);
-        DialogDriver<frmReorder> driver({});
-        window->cmdReorder->click();
-        QCOMPARE(driver.shown(), 0);
-        window->cmdReorder->click();
-        QCOMPARE(driver.shown(), 1);
+        const auto click = [&] {
+            window->cmdReorder->click();
+        };
+        QCOMPARE(drive<frmReorder>(click), 0);
+        QCOMPARE(drive<frmReorder>(click), 1);
         QCOMPARE(f.dialogs->requests().size(), 2);
         QVERIFY(!window->flags.DestinationOpened);
         // The dialog made without one says so and closes.
@@ -787,8 +777,7 @@ private slots:
         f.boxes->answer(MsgOk);
         frmReorder dialog(*window);
         QCOMPARE(f.boxes->boxes(), told(QStringLiteral("You must choose a Destination image.")));
-        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-        QCOMPARE(driver.shown(), 1);
+        QCOMPARE(drive<frmReorder>([&] { QCOMPARE(dialog.exec(), int(QDialog::Rejected)); }), 0);
     }
 
 private:
