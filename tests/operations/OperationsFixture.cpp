@@ -21,12 +21,12 @@ QList<TestTiff::Page> pages(const QList<int>& labels)
 
 } // namespace
 
-bool LabelledPages::write(const QString& path, const QList<int>& labels)
+bool writeLabelled(const QString& path, const QList<int>& labels)
 {
     return TestTiff::write(path, pages(labels));
 }
 
-QList<int> LabelledPages::run(int first, int last)
+QList<int> labels(int first, int last)
 {
     QList<int> labels;
     for (int label = first; label <= last; ++label)
@@ -34,7 +34,7 @@ QList<int> LabelledPages::run(int first, int last)
     return labels;
 }
 
-QList<int> LabelledPages::of(const QString& path)
+QList<int> labelsOf(const QString& path)
 {
     QList<int> labels;
     try {
@@ -47,15 +47,15 @@ QList<int> LabelledPages::of(const QString& path)
     return labels;
 }
 
-QByteArray LabelledPages::withDamagedPage(const QList<int>& labels, int damaged)
+bool OperationsFixture::damageSource() const
 {
-    // The page's strip offset (tag 273, a LONG, one value) points past the end.
-    QByteArray bytes = TestTiff::bytes(pages(labels));
+    // The fourth page's strip offset (tag 273, a LONG, one value).
+    QByteArray bytes = TestTiff::bytes(pages(labels(1, 12)));
     qsizetype entry = -1;
-    for (int number = 1; number <= damaged; ++number)
+    for (int number = 1; number <= 4; ++number)
         entry = bytes.indexOf(QByteArray("\x11\x01\x04\x00\x01\x00\x00\x00", 8), entry + 1);
     qToLittleEndian<std::uint32_t>(std::uint32_t(bytes.size() + 4096), bytes.data() + entry + 8);
-    return bytes;
+    return writeBytes(source, bytes);
 }
 
 bool OperationsFixture::reset()
@@ -64,8 +64,7 @@ bool OperationsFixture::reset()
         return false;
     source = scan(QStringLiteral("source.tif"));
     target = scan(QStringLiteral("target.tif"));
-    return LabelledPages::write(source, LabelledPages::run(1, 12)) &&
-           LabelledPages::write(target, LabelledPages::run(21, 26));
+    return writeLabelled(source, labels(1, 12)) && writeLabelled(target, labels(21, 26));
 }
 
 std::unique_ptr<Tessary> OperationsFixture::start(bool prompt, bool move)
@@ -91,11 +90,15 @@ std::unique_ptr<Tessary> OperationsFixture::open(bool prompt, bool move, int sou
     return window;
 }
 
-int OperationsFixture::press(Tessary& window, const QString& range, bool* leftOpen)
+int OperationsFixture::press(Tessary& window, const QString& range, bool* leftOpen,
+                             QString* proposed)
 {
-    return drive<frmRange>(
-        [&] { (range.isEmpty() ? window.cmdSwap : window.cmdRange)->click(); },
-        [&](frmRange& dialog) { typeInto(dialog, dialog.txtFrom, dialog.txtTo, range, leftOpen); });
+    return drive<frmRange>([&] { (range.isEmpty() ? window.cmdSwap : window.cmdRange)->click(); },
+                           [&](frmRange& dialog) {
+                               if (proposed)
+                                   *proposed = dialog.txtFrom->text() + u',' + dialog.txtTo->text();
+                               typeInto(dialog, dialog.txtFrom, dialog.txtTo, range, leftOpen);
+                           });
 }
 
 QString OperationsFixture::changed() const

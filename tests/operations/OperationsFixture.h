@@ -10,16 +10,11 @@ namespace tessary::testing {
 
 // Files whose pages tell which page they are: the page labelled L is of grey level L, read
 // back with the engine.
-struct LabelledPages
-{
-    static bool write(const QString& path, const QList<int>& labels);
-    // Labels first to last.
-    static QList<int> run(int first, int last);
-    // The labels of the pages of path; empty when path cannot be read.
-    static QList<int> of(const QString& path);
-    // A labelled file whose page `damaged` (from 1) has its data past the end of the file.
-    static QByteArray withDamagedPage(const QList<int>& labels, int damaged);
-};
+bool writeLabelled(const QString& path, const QList<int>& labels);
+// The labels first to last.
+QList<int> labels(int first, int last);
+// The labels of the pages of path; empty when path cannot be read.
+QList<int> labelsOf(const QString& path);
 
 // The main window on scripted services, with the folder scans listed as sources:
 // source.tif of the pages labelled 1 to 12 and target.tif of the pages 21 to 26.
@@ -35,9 +30,12 @@ public:
     std::unique_ptr<Tessary> open(bool prompt, bool move, int sourcePage, int destinationPage,
                                   int mode);
     // Presses the transfer button or, given a range ("from,to"), the range button, typing
-    // the range into the dialog; leftOpen says whether the dialog stayed open. Returns the
-    // number of range dialogs shown.
-    static int press(Tessary& window, const QString& range = {}, bool* leftOpen = nullptr);
+    // the range into the dialog; proposed says what the dialog proposed, leftOpen whether it
+    // stayed open. Returns the number of range dialogs shown.
+    static int press(Tessary& window, const QString& range = {}, bool* leftOpen = nullptr,
+                     QString* proposed = nullptr);
+    // Writes source.tif with its page 4's data past the end of the file.
+    bool damageSource() const;
     // Keeps the bytes of source.tif and target.tif, for changed().
     void keep() { m_kept = {bytesOf(source), bytesOf(target)}; }
     // The names of the files kept that changed since, "" when none did.
