@@ -81,10 +81,10 @@ std::unique_ptr<Tessary> OperationsFixture::open(bool prompt, bool move, int sou
 {
     auto window = start(prompt, move);
     if (sourcePage > 0)
-        QTest::qVerify(showSource(*window, QStringLiteral("source.tif"), sourcePage), "showSource",
+        QTest::qVerify(show(*window, true, QStringLiteral("source.tif"), sourcePage), "show",
                        "the source is shown", __FILE__, __LINE__);
     if (destinationPage > 0)
-        showDestination(*window, QStringLiteral("target.tif"), destinationPage);
+        show(*window, false, QStringLiteral("target.tif"), destinationPage);
     if (mode > 0)
         chooseMode(*window, mode);
     return window;
@@ -111,22 +111,17 @@ QString OperationsFixture::changed() const
     return names.join(QLatin1Char(' '));
 }
 
-bool OperationsFixture::showSource(Tessary& window, const QString& name, int page)
+bool OperationsFixture::show(Tessary& window, bool source, const QString& name, int page)
 {
-    if (!pick(window, name) || window.imgSrc->image() != scan(name))
+    if (!source)
+        openDestination(window, scan(name));
+    else if (!pick(window, name) || window.imgSrc->image() != scan(name))
         return false;
-    window.imgSrc->setPage(page);
-    window.imgSrc->display();
-    window.txtPageSrc->setText(QString::number(page));
-    return window.imgSrc->page() == page;
-}
-
-void OperationsFixture::showDestination(Tessary& window, const QString& name, int page)
-{
-    openDestination(window, scan(name));
-    window.imgDes->setPage(page);
-    window.imgDes->display();
-    window.txtPageDes->setText(QString::number(page));
+    ImagingEdit& viewer = source ? *window.imgSrc : *window.imgDes;
+    viewer.setPage(page);
+    viewer.display();
+    (source ? window.txtPageSrc : window.txtPageDes)->setText(QString::number(page));
+    return viewer.page() == page;
 }
 
 QStringList OperationsFixture::seen(const Tessary& window, bool source)

@@ -41,10 +41,9 @@ public:
     // The names of the files kept that changed since, "" when none did.
     QString changed() const;
 
-    // Picks name in the file list and shows its page, in the pane and its page box.
-    bool showSource(Tessary& window, const QString& name, int page = 1);
-    // Opens name as destination and shows its page, in the pane and its page box.
-    void showDestination(Tessary& window, const QString& name, int page = 1);
+    // Picks name in the file list as source, or opens it as destination, and shows its
+    // page, in the pane and its page box; false when the page is not shown.
+    bool show(Tessary& window, bool source, const QString& name, int page);
     // Selects the page mode as a click of the user's.
     static void chooseMode(Tessary& window, int index) { window.optMode(index)->click(); }
     // What a pane shows, as pane() spells it, and the page its viewer shows.
