@@ -6,6 +6,7 @@
 #include "frmRange.h"
 
 #include <QtEndian>
+#include <numeric>
 
 namespace tessary::testing {
 
@@ -28,9 +29,8 @@ bool writeLabelled(const QString& path, const QList<int>& labels)
 
 QList<int> labels(int first, int last)
 {
-    QList<int> labels;
-    for (int label = first; label <= last; ++label)
-        labels.append(label);
+    QList<int> labels(last - first + 1);
+    std::iota(labels.begin(), labels.end(), first);
     return labels;
 }
 
@@ -69,10 +69,8 @@ bool OperationsFixture::reset()
 
 std::unique_ptr<Tessary> OperationsFixture::start(bool prompt, bool move)
 {
-    settings->write(SettingsStore::PromptActions,
-                    prompt ? QStringLiteral("Yes") : QStringLiteral("No"));
-    settings->write(SettingsStore::DefaultMode,
-                    move ? QStringLiteral("Move") : QStringLiteral("Copy"));
+    settings->write(SettingsStore::PromptActions, QString::fromLatin1(prompt ? "Yes" : "No"));
+    settings->write(SettingsStore::DefaultMode, QString::fromLatin1(move ? "Move" : "Copy"));
     return WindowFixture::start();
 }
 
@@ -132,8 +130,7 @@ QStringList OperationsFixture::seen(const Tessary& window, bool source)
 
 QStringList OperationsFixture::showing(bool source, const QString& path, qsizetype pages, int page)
 {
-    const QString name =
-        source ? QStringLiteral("Source Image") : QStringLiteral("Destination Image");
+    const QString name = QString::fromLatin1(source ? "Source Image" : "Destination Image");
     if (path.isEmpty())
         return {path, name, QString(), QStringLiteral("0")};
     const QString number = QString::number(page);
@@ -145,9 +142,8 @@ QStringList OperationsFixture::showing(bool source, const QString& path, qsizety
 
 QList<Box> told(const QString& text, MsgIcon icon)
 {
-    if (text.isEmpty())
-        return {};
-    return {{text, Tessary::AppTitle, MsgButtons::Ok, icon}};
+    return text.isEmpty() ? QList<Box>()
+                          : QList<Box>{{text, Tessary::AppTitle, MsgButtons::Ok, icon}};
 }
 
 Box asked(const QString& text)
