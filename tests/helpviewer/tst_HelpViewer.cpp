@@ -23,7 +23,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
-#include <QtEndian>
 
 using namespace tessary;
 using namespace Qt::StringLiterals;
@@ -48,8 +47,8 @@ void click(QAbstractItemView* view, const QModelIndex& index)
 // a link lookup; names, default topic, message, title; the topic shown (empty: no window);
 // whether the message is shown
 using LookupRow = std::tuple<bool, QString, QString, QString, QString, QString, bool>;
-// type; the text shown; custom colours
-using PopupRow = std::tuple<qint32, QString, bool>;
+// type; help file; pop-up file; text; custom colours; the text shown (empty: no pop-up); the box
+using PopupRow = std::tuple<qint32, QString, QString, QString, bool, QString, QString>;
 
 void put(QByteArray& data, int at, quint32 value, int bytes = 4)
 {
@@ -115,12 +114,33 @@ class TestHelpViewer : public QObject
     {
         return onlyWindow() ? onlyWindow()->findChild<T*>(name) : nullptr;
     }
-    // The only window's topic and navigation tab: "welcome.html in Contents".
+    // The only pop-up: "A hint. / Arial 10 bold / #ff0000 on #00ffff at the cursor", the
+    // window frame's few pixels aside.
+    QString popupShown() const
+    {
+        const QList<HelpPopup*> popups = m_platform->helpControl().popups();
+        if (popups.size() != 1 || !popups.first()->isVisible())
+            return u"%1 pop-ups"_s.arg(popups.size());
+        const QFont font = popups.first()->findChild<QLabel*>()->font();
+        const QPalette colours = popups.first()->palette();
+        const QPoint offset = popups.first()->geometry().topLeft() - QCursor::pos();
+        return u"%1 / %2 %3%4%5%6 / %7%8"_s.arg(popups.first()->text(), font.family())
+            .arg(font.pointSize())
+            .arg(font.bold() ? " bold" : "", font.italic() ? " italic" : "",
+                 font.underline() ? " underline" : "",
+                 colours.color(QPalette::WindowText).name() + u" on "_s +
+                     colours.color(QPalette::Window).name())
+            .arg(offset.manhattanLength() <= 4 ? u" at the cursor"_s : u" elsewhere"_s);
+    }
+    // The only window's topic ("2 windows" else) and navigation tab: "welcome.html in Contents".
+    QString topic() const
+    {
+        return onlyWindow() ? onlyWindow()->currentTopic() : u"%1 windows"_s.arg(windows().size());
+    }
     QString shown() const
     {
         const auto* tabs = part<QTabWidget>(u"navigation"_s);
-        return tabs ? onlyWindow()->currentTopic() + u" in "_s + tabs->tabText(tabs->currentIndex())
-                    : u"no window"_s;
+        return topic() + (tabs ? u" in "_s + tabs->tabText(tabs->currentIndex()) : QString());
     }
 
 private slots:
@@ -277,31 +297,32 @@ private slots:
         HTMLHelp help = sample();
         help.setHHTopicID(43); // not mapped: nothing opens
         help.HHDisplayTopicID();
-        QVERIFY(windows().isEmpty());
+        QCOMPARE(topic(), u"0 windows"_s);
         help.setHHTopicID(42);
         help.HHDisplayTopicID();
         HelpWindow* window = onlyWindow();
-        QVERIFY(window && window->isVisible());
-        QCOMPARE(window->windowTitle(), u"Sample Help"_s); // the window type's title
-        QCOMPARE(window->parentWidget(), nullptr);
-        QCOMPARE(window->currentTopic(), u"settings.html"_s);
+        // In the window type's title, owned by no form.
+        QCOMPARE(std::tuple(topic(), window->windowTitle(), window->parentWidget() == nullptr,
+                            window->isVisible()),
+                 std::tuple(u"settings.html"_s, u"Sample Help"_s, true, true));
         auto* browser = part<HelpBrowser>(u"topic"_s);
         QVERIFY(browser->toPlainText().contains(u"giraffe"_s));
 
         // A relative link leads to the other page of the file, with its image.
         browser->setSource(QUrl(u"welcome.html"_s));
-        QCOMPARE(window->currentTopic(), u"welcome.html"_s);
+        QCOMPARE(topic(), u"welcome.html"_s);
         QVERIFY(browser->toPlainText().contains(u"The zebra crosses here."_s));
         const QVariant image =
             browser->loadResource(QTextDocument::ImageResource, QUrl(u"logo.png"_s));
         QCOMPARE(QImage::fromData(image.toByteArray()).size(), QSize(8, 8));
         // A page the file does not hold leaves the window as it was.
-        for (const char* topic : {"missing.html", "settings.html"}) {
-            help.setHHTopicURL(QString::fromLatin1(topic));
+        QStringList topics;
+        for (const char* page : {"missing.html", "settings.html"}) {
+            help.setHHTopicURL(QString::fromLatin1(page));
             help.HHDisplayTopicURL();
-            QCOMPARE(window->currentTopic(),
-                     topic == "missing.html"_L1 ? u"welcome.html"_s : topic);
+            topics.append(topic());
         }
+        QCOMPARE(topics, (QStringList{"welcome.html", "settings.html"}));
     }
 
     void contentsIndexAndSearchLeadToTheirPagesInOneWindow()
@@ -385,8 +406,7 @@ private slots:
         else
             help.HHDisplayKeyword();
 
-        QCOMPARE(onlyWindow() ? onlyWindow()->currentTopic() : QString(), topic);
-        QCOMPARE(windows().size(), topic.isEmpty() ? 0 : 1);
+        QCOMPARE(this->topic(), topic.isEmpty() ? u"0 windows"_s : topic);
         // Captioned with the message title, else with the help file's title.
         const QString caption = msgTitle.isEmpty() ? u"Sample"_s : msgTitle;
         QCOMPARE(m_boxes->texts() + QStringList(m_boxes->boxes().value(0).caption),
@@ -396,51 +416,75 @@ private slots:
     void textPopups_data()
     {
         QTest::addColumn<PopupRow>("row");
-        QTest::newRow("literal text") << PopupRow(HTMLHelp::PopupText, "A hint.", false);
-        QTest::newRow("topic of the text file")
-            << PopupRow(HTMLHelp::PopupFromFile, "Second pop-up text.", true);
-        QTest::newRow("string table")
-            << PopupRow(HTMLHelp::PopupFromStringTable, "From the table", false);
+        const QString txt = u"/help/Sample.txt"_s;
+        QTest::newRow("literal text")
+            << PopupRow(HTMLHelp::PopupText, SampleFile, "", "A hint.", false, "A hint.", "");
+        QTest::newRow("topic of the text file in the custom colours") << PopupRow(
+            HTMLHelp::PopupFromFile, SampleFile, "popups.txt", "", true, "Second pop-up text.", "");
+        QTest::newRow("string table, whatever the help file") << PopupRow(
+            HTMLHelp::PopupFromStringTable, "none.txt", "", "", false, "From the table", "");
+        QTest::newRow("literal text left empty")
+            << PopupRow(HTMLHelp::PopupText, SampleFile, "", "", false, "", "");
+        QTest::newRow("text file of a txt help file")
+            << PopupRow(HTMLHelp::PopupFromFile, txt, "popups.txt", "", false, "",
+                        txt + u" is not a valid HTML Help file."_s);
+        QTest::newRow("htm pop-up file")
+            << PopupRow(HTMLHelp::PopupFromFile, SampleFile, "popups.htm", "", false, "",
+                        "The file specified as the text popup source, 'popups.htm', is not a "
+                        "valid popup file.");
     }
     void textPopups()
     {
         QFETCH(PopupRow, row);
-        const auto& [type, text, custom] = row;
+        const auto& [type, chmFile, popupFile, text, custom, shownText, box] = row;
         makePlatform({{200, u"From the table"_s}});
+        if (!box.isEmpty())
+            m_boxes->answer(MsgOk);
+        QCursor::setPos(300, 200);
         QWidget form;
         HTMLHelp help = sample();
+        help.setCHMFile(chmFile);
         help.setHHPopupType(type);
         help.setHHPopupID(200);
-        help.setHHPopupFile(u"popups.txt"_s);
-        help.setHHPopupText(u"A hint."_s);
+        help.setHHPopupFile(popupFile);
+        help.setHHPopupText(text);
         help.setHHPopupTextFont(u"Liberation Serif"_s);
         help.setHHPopupTextSize(u"14"_s);
         help.setHHPopupTextBold(true);
         help.setHHPopupTextUnderline(true);
+        help.setHHPopupTextColor(0x0000FF);       // red
+        help.setHHPopupBackColor(0xFFFF00);       // cyan
+        help.setHHPopupCustomTextColor(0x00FF00); // green
+        help.setHHPopupCustomBackColor(0x202020);
         help.setHHPopupCustomColors(custom);
-        help.setHHPopupCustomTextColor(0x0000FF); // red
-        help.setHHPopupCustomBackColor(0xFFFF00); // cyan
         help.HHDisplayPopup(&form);
 
-        const QList<HelpPopup*> popups = m_platform->helpControl().popups();
-        QCOMPARE(popups.size(), 1);
-        QPointer<HelpPopup> popup(popups.first());
-        const QFont font = popup->findChild<QLabel*>()->font();
-        QCOMPARE(std::tuple(popup->isVisible(), popup->text(), font.pointSize(), font.bold(),
-                            font.underline(), font.italic()),
-                 std::tuple(true, text, 14, true, true, false));
-        const QPalette colours = popup->palette();
-        if (custom) {
-            QCOMPARE(
-                std::pair(colours.color(QPalette::WindowText), colours.color(QPalette::Window)),
-                std::pair(QColor(255, 0, 0), QColor(0, 255, 255)));
-        } else {
-            // Black on black (both colours 0) could not be read: the system's colours are used.
-            QVERIFY(colours.color(QPalette::WindowText) != colours.color(QPalette::Window));
-        }
+        const QString styled = u" / Liberation Serif 14 bold underline / "_s;
+        const QString colours = custom ? u"#00ff00 on #202020"_s : u"#ff0000 on #00ffff"_s;
+        QCOMPARE(popupShown(), shownText.isEmpty()
+                                   ? u"0 pop-ups"_s
+                                   : shownText + styled + colours + u" at the cursor"_s);
+        QCOMPARE(m_boxes->texts(), box.isEmpty() ? QStringList() : QStringList{box});
         // A click closes it.
-        QTest::mouseClick(popup, Qt::LeftButton);
-        QTRY_VERIFY(!popup);
+        if (QPointer<HelpPopup> popup = m_platform->helpControl().popups().value(0)) {
+            QTest::mouseClick(popup, Qt::LeftButton);
+            QTRY_VERIFY(!popup);
+        }
+
+        // A shown pop-up resets the styling for the next one, not the text: black on black
+        // could not be read, so the system's colours are used. One that shows nothing keeps it.
+        help.setHHPopupType(HTMLHelp::PopupText);
+        if (text.isEmpty())
+            help.setHHPopupText(u"Hint"_s);
+        help.HHDisplayPopup(&form);
+        const QPalette system = QApplication::palette();
+        QCOMPARE(popupShown(),
+                 (text.isEmpty() ? u"Hint"_s : text) +
+                     (shownText.isEmpty()
+                          ? styled + u"#ff0000 on #00ffff"_s
+                          : u" / Arial 10 / "_s + system.color(QPalette::ToolTipText).name() +
+                                u" on "_s + system.color(QPalette::ToolTipBase).name()) +
+                     u" at the cursor"_s);
     }
 
     void closeAllClosesEveryWindowOfEveryType()
@@ -452,35 +496,33 @@ private slots:
         help.setHHPopupType(HTMLHelp::PopupText);
         help.setHHPopupText(u"A hint."_s);
         help.HHDisplayPopup(nullptr);
-        QCOMPARE(windows().size(), 2); // one per window type
-        QList<QPointer<QWidget>> shown{windows().first(), windows().last(),
-                                       m_platform->helpControl().popups().value(0)};
-        QVERIFY(shown.last());
+        // One window for each window type, and the pop-up.
+        const QList<QPointer<QWidget>> shown{windows().value(0), windows().value(1),
+                                             m_platform->helpControl().popups().value(0)};
+        QVERIFY(windows().size() == 2 && shown.last());
 
         help.HHClose();
         QVERIFY(windows().isEmpty() && m_platform->helpControl().popups().isEmpty());
         for (const QPointer<QWidget>& window : shown)
             QTRY_VERIFY(!window);
-        // The next request opens a fresh window.
-        sample().HHDisplayContents();
-        QVERIFY(onlyWindow());
+        sample().HHDisplayContents(); // the next request opens a fresh window
+        QCOMPARE(topic(), u"welcome.html"_s);
     }
 
     void damagedHelpFileShowsNothing()
     {
         QFile sampleFile(SampleFile);
         QVERIFY(sampleFile.open(QIODevice::ReadOnly));
+        HTMLHelp help = sample();
+        help.setCHMFile(m_dir->filePath(u"damaged.chm"_s));
+        help.setHHTopicURL(u"settings.html"_s);
         for (const QByteArray& content :
              {QByteArray("not a help file"), sampleFile.read(sampleFile.size() / 4)}) {
-            QFile damaged(m_dir->filePath(u"damaged.chm"_s));
-            QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                    damaged.write(content) == content.size());
+            QFile damaged(help.CHMFile());
+            QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(content) == content.size());
             damaged.close();
-            HTMLHelp help = sample();
-            help.setCHMFile(damaged.fileName());
-            help.setHHTopicURL(u"settings.html"_s);
             help.HHDisplayTopicURL();
-            QVERIFY(windows().isEmpty());
+            QCOMPARE(topic(), u"0 windows"_s);
         }
     }
 };
