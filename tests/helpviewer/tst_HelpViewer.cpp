@@ -120,13 +120,13 @@ class TestHelpViewer : public QObject
         const QFont font = popups.first()->findChild<QLabel*>()->font();
         const QPalette colours = popups.first()->palette();
         const QPoint offset = popups.first()->geometry().topLeft() - QCursor::pos();
-        return u"%1 / %2 %3%4%5%6 / %7%8"_s.arg(popups.first()->text(), font.family())
-            .arg(font.pointSize())
-            .arg(font.bold() ? " bold" : "", font.italic() ? " italic" : "",
-                 font.underline() ? " underline" : "",
-                 colours.color(QPalette::WindowText).name() + u" on "_s +
-                     colours.color(QPalette::Window).name())
-            .arg(offset.manhattanLength() <= 4 ? u""_s : u" elsewhere"_s);
+        return popups.first()->text() + u" / "_s + font.family() + u' ' +
+               QString::number(font.pointSize()) + (font.bold() ? u" bold"_s : u""_s) +
+               (font.italic() ? u" italic"_s : u""_s) +
+               (font.underline() ? u" underline"_s : u""_s) + u" / "_s +
+               colours.color(QPalette::WindowText).name() + u" on "_s +
+               colours.color(QPalette::Window).name() +
+               (offset.manhattanLength() <= 4 ? u""_s : u" elsewhere"_s);
     }
     // The only window's topic ("2 windows" else) and navigation tab: "welcome.html in Contents".
     QString topic() const
@@ -331,7 +331,6 @@ private slots:
         auto* filter = part<QLineEdit>(u"indexFilter"_s);
         QCOMPARE(itemTexts(part<QListWidget>(u"index"_s)), (QStringList{"folders", "welcome"}));
         QTest::keyClicks(filter, u"WEL"_s);
-        QCOMPARE(part<QListWidget>(u"index"_s)->currentItem()->text(), u"welcome"_s);
         QTest::keyClick(filter, Qt::Key_Return);
         QCOMPARE(shown(), u"welcome.html in Index"_s);
 
@@ -379,10 +378,7 @@ private slots:
         help.setHHMsgTitle(msgTitle);
         help.setHHALink(names);
         help.setHHKeyword(names);
-        if (associative)
-            help.HHDisplayALink();
-        else
-            help.HHDisplayKeyword();
+        (help.*(associative ? &HTMLHelp::HHDisplayALink : &HTMLHelp::HHDisplayKeyword))(nullptr);
 
         QCOMPARE(this->topic(), topic.isEmpty() ? u"0 windows"_s : topic);
         // Captioned with the message title, else with the help file's title.
@@ -420,7 +416,6 @@ private slots:
         if (!box.isEmpty())
             m_boxes->answer(MsgOk);
         QCursor::setPos(300, 200);
-        QWidget form;
         HTMLHelp help = sample();
         help.setCHMFile(chmFile);
         help.setHHPopupType(type);
@@ -437,7 +432,7 @@ private slots:
         help.setHHPopupCustomTextColor(0x00FF00); // green
         help.setHHPopupCustomBackColor(0x202020);
         help.setHHPopupCustomColors(custom);
-        help.HHDisplayPopup(&form);
+        help.HHDisplayPopup(nullptr);
 
         const QString styled = u" / Liberation Serif 14 bold italic underline / "_s;
         const QString colours = custom ? u"#00ff00 on #202020"_s : u"#ff0000 on #00ffff"_s;
@@ -454,7 +449,7 @@ private slots:
         help.setHHPopupType(HTMLHelp::PopupText);
         if (text.isEmpty())
             help.setHHPopupText(u"Hint"_s);
-        help.HHDisplayPopup(&form);
+        help.HHDisplayPopup(nullptr);
         const QPalette system = QApplication::palette();
         QCOMPARE(popupShown(),
                  (text.isEmpty() ? u"Hint"_s : text) +
