@@ -104,12 +104,7 @@ quintptr FakeHelpPlatform::HtmlHelpA(QWidget* owner, const char* target, quint32
             field(l.pszUrl).constData(), field(l.pszMsgText).constData(),
             field(l.pszMsgTitle).constData(), field(l.pszWindow).constData(), l.fIndexOnFail);
     } else if (const auto* popup = std::get_if<const HH_POPUP*>(&data)) {
-        const HH_POPUP& p = **popup;
-        call.record = QString::asprintf(
-            "%d %llu %u %s (%d,%d) %06x %06x (%d,%d,%d,%d) %s", p.cbStruct, quint64(p.hinst),
-            p.idString, field(p.pszText).constData(), p.pt.x, p.pt.y, p.clrForeground,
-            p.clrBackground, p.rcMargins.left, p.rcMargins.top, p.rcMargins.right,
-            p.rcMargins.bottom, field(p.pszFont).constData());
+        call.record = QString::fromLocal8Bit(field((*popup)->pszFont));
     }
     m_helpCalls.append(call);
     if (helpControlMissing)

@@ -10,8 +10,8 @@ namespace tessary {
 
 // A help platform for tests that behaves like a Windows machine: paths with backslashes,
 // names compared without regard to case, a registry with any content, any file versions and
-// any Windows version. It records every help call, box and file search, and answers every
-// box with OK. The public fields set the machine up.
+// any Windows version, and no string table. It records every help call, box and file search,
+// and answers every box with OK. The public fields set the machine up.
 class FakeHelpPlatform : public HelpPlatform
 {
 public:
@@ -22,8 +22,8 @@ public:
         std::optional<QString> target;
         quint32 command = 0;
         std::optional<QString> text;
-        // A lookup's or pop-up's record, field by field in declaration order, texts quoted and
-        // null pointers as null: 32 0 "folders" null null null "Main" 0
+        // A lookup's record, field by field in declaration order, texts quoted and null
+        // pointers as null: 32 0 "folders" null null null "Main" 0; a pop-up's font, quoted.
         QString record;
     };
     struct RegistryValue
@@ -35,8 +35,6 @@ public:
     using RegistryValues = QMap<QString, RegistryValue>; // by name in lower case
 
     QHash<QString, QString> environment;
-    QHash<quint32, QString> strings;
-    QPoint cursor;
     bool helpControlMissing = false;
     bool createKeyFails = false;
 
@@ -79,7 +77,7 @@ public:
         return 1; // OK
     }
     void enterContextHelpMode(QWidget*) override {}
-    QPoint cursorPos() override { return cursor; }
+    QPoint cursorPos() override { return {}; }
     std::optional<QString> findFirstFile(const QString& pattern) override
     {
         m_searches.append(pattern);
@@ -124,10 +122,7 @@ public:
         return entry ? std::optional(entry->first.join(QLatin1Char('\\')) + trailing)
                      : std::nullopt;
     }
-    std::optional<QString> loadString(quint32 id) override
-    {
-        return strings.contains(id) ? std::optional(strings.value(id)) : std::nullopt;
-    }
+    std::optional<QString> loadString(quint32) override { return std::nullopt; }
     QString applicationFolder() override { return QStringLiteral("C:\\Program Files\\Tessary"); }
     QChar separator() override { return m_separator; }
 
