@@ -145,20 +145,15 @@ Outcome examine(const fs::path& path, const fs::path& work)
                             " pages, not " + std::to_string(copied.size());
         for (int i = 1; i <= std::min(document->pageCount(), int(copied.size())); ++i) {
             const auto& original = out.undamaged[std::size_t(copied[std::size_t(i - 1)])];
-            std::string damage = "(refused)";
-            try {
-                if (!original ||
-                    (fingerprint(document->decode(i, {}, &damage)) == *original && damage.empty()))
-                    out.sameAfterCopy += bool(original);
-                else
-                    out.problems +=
-                        "\n  copied page " + std::to_string(i) + " decodes differently " + damage;
-            } catch (const EngineError& e) {
-                out.problems += "\n  copied page " + std::to_string(i) + " is refused: " + e.what();
-            }
+            std::string damage;
+            if (original &&
+                (fingerprint(document->decode(i, {}, &damage)) != *original || !damage.empty()))
+                out.problems +=
+                    "\n  copied page " + std::to_string(i) + " decodes differently " + damage;
+            out.sameAfterCopy += bool(original);
         }
     } catch (const EngineError& e) {
-        out.problems += std::string("\n  the copy does not open: ") + e.what();
+        out.problems += std::string("\n  the copy does not open, or a page of it: ") + e.what();
     }
     return out;
 }
@@ -199,9 +194,7 @@ TEST(Corpus, everyFileOpensDecodesAndCopiesOrIsRefusedBySentence)
         const int libtiffPages = cells[0] == "generated/pages-20000-tiny.tif" ? std::stoi(cells[4])
                                                                               : std::stoi(cells[5]);
         const bool libtiffOpens = std::stoi(cells[5]) > 0;
-        if (cells[3] == "not-tiff") {
-            EXPECT_FALSE(o.opened);
-        }
+        EXPECT_TRUE(cells[3] != "not-tiff" || !o.opened);
         if (libtiffOpens) {
             // What libtiff opens opens here, with the main chain counted alike, and at least
             // the pages libtiff decodes are decoded here. libtiff's list ends at a directory
@@ -209,26 +202,15 @@ TEST(Corpus, everyFileOpensDecodesAndCopiesOrIsRefusedBySentence)
             // and refused one by one, never decoded.
             EXPECT_TRUE(o.opened);
             EXPECT_GE(o.pages, libtiffPages);
-            if (o.pages > libtiffPages) {
-                EXPECT_LE(o.lastDecoded, libtiffPages);
-            }
+            EXPECT_TRUE(o.pages == libtiffPages || o.lastDecoded <= libtiffPages) << o.lastDecoded;
             EXPECT_GE(o.decoded, std::stoi(cells[6]));
         }
-        if (verdict == "decodes-ok") {
-            EXPECT_EQ(o.decoded, o.pages);
-            EXPECT_EQ(o.damaged, 0);
-        }
-        if (verdict == "declared-huge") {
-            EXPECT_EQ(o.refused[ErrorKind::TooLarge], 1);
-        }
-        if (verdict == "codec-missing") {
-            EXPECT_EQ(o.refused[ErrorKind::Unsupported], 1);
-        }
+        EXPECT_TRUE(verdict != "decodes-ok" || (o.decoded == o.pages && o.damaged == 0));
+        EXPECT_TRUE(verdict != "declared-huge" || o.refused[ErrorKind::TooLarge] == 1);
+        EXPECT_TRUE(verdict != "codec-missing" || o.refused[ErrorKind::Unsupported] == 1);
         // Pages libtiff reads whole are copied, including kinds that cannot be shown.
-        if (libtiffOpens &&
-            (verdict == "decodes-ok" || verdict == "kind-not-shown-by-RGBA-reader")) {
-            EXPECT_EQ(o.copyRefused, 0);
-        }
+        EXPECT_TRUE(!libtiffOpens || o.copyRefused == 0 ||
+                    (verdict != "decodes-ok" && verdict != "kind-not-shown-by-RGBA-reader"));
         // A valid file is shown as libtiff's reader shows it; kinds that reader cannot show
         // either are refused as such, or shown.
         if (cells[0].rfind("valid/", 0) == 0) {
@@ -249,33 +231,21 @@ TEST(Corpus, everyFileOpensDecodesAndCopiesOrIsRefusedBySentence)
 TEST(Corpus, everyTruncationOfThreeMultiPageFilesIsReadAsFarAsItGoes)
 {
     // Three multi-page files of different kinds, small enough to cut at every byte.
+    TempDir work(true);
     Page fax64 = sized(fax, 64, 40);
     fax64.rowsPerStrip = 16;
-    const struct
-    {
-        const char* name;
-        std::vector<Page> pages;
-        bool bigTiff;
-        char order;
-    } samples[] = {
-        {"fax", numbered(3, fax64), false, 'l'},
-        {"mixed-bigtiff",
-         {sized(colour, 32, 32), sized(jpeg, 32, 32), sized(deep, 24, 20)},
-         true,
-         'b'},
-        {"plain-big-endian", numbered(3, sized({}, 24, 20)), false, 'b'},
-    };
-    TempDir work(true);
-    for (const auto& sample : samples) {
-        SCOPED_TRACE(sample.name);
-        const fs::path full = work / (std::string(sample.name) + ".tif");
-        write(full, sample.pages, sample.bigTiff, sample.order);
-        const Outcome whole = examine(full, work.path());
+    write(work / "fax.tif", numbered(3, fax64));
+    write(work / "mixed-bigtiff.tif",
+          {sized(colour, 32, 32), sized(jpeg, 32, 32), sized(deep, 24, 20)}, true, 'b');
+    write(work / "plain-big-endian.tif", numbered(3, sized({}, 24, 20)), false, 'b');
+    for (const char* name : {"fax.tif", "mixed-bigtiff.tif", "plain-big-endian.tif"}) {
+        SCOPED_TRACE(name);
+        const Outcome whole = examine(work / name, work.path());
         ASSERT_EQ(whole.problems, "");
         ASSERT_EQ(whole.pages, 3);
         ASSERT_EQ(whole.sameAfterCopy, 3);
-        auto cut = bytes(full);
-        const HangGuard guard(std::string("cutting ") + sample.name, 60);
+        auto cut = bytes(work / name);
+        const HangGuard guard(std::string("cutting ") + name, 60);
         while (!cut.empty()) {
             cut.pop_back();
             writeBytes(work / "cut.tif", cut);
