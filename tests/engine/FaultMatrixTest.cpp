@@ -2,13 +2,20 @@
 // rename failing in turn in every way a disk fails, and with the process ending at each of
 // them: the files are as before or as after (each step of an operation of several steps,
 // such as a move, on its own), never in between; no failure is reported as success; the
-// message names the cause; no temporary file outlives the next operation.
+// message names the cause; no temporary file outlives the next operation. And when an
+// operation returns, its change is on the disk: the new file synced, renamed over the old
+// and the folder synced; new pages synced before the pointer that links them in. A move
+// (pages added to the destination, then deleted from the source) thus commits the
+// destination before the source is touched.
 
 #include "FaultyFileLayer.h"
 #include "TestTiff.h"
 
 #include <algorithm>
+#include <array>
+#include <fstream>
 #include <map>
+#include <regex>
 
 using namespace testtiff;
 
@@ -82,6 +89,7 @@ struct DestinationKind
     std::vector<Page> pages;
     bool bigTiff;
     char order;
+    friend void PrintTo(const DestinationKind& kind, std::ostream* out) { *out << kind.name; }
 };
 
 // The three destinations: a classic little-endian fax file, a big-endian BigTIFF of tiled
@@ -92,11 +100,6 @@ const DestinationKind destinations[] = {
     {"bigtiff_colour", numbered(4, colour, "d"), true, 'b'},
     {"deep_grey", numbered(4, deep, "d"), false, 'b'},
 };
-
-void PrintTo(const DestinationKind& kind, std::ostream* out)
-{
-    *out << kind.name;
-}
 
 // True when the folder is `before` except that one file grew: its old bytes unchanged and
 // only unreferenced bytes behind them, so that its pages read exactly as before. This is
@@ -185,11 +188,9 @@ TEST_P(FaultMatrix, everyFaultAtEveryPointLeavesTheFilesBeforeOrAfter)
                 const Snapshot& before = states[step];
                 const Snapshot& after = states[step + 1];
                 FaultyFileLayer faulty;
-                faulty.failAt = n;
-                faulty.error = kind.error;
-                faulty.shortWrite = kind.shortWrite;
-                faulty.persistent = kind.persistent;
-                faulty.die = kind.die;
+                std::tie(faulty.failAt, faulty.error, faulty.shortWrite, faulty.persistent,
+                         faulty.die) =
+                    std::tuple(n, kind.error, kind.shortWrite, kind.persistent, kind.die);
                 std::string message;
                 pid_t child = 0;
                 if (kind.die) {
@@ -219,13 +220,18 @@ TEST_P(FaultMatrix, everyFaultAtEveryPointLeavesTheFilesBeforeOrAfter)
                     continue;
                 }
                 // At most the ended process's own temporary file is left, and the next
-                // operation in the folder removes it.
+                // operation in the folder removes it, but not a running one's (this
+                // process's) nor another program's file.
                 ASSERT_LE(now.temporaries.size(), 1u);
                 if (!now.temporaries.empty()) {
                     EXPECT_TRUE(contains(now.temporaries[0], "-" + std::to_string(child) + "-"));
                 }
+                const std::string live = ".dest.tif.tessary-" + std::to_string(getpid()) + "-9.tmp";
+                std::ofstream(dir / live) << "half a file";
+                std::ofstream(dir / "other.tmp") << "not ours";
                 PageEngine().extractPages(dir / "source.tif", 1, 1, dir / "probe.tif");
-                EXPECT_TRUE(snapshot(dir.path()).temporaries.empty());
+                EXPECT_EQ(snapshot(dir.path()).temporaries, std::vector<std::string>{live});
+                EXPECT_TRUE(fs::exists(dir / "other.tmp"));
             }
         }
     }
@@ -233,5 +239,47 @@ TEST_P(FaultMatrix, everyFaultAtEveryPointLeavesTheFilesBeforeOrAfter)
 
 INSTANTIATE_TEST_SUITE_P(ThreeFiles, FaultMatrix, ::testing::ValuesIn(destinations),
                          [](const auto& info) { return info.param.name; });
+
+TEST(Durability, aRewriteIsSyncedRenamedAndItsFolderSyncedAndAnAppendSyncedAroundItsLink)
+{
+    TempDir dir{true};
+    write(dir / "dest.tif", numbered(4));
+    write(dir / "source.tif", numbered(3, {}, "s"));
+    // The first fault point, the file of every point up to the last three, and the last
+    // three, as "kind file": a temporary file named ".X.tmp" for the file X it replaces.
+    const std::array<const char*, 4> trails[] = {
+        {"replace dest.tif source.tif 1 2 1", "create dest.tif", ".dest.tif.tmp",
+         "sync .dest.tif.tmp, rename dest.tif, sync-folder folder"},
+        {"delete dest.tif 1 2", "create dest.tif", ".dest.tif.tmp",
+         "sync .dest.tif.tmp, rename dest.tif, sync-folder folder"},
+        {"extract source.tif 1 2 new.tif", "create new.tif", ".new.tif.tmp",
+         "sync .new.tif.tmp, rename new.tif, sync-folder folder"},
+        // Page data and directories at the end of the file, synced before the one write of
+        // the pointer that links them in.
+        {"append dest.tif source.tif 1 2", "open dest.tif", "dest.tif",
+         "sync dest.tif, write dest.tif, sync dest.tif"},
+        {"insert dest.tif source.tif 1 1 2", "open dest.tif", "dest.tif",
+         "sync dest.tif, write dest.tif, sync dest.tif"},
+        {"insert dest.tif source.tif 1 3 2", "open dest.tif", "dest.tif",
+         "sync dest.tif, write dest.tif, sync dest.tif"},
+    };
+    for (const auto& [command, first, file, last] : trails) {
+        SCOPED_TRACE(command);
+        FaultyFileLayer recorder;
+        PageEngine engine(recorder);
+        run(engine, dir.path(), command);
+        std::vector<std::string> points;
+        for (const std::string& point : recorder.trail)
+            points.push_back(std::regex_replace(
+                std::regex_replace(point, std::regex("tessary-[0-9]+-[0-9]+\\."), ""),
+                std::regex(dir.path().filename().string()), "folder"));
+        const std::size_t n = points.size();
+        ASSERT_GE(n, 5u);
+        EXPECT_EQ(points.front(), first);
+        EXPECT_EQ(points[n - 3] + ", " + points[n - 2] + ", " + points[n - 1], last);
+        for (std::size_t i = 1; i + 3 < n; ++i)
+            EXPECT_EQ(points[i].substr(points[i].find(' ') + 1), file) << points[i];
+    }
+}
 
 } // namespace
