@@ -36,8 +36,7 @@ void decodeEveryPage(const TiffDocument& document, const std::string& file, bool
         std::string damage;
         try {
             document.pageInfo(page);
-            tessary::DecodeLimits limits;
-            limits.scaleToFit = page % 2 == 0;
+            const tessary::DecodeLimits limits{.scaleToFit = page % 2 == 0};
             EXPECT_FALSE(document.decode(page, limits, &damage).pixels.empty());
         } catch (const EngineError& e) {
             damage = e.what();
@@ -92,18 +91,13 @@ TEST_F(ChangedOnDisk, aShownFileChangedUnderItIsReadAsFarAsItGoesAndNotWritten)
     const fs::path shown = dir / "shown.tif";
     const auto original = bytes(shown);
     const std::uint64_t size = original.size();
-    // Another program cuts the file short ('c', to the length given) or writes zeros over its
+    // Another program cuts the file short ('c', to the length in cuts) or writes zeros over its
     // middle half ('z'); or saves a new file the usual way, renamed over the old ('r'), or
     // deletes it ('d').
-    const std::pair<char, std::uint64_t> changes[] = {{'c', size * 3 / 4},
-                                                      {'c', size / 2},
-                                                      {'c', size / 10},
-                                                      {'c', 8},
-                                                      {'c', 0},
-                                                      {'z', 0},
-                                                      {'r', 0},
-                                                      {'d', 0}};
-    for (const auto& [what, length] : changes) {
+    const std::uint64_t cuts[] = {size * 3 / 4, size / 2, size / 10, 8, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < 8; ++i) {
+        const char what = "ccccczrd"[i];
+        const std::uint64_t length = cuts[i];
         SCOPED_TRACE(what + std::to_string(length));
         const bool inPlace = what == 'c' || what == 'z';
         writeBytes(shown, original);
@@ -184,6 +178,7 @@ struct Break
     int loop;
     std::vector<std::uint8_t> directory;
     const char* problem;
+    friend void PrintTo(const Break& b, std::ostream* out) { *out << b.name; }
 };
 
 const Break breaks[] = {
@@ -196,11 +191,6 @@ const Break breaks[] = {
      {9, 0, 1, 1, 3, 0},
      "the directory of page 3 is cut off by the end of the file"},
 };
-
-void PrintTo(const Break& b, std::ostream* out)
-{
-    *out << b.name;
-}
 
 class BrokenPageList : public ::testing::TestWithParam<Break>
 {};
@@ -215,10 +205,10 @@ TEST_P(BrokenPageList, isShownAsFarAsItReadsAndNeverRewritten)
     const auto end = std::uint32_t(before.size());
     before.insert(before.end(), GetParam().directory.begin(), GetParam().directory.end());
     writeBytes(broken, before);
-    if (GetParam().loop)
-        loopChain(broken, 2, GetParam().loop);
-    else
-        setNextPage(broken, 2, GetParam().directory.empty() ? 0x7ffffff0u : end);
+    setNextPage(broken, 2,
+                GetParam().loop                ? directoryOffset(broken, GetParam().loop)
+                : GetParam().directory.empty() ? 0x7ffffff0u
+                                               : end);
     write(dir / "other.tif", numbered(2));
     before = bytes(broken);
 

@@ -210,11 +210,6 @@ std::uint32_t read(const std::vector<std::uint8_t>& b, std::uint64_t at, int siz
     return v;
 }
 
-std::uint64_t directoryOffset(const fs::path& path, int page)
-{
-    return TIFFCurrentDirOffset(openAt(path, page).get());
-}
-
 // The same turned upright as the page's orientation says, with the upright width and height.
 std::vector<std::uint32_t> uprightRgba(const fs::path& path, int page, std::uint32_t& w,
                                        std::uint32_t& h)
@@ -238,6 +233,11 @@ std::vector<std::uint32_t> uprightRgba(const fs::path& path, int page, std::uint
 }
 
 } // namespace
+
+std::uint64_t directoryOffset(const fs::path& path, int page)
+{
+    return TIFFCurrentDirOffset(openAt(path, page).get());
+}
 
 void write(const fs::path& path, const std::vector<Page>& pages, bool bigTiff, char order)
 {
@@ -330,18 +330,10 @@ std::string comparePages(const fs::path& a, int pageA, const fs::path& b, int pa
     const std::string where = "page " + std::to_string(pageA);
     describe(openAt(a, pageA).get(), where, true, 0, da);
     describe(openAt(b, pageB).get(), where, true, 0, db);
-    for (std::size_t i = 0; i < std::max(da.size(), db.size()); ++i) {
-        if (i >= da.size())
-            return db[i] + ": new in the copy";
-        if (i >= db.size())
-            return da[i] + ": missing from the copy";
-        if (da[i] != db[i]) {
-            const std::size_t label = da[i].find(':');
-            return da[i].substr(0, label) + " differs: " + da[i].substr(label + 1) + " became" +
-                   db[i].substr(std::min(db[i].size(), label + 1));
-        }
-    }
-    return "";
+    const auto [x, y] = std::mismatch(da.begin(), da.end(), db.begin(), db.end());
+    if (x == da.end() && y == db.end())
+        return "";
+    return (x == da.end() ? "nothing" : *x) + " became " + (y == db.end() ? "nothing" : *y);
 }
 
 std::vector<std::uint8_t> bytes(const fs::path& path)
@@ -393,14 +385,9 @@ void breakStripOffset(const fs::path& path, int page)
     }
 }
 
-void loopChain(const fs::path& path, int page, int target)
+void setNextPage(const fs::path& path, int page, std::uint64_t offset)
 {
-    setNextPage(path, page, std::uint32_t(directoryOffset(path, target)));
-}
-
-void setNextPage(const fs::path& path, int page, std::uint32_t offset)
-{
-    patch(path, entryOffsets(path, page).back(), offset);
+    patch(path, entryOffsets(path, page).back(), std::uint32_t(offset));
 }
 
 TempDir::TempDir(bool inMemory)

@@ -114,10 +114,9 @@ std::vector<std::string> listing(const fs::path& folder);
 // Damages a file in place: the first strip offset of page (one strip a page) then points
 // far past the end of the file.
 void breakStripOffset(const fs::path& path, int page);
-// Sets page's next-page pointer (classic TIFF) to offset, or to the directory of page
-// target (a loop).
-void setNextPage(const fs::path& path, int page, std::uint32_t offset);
-void loopChain(const fs::path& path, int page, int target);
+// Where page's directory lies; sets page's next-page pointer (classic TIFF) to offset.
+std::uint64_t directoryOffset(const fs::path& path, int page);
+void setNextPage(const fs::path& path, int page, std::uint64_t offset);
 // Where the entries of page's directory lie in a classic TIFF file, and last where its
 // next-page pointer lies.
 std::vector<std::uint64_t> entryOffsets(const fs::path& path, int page);
