@@ -6,18 +6,15 @@
 
 #include <iterator>
 #include <sstream>
+#include <tuple>
 
 using namespace testtiff;
 using tessary::runPagesCommand;
 
 namespace {
 
-struct Result
-{
-    int status;
-    std::string out;
-    std::string err;
-};
+// Exit status, standard error, standard output.
+using Result = std::tuple<int, std::string, std::string>;
 
 class PagesCommand : public ::testing::Test
 {
@@ -40,7 +37,7 @@ protected:
         std::ostringstream out;
         std::ostringstream err;
         const int status = runPagesCommand(args, out, err);
-        return {status, out.str(), err.str()};
+        return {status, err.str(), out.str()};
     }
 
     TempDir dir;
@@ -49,26 +46,19 @@ protected:
 TEST_F(PagesCommand, infoPrintsTheFactsOfEveryPageAsJson)
 {
     write(dir / "info.tif", {fax, colour, Page{}});
-    const Result r = run("info info.tif --json");
-    const auto page = [](const char* kind, const char* tiled) {
-        return std::string("{\"width\": 40, \"height\": 30, \"bits\": ") + kind +
-               ", \"xres\": 300, \"yres\": 300, \"unit\": \"inch\", \"tiled\": " + tiled + "}";
-    };
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(
-        r.out,
-        "{\"pages\": 3, \"page\": [" +
-            page("1, \"samples\": 1, \"compression\": \"CCITT G4\", \"photometric\": "
-                 "\"min-is-white\"",
-                 "false") +
-            ", " +
-            page("8, \"samples\": 3, \"compression\": \"LZW\", \"photometric\": \"RGB\"", "true") +
-            ", " +
-            page("8, \"samples\": 1, \"compression\": \"none\", \"photometric\": "
-                 "\"min-is-black\"",
-                 "false") +
-            "]}\n");
+    const std::string page = R"({"width": 40, "height": 30, "bits": )";
+    const std::string facts = R"(, "xres": 300, "yres": 300, "unit": "inch", "tiled": )";
+    EXPECT_EQ(run("info info.tif --json"),
+              Result(0, "",
+                     R"({"pages": 3, "page": [)" + page +
+                         R"(1, "samples": 1, "compression": "CCITT G4", "photometric": )"
+                         R"("min-is-white")" +
+                         facts + "false}, " + page +
+                         R"(8, "samples": 3, "compression": "LZW", "photometric": "RGB")" + facts +
+                         "true}, " + page +
+                         R"(8, "samples": 1, "compression": "none", "photometric": )"
+                         R"("min-is-black")" +
+                         facts + "false}]}\n"));
 }
 
 TEST_F(PagesCommand, eachCommandSaysNothingOrOneLineAndChangesFilesOnlyOnSuccess)
@@ -107,15 +97,12 @@ TEST_F(PagesCommand, eachCommandSaysNothingOrOneLineAndChangesFilesOnlyOnSuccess
     }
     for (const Case& c : cases) {
         const auto before = bytes(dir / "dest.tif");
-        const Result r = run(c.line);
-        EXPECT_EQ(r.status, c.status) << c.line << ": " << r.err;
-        EXPECT_EQ(r.err, c.err.empty() ? "" : "tessary-pages: " + c.err + "\n");
-        EXPECT_EQ(r.out, "");
-        if (c.status == 0) {
-            EXPECT_EQ(pageNames(dir / "dest.tif"), c.names) << c.line;
-        } else {
-            EXPECT_EQ(bytes(dir / "dest.tif"), before) << c.line;
-        }
+        EXPECT_EQ(run(c.line),
+                  Result(c.status, c.err.empty() ? "" : "tessary-pages: " + c.err + "\n", ""))
+            << c.line;
+        EXPECT_TRUE(c.status ? bytes(dir / "dest.tif") == before
+                             : pageNames(dir / "dest.tif") == c.names)
+            << c.line << ": " << pageNames(dir / "dest.tif");
     }
     EXPECT_EQ(pageNames(dir / "new.tif"), "3 4");
     EXPECT_FALSE(fs::exists(dir / "x.pgm"));
@@ -123,8 +110,8 @@ TEST_F(PagesCommand, eachCommandSaysNothingOrOneLineAndChangesFilesOnlyOnSuccess
 
 TEST_F(PagesCommand, renderWritesGreyPagesAsPgmAndColourAsPpm)
 {
-    ASSERT_EQ(run("render dest.tif 2 p.pgm").status, 0);
-    ASSERT_EQ(run("render colour.tif 1 c.ppm").status, 0);
+    ASSERT_EQ(run("render dest.tif 2 p.pgm"), Result(0, "", ""));
+    ASSERT_EQ(run("render colour.tif 1 c.ppm"), Result(0, "", ""));
     std::string grey = "P5\n40 30\n255\n";
     for (const std::uint32_t pixel : rgba(dir / "dest.tif", 2))
         grey += char(pixel & 0xff);
@@ -139,17 +126,14 @@ TEST_F(PagesCommand, renderWritesGreyPagesAsPgmAndColourAsPpm)
 
 TEST_F(PagesCommand, helpPrintsTheForms)
 {
-    const Result r = run("--help");
-    EXPECT_EQ(r.status, 0);
+    const auto [status, err, out] = run("--help");
+    // Without a command, the same on standard error.
+    EXPECT_EQ(std::tuple(status, err, run("")), std::tuple(0, "", Result(2, out, "")));
     for (const char* form :
          {"info FILE [--json]", "append DEST SRC FIRST COUNT", "insert DEST SRC FIRST BEFORE COUNT",
           "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT",
           "extract SRC FIRST COUNT NEWFILE", "render FILE PAGE OUT.pnm"})
-        EXPECT_NE(r.out.find(form), std::string::npos) << form;
-    // Without a command, the same on standard error.
-    const Result none = run("");
-    EXPECT_EQ(none.status, 2);
-    EXPECT_EQ(none.err, r.out);
+        EXPECT_TRUE(contains(out, form));
 }
 
 } // namespace

@@ -277,8 +277,8 @@ TEST(Corpus, theEightOrientationsStandUpright)
     const PageImage upright = open(1);
     for (int orientation = 2; orientation <= 8; ++orientation) {
         const PageImage image = open(orientation);
-        ASSERT_EQ(image.width, upright.width) << orientation;
-        ASSERT_EQ(image.height, upright.height) << orientation;
+        ASSERT_EQ(std::pair(image.width, image.height), std::pair(upright.width, upright.height))
+            << orientation;
         std::size_t differing = 0;
         for (std::size_t i = 0; i < image.pixels.size(); ++i)
             differing += image.pixels[i] != upright.pixels[i];

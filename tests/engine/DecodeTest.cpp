@@ -15,6 +15,7 @@ struct Kind
 {
     const char* name;
     Page page;
+    friend void PrintTo(const Kind& kind, std::ostream* out) { *out << kind.name; }
 };
 
 constexpr std::uint16_t white = PHOTOMETRIC_MINISWHITE, rgb = PHOTOMETRIC_RGB,
@@ -53,14 +54,9 @@ const Kind kinds[] = {
     {"rgba_unassociated",
      {.samples = 4, .photometric = rgb, .extraSample = EXTRASAMPLE_UNASSALPHA}},
     {"cmyk8", {.samples = 4, .photometric = PHOTOMETRIC_SEPARATED, .compression = lzw}},
-    {"ycbcr_jpeg", {.width = 64, .height = 48, .samples = 3, .photometric = 6, .compression = jpg}},
+    {"ycbcr_jpeg", sized(jpeg, 64, 48)},
     {"ycbcr_jpeg_tiled",
-     {.width = 64,
-      .height = 48,
-      .samples = 3,
-      .photometric = 6,
-      .compression = jpg,
-      .tiled = true}},
+     sized({.samples = 3, .photometric = 6, .compression = jpg, .tiled = true}, 64, 48)},
     {"orientation2", {.orientation = 2}},
     {"orientation3", {.samples = 3, .photometric = rgb, .orientation = 3}},
     {"orientation4", {.bits = 1, .photometric = white, .compression = g4, .orientation = 4}},
@@ -69,11 +65,6 @@ const Kind kinds[] = {
     {"orientation7", {.bits = 1, .photometric = white, .compression = g4, .orientation = 7}},
     {"orientation8", {.samples = 3, .photometric = rgb, .orientation = 8}},
 };
-
-void PrintTo(const Kind& kind, std::ostream* out)
-{
-    *out << kind.name;
-}
 
 class DecodeKinds : public ::testing::TestWithParam<Kind>
 {};
@@ -89,8 +80,7 @@ TEST_P(DecodeKinds, matchLibtiffsOwnReaderWholeAndScaledToFit)
     ASSERT_TRUE(decodesAsLibtiff(path, 1, &image));
     const bool grey = page.samples == 1 && page.photometric <= 1;
     ASSERT_EQ(image.format, grey ? PageImage::Format::Grey8 : PageImage::Format::Rgba8);
-    EXPECT_DOUBLE_EQ(image.xDpi, 300);
-    EXPECT_DOUBLE_EQ(image.yDpi, 300);
+    EXPECT_EQ(std::pair(image.xDpi, image.yDpi), std::pair(300.0, 300.0));
 
     // Over the limit, scaled to fit: each pixel is the average of a 2 × 2 block of the
     // pixels libtiff reads, whichever way the page is read (row by row, or in bands through
@@ -98,16 +88,13 @@ TEST_P(DecodeKinds, matchLibtiffsOwnReaderWholeAndScaledToFit)
     const std::uint32_t w = image.width;
     const std::uint32_t h = image.height;
     const unsigned channels = grey ? 1 : 4;
-    DecodeLimits limits;
-    limits.maxDecodedBytes = std::uint64_t((w + 1) / 2) * ((h + 1) / 2) * channels;
-    limits.scaleToFit = true;
+    const DecodeLimits limits{.maxDecodedBytes =
+                                  std::uint64_t((w + 1) / 2) * ((h + 1) / 2) * channels,
+                              .scaleToFit = true};
     std::string damage;
     const PageImage scaled = TiffDocument::open(path)->decode(1, limits, &damage);
-    EXPECT_EQ(damage, "");
-    EXPECT_EQ(scaled.scale, 2u);
-    EXPECT_EQ(scaled.width, (w + 1) / 2);
-    EXPECT_EQ(scaled.height, (h + 1) / 2);
-    EXPECT_DOUBLE_EQ(scaled.xDpi, 150);
+    EXPECT_EQ(std::tuple(damage, scaled.scale, scaled.width, scaled.height, scaled.xDpi),
+              std::tuple("", 2u, (w + 1) / 2, (h + 1) / 2, 150.0));
     EXPECT_TRUE(scaled.pixels == averaged(image.pixels, w, h, channels, 2));
 }
 
@@ -130,12 +117,11 @@ TEST(Decode, pagesOverTheLimitOrOutsideTheFileAreRefused)
     write(dir / "big.tif",
           numbered(2, {.width = 400, .height = 300, .samples = 3, .photometric = rgb}));
     const auto document = TiffDocument::open(dir / "big.tif");
-    DecodeLimits limits;
-    limits.maxDecodedBytes = 400 * 300 * 4 - 1;
-    EXPECT_TRUE(contains(errorOf([&] { document->decode(1, limits); }, ErrorKind::TooLarge),
-                         "Page 1 of big.tif"));
-    limits.maxDecodedBytes = 400 * 300 * 4;
-    EXPECT_NO_THROW(document->decode(1, limits));
+    EXPECT_TRUE(
+        contains(errorOf([&] { document->decode(1, {.maxDecodedBytes = 400 * 300 * 4 - 1}); },
+                         ErrorKind::TooLarge),
+                 "Page 1 of big.tif"));
+    EXPECT_NO_THROW(document->decode(1, {.maxDecodedBytes = 400 * 300 * 4}));
     for (int page : {0, -1, 3}) {
         EXPECT_EQ(errorOf([&] { document->decode(page); }, ErrorKind::PageRange),
                   "big.tif has no page " + std::to_string(page) + "; it has 2 page(s).");

@@ -17,27 +17,21 @@ TEST(Limits, aPageOverTheLimitIsRefusedOrScaledAndNoBufferExceeds256MiB)
     // 300 MB as grey, more than the engine ever allocates at once, though under the default
     // limit of 512 MiB.
     TempDir dir(true);
-    write(dir / "tall.tif", {{.width = 20000,
-                              .height = 15000,
-                              .bits = 1,
-                              .photometric = 0,
-                              .compression = 4,
-                              .rowsPerStrip = 15000,
-                              .pixels = [](std::size_t, std::uint32_t y) {
-                                  return std::uint8_t(y >= 7500 && y < 7508 ? 0xff : 0);
-                              }}});
+    Page tall = sized(fax, 20000, 15000);
+    tall.rowsPerStrip = 15000;
+    tall.pixels = [](std::size_t, std::uint32_t y) {
+        return y >= 7500 && y < 7508 ? 0xff : 0;
+    };
+    write(dir / "tall.tif", {tall});
     const auto document = TiffDocument::open(dir / "tall.tif");
     EXPECT_EQ(errorOf([&] { document->decode(1); }, ErrorKind::TooLarge),
               "Page 1 of tall.tif cannot be shown: it is too large to show (20000 by 15000 "
               "pixels).");
-    DecodeLimits limits;
-    limits.scaleToFit = true;
+    const DecodeLimits limits{.scaleToFit = true};
     std::string damage;
     const PageImage image = document->decode(1, limits, &damage);
-    EXPECT_EQ(damage, "");
-    EXPECT_EQ(image.scale, 2u);
-    ASSERT_EQ(image.width, 10000u);
-    ASSERT_EQ(image.height, 7500u);
+    ASSERT_EQ(std::tuple(damage, image.scale, image.width, image.height),
+              std::tuple("", 2u, 10000u, 7500u));
     // The black band of eight rows shrinks to four; the white around it stays white.
     std::vector<int> column;
     for (std::uint32_t y = 3749; y <= 3754; ++y)
@@ -51,26 +45,20 @@ TEST(Limits, rowsOfOnePixelValueAndRowsOfManyAverageAlike)
     // leaves padding bits in the last byte of each bilevel row, which must not count.
     TempDir dir(true);
     const fs::path path = dir / "rows.tif";
-    write(path, {{.width = 203,
-                  .height = 61,
-                  .bits = 1,
-                  .compression = COMPRESSION_PACKBITS,
-                  .rowsPerStrip = 16,
-                  .pixels = [](std::size_t i, std::uint32_t y) {
-                      // white or black with set padding bits, or stripes
-                      return std::uint8_t(y % 4 == 0   ? 0xff
-                                          : y % 4 == 1 ? (i == 25 ? 0x1f : 0)
-                                                       : 0xa5 ^ (y * 7 + i));
-                  }}});
+    Page rows{.width = 203, .height = 61, .bits = 1, .compression = COMPRESSION_PACKBITS};
+    rows.rowsPerStrip = 16;
+    // white or black with set padding bits, or stripes
+    rows.pixels = [](std::size_t i, std::uint32_t y) {
+        return std::uint8_t(y % 4 == 0   ? 0xff
+                            : y % 4 == 1 ? (i == 25 ? 0x1f : 0)
+                                         : 0xa5 ^ (y * 7 + i));
+    };
+    write(path, {rows});
     const auto document = TiffDocument::open(path);
     const PageImage full = document->decode(1);
-    DecodeLimits limits;
-    limits.maxDecodedBytes = 41 * 13;
-    limits.scaleToFit = true;
+    const DecodeLimits limits{.maxDecodedBytes = 41 * 13, .scaleToFit = true};
     const PageImage image = document->decode(1, limits);
-    ASSERT_EQ(image.scale, 5u);
-    ASSERT_EQ(image.width, 41u);
-    ASSERT_EQ(image.height, 13u);
+    ASSERT_EQ(std::tuple(image.scale, image.width, image.height), std::tuple(5u, 41u, 13u));
     EXPECT_TRUE(image.pixels == averaged(full.pixels, 203, 61, 1, 5));
 }
 
@@ -104,9 +92,7 @@ TEST(Limits, decompressionBombsOpenQuicklyAndShowScaledInBoundedMemory)
         EXPECT_LT(refused.peakMiB, 64);
         // Scaled down to fit, in the memory of the result.
         const ChildRun scaled = inChild([&] {
-            DecodeLimits limits;
-            limits.scaleToFit = true;
-            const PageImage image = TiffDocument::open(path)->decode(1, limits);
+            const PageImage image = TiffDocument::open(path)->decode(1, {.scaleToFit = true});
             const std::uint32_t side = (bomb.side + bomb.scale - 1) / bomb.scale;
             if (image.scale != bomb.scale || image.width != side || image.height != side)
                 return 3;

@@ -122,27 +122,21 @@ TEST_F(RealDisk, aFullDiskAtEveryLevelChangesNothingOrCompletes)
     }
 }
 
-enum class Refuser
-{
-    Disk,
-    Files,
-    Folder
-};
-
-// Every case is refused as read-only, naming the file, and leaves the folder as it was.
-void expectReadOnly(const fs::path& d, Refuser refuser)
+// Every case is refused as read-only, naming the file, and leaves the folder as it was. The
+// refuser: 'd' the disk, 'f' the files, 'F' the folder.
+void expectReadOnly(const fs::path& d, char refuser)
 {
     const auto dest = bytes(d / "dest.tif");
     const auto entries = listing(d);
     for (const Case& c : cases) {
         // Written in place, an append or insert is not stopped by an immutable folder.
-        if (refuser == Refuser::Folder && (c.command[0] == 'a' || c.command[0] == 'i'))
+        if (refuser == 'F' && (c.command[0] == 'a' || c.command[0] == 'i'))
             continue;
         SCOPED_TRACE(c.command);
         PageEngine engine;
         const std::string m = errorOf([&] { run(engine, d, c.command); }, ErrorKind::ReadOnly);
-        EXPECT_TRUE(contains(m, (refuser == Refuser::Folder ? "The folder of " : "") + c.written +
-                                    (refuser == Refuser::Disk ? "" : " is read-only")));
+        EXPECT_TRUE(contains(m, (refuser == 'F' ? "The folder of " : "") + c.written +
+                                    (refuser == 'd' ? "" : " is read-only")));
         EXPECT_TRUE(contains(m, "read-only"));
         EXPECT_EQ(bytes(d / "dest.tif"), dest);
         EXPECT_EQ(listing(d), entries);
@@ -155,7 +149,7 @@ TEST_F(RealDisk, aReadOnlyDiskIsRefusedAndLeftAsItWas)
         GTEST_SKIP() << "mounting a small disk needs the superuser";
     writeFiles(d);
     ASSERT_EQ(std::system(("mount -o remount,ro '" + d.string() + "'").c_str()), 0);
-    expectReadOnly(d, Refuser::Disk);
+    expectReadOnly(d, 'd');
 }
 
 TEST_F(RealDisk, immutableFilesAndFoldersAreRefusedAndLeftAsTheyWere)
@@ -169,14 +163,14 @@ TEST_F(RealDisk, immutableFilesAndFoldersAreRefusedAndLeftAsTheyWere)
             GTEST_SKIP() << "marking files immutable needs the superuser and a file system "
                             "that supports it";
         const auto newFile = bytes(dir / "new.tif");
-        expectReadOnly(dir.path(), Refuser::Files);
+        expectReadOnly(dir.path(), 'f');
         EXPECT_EQ(bytes(dir / "new.tif"), newFile);
     }
     // A folder marked immutable takes no new file, so nothing in it can be rewritten.
     fs::remove(dir / "new.tif");
     const Scoped folder(dir.path(), "chattr +i", "chattr -i");
     ASSERT_TRUE(folder.done());
-    expectReadOnly(dir.path(), Refuser::Folder);
+    expectReadOnly(dir.path(), 'F');
 }
 
 } // namespace
