@@ -2,14 +2,11 @@
 // files whose page list breaks off: shown as far as they can be read, never crashing the
 // reader, refused as changed or damaged by the operation that would write them.
 
-#include "EngineTestSupport.h"
-#include "TiffDocument.h"
+#include "TestTiff.h"
 
 #include <fstream>
 
-using namespace enginetest;
-using tessary::TiffDocument;
-using testtiff::Page;
+using namespace testtiff;
 
 namespace {
 
@@ -17,17 +14,9 @@ namespace {
 // (deflated), plain grey.
 std::vector<Page> mixedPages()
 {
-    std::vector<Page> pages = {{.bits = 1, .photometric = 0, .compression = 4},
-                               {.samples = 3, .photometric = 2, .compression = 5, .tiled = true},
-                               {.samples = 3, .photometric = 6, .compression = 7},
-                               {.bits = 16, .compression = 8},
-                               {}};
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        pages[i].width = 120;
-        pages[i].height = 90;
-        pages[i].name = std::to_string(i + 1);
-        pages[i].seed = int(i) + 1;
-    }
+    std::vector<Page> pages;
+    for (const Page& kind : {fax, colour, jpeg, deep, Page{}})
+        pages.push_back(numbered(int(pages.size()) + 1, sized(kind, 120, 90)).back());
     return pages;
 }
 
@@ -44,19 +33,17 @@ void decodeEveryPage(const TiffDocument& document, const std::string& file, bool
 {
     for (int page = 1; page <= document.pageCount(); ++page) {
         const std::string named = "age " + std::to_string(page) + " of " + file;
+        std::string damage;
         try {
             document.pageInfo(page);
-            tessary::DecodeLimits limits;
-            limits.scaleToFit = page % 2 == 0;
-            std::string damage;
+            const tessary::DecodeLimits limits{.scaleToFit = page % 2 == 0};
             EXPECT_FALSE(document.decode(page, limits, &damage).pixels.empty());
-            if (!damage.empty()) {
-                EXPECT_FALSE(intact) << damage;
-                EXPECT_TRUE(contains(damage, named));
-            }
         } catch (const EngineError& e) {
-            EXPECT_FALSE(intact) << e.what();
-            EXPECT_TRUE(contains(e.what(), named));
+            damage = e.what();
+        }
+        if (!damage.empty()) {
+            EXPECT_FALSE(intact) << damage;
+            EXPECT_TRUE(contains(damage, named));
         }
     }
 }
@@ -66,58 +53,54 @@ class ChangedOnDisk : public ::testing::Test
 protected:
     void SetUp() override
     {
-        testtiff::write(dir / "shown.tif", mixedPages());
-        testtiff::write(dir / "other.tif", testtiff::named("o", 2));
+        write(dir / "shown.tif", mixedPages());
+        write(dir / "other.tif", numbered(2, {}, "o"));
     }
 
     // The next operations that would write or read the changed file are refused as changed,
     // and change nothing.
     void expectOperationsRefused(const tessary::FileStamp& seen)
     {
-        const auto other = testtiff::bytes(dir / "other.tif");
-        const auto shown = testtiff::bytes(dir / "shown.tif");
+        const auto other = bytes(dir / "other.tif");
+        const auto shown = bytes(dir / "shown.tif");
         tessary::OperationOptions asDestination;
         asDestination.expectDestination = seen;
         tessary::OperationOptions asSource;
         asSource.expectSource = seen;
-        for (const auto& step : {std::pair{"append shown.tif other.tif 1 1", asDestination},
-                                 {"delete shown.tif 1 1", asDestination},
-                                 {"replace shown.tif other.tif 1 1 1", asDestination},
-                                 {"append other.tif shown.tif 1 1", asSource},
-                                 {"extract shown.tif 1 1 new.tif", asSource}}) {
-            EXPECT_TRUE(contains(errorOf([&] { run(engine, dir.path(), step.first, step.second); },
-                                         ErrorKind::Changed),
-                                 "shown.tif changed on disk"));
+        for (const auto& [step, options] :
+             {std::pair{"append shown.tif other.tif 1 1", asDestination},
+              {"delete shown.tif 1 1", asDestination},
+              {"replace shown.tif other.tif 1 1 1", asDestination},
+              {"append other.tif shown.tif 1 1", asSource},
+              {"extract shown.tif 1 1 new.tif", asSource}}) {
+            EXPECT_TRUE(contains(
+                errorOf([&] { run(engine, dir.path(), step, options); }, ErrorKind::Changed),
+                "shown.tif changed on disk"));
         }
-        EXPECT_EQ(testtiff::bytes(dir / "other.tif"), other);
-        EXPECT_EQ(testtiff::bytes(dir / "shown.tif"), shown);
+        EXPECT_EQ(bytes(dir / "other.tif"), other);
+        EXPECT_EQ(bytes(dir / "shown.tif"), shown);
         EXPECT_FALSE(fs::exists(dir / "new.tif"));
     }
 
-    testtiff::TempDir dir;
+    TempDir dir;
     PageEngine engine;
 };
 
 TEST_F(ChangedOnDisk, aShownFileChangedUnderItIsReadAsFarAsItGoesAndNotWritten)
 {
     const fs::path shown = dir / "shown.tif";
-    const auto original = testtiff::bytes(shown);
+    const auto original = bytes(shown);
     const std::uint64_t size = original.size();
-    // Another program cuts the file short ('c', to the length given) or writes zeros over its
+    // Another program cuts the file short ('c', to the length in cuts) or writes zeros over its
     // middle half ('z'); or saves a new file the usual way, renamed over the old ('r'), or
     // deletes it ('d').
-    const std::pair<char, std::uint64_t> changes[] = {{'c', size * 3 / 4},
-                                                      {'c', size / 2},
-                                                      {'c', size / 10},
-                                                      {'c', 8},
-                                                      {'c', 0},
-                                                      {'z', 0},
-                                                      {'r', 0},
-                                                      {'d', 0}};
-    for (const auto& [what, length] : changes) {
+    const std::uint64_t cuts[] = {size * 3 / 4, size / 2, size / 10, 8, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < 8; ++i) {
+        const char what = "ccccczrd"[i];
+        const std::uint64_t length = cuts[i];
         SCOPED_TRACE(what + std::to_string(length));
         const bool inPlace = what == 'c' || what == 'z';
-        testtiff::writeBytes(shown, original);
+        writeBytes(shown, original);
         const auto document = TiffDocument::open(shown);
         const tessary::FileStamp seen = document->stamp();
         EXPECT_FALSE(document->changedOnDisk());
@@ -142,13 +125,12 @@ TEST_F(ChangedOnDisk, aShownFileChangedUnderItIsReadAsFarAsItGoesAndNotWritten)
             touchLater(shown);
         EXPECT_TRUE(document->changedOnDisk());
         EXPECT_EQ(document->pageCount(), 5);
-        if (inPlace) {
+        // Changed in place, every page is shown or refused by sentence; replaced or removed,
+        // the open document still reads the file it opened, page for page.
+        if (inPlace)
             decodeEveryPage(*document, "shown.tif", false);
-        } else {
-            // The open document still reads the file it opened, page for page.
-            for (int page = 1; page <= 5; ++page)
-                EXPECT_EQ(document->decode(page).pixels, before[std::size_t(page - 1)]);
-        }
+        for (int page = 1; !inPlace && page <= 5; ++page)
+            EXPECT_EQ(document->decode(page).pixels, before[std::size_t(page - 1)]);
         expectOperationsRefused(seen);
     }
 }
@@ -163,27 +145,25 @@ TEST_F(ChangedOnDisk, aSourceChangedWhileItsPagesAreCopiedIsRefused)
               "replace other.tif shown.tif 1 1 2", "extract shown.tif 1 5 new.tif"}) {
             SCOPED_TRACE(std::string(command) + (cutShort ? ", cut short" : ", rewritten"));
             SetUp();
-            const auto other = testtiff::bytes(dir / "other.tif");
+            const auto other = bytes(dir / "other.tif");
             const std::uint64_t size = fs::file_size(dir / "shown.tif");
             bool changed = false;
             tessary::OperationOptions options;
             options.progress = [&](std::uint64_t, std::uint64_t) {
-                if (!changed) {
-                    if (cutShort)
-                        fs::resize_file(dir / "shown.tif", size / 3);
-                    else
-                        testtiff::patch(dir / "shown.tif", size / 3, 0x12345678);
+                if (!changed && cutShort)
+                    fs::resize_file(dir / "shown.tif", size / 3);
+                if (!changed && !cutShort)
+                    patch(dir / "shown.tif", size / 3, 0x12345678);
+                if (!changed)
                     touchLater(dir / "shown.tif");
-                }
-                changed = true;
-                return true;
+                return changed = true;
             };
             EXPECT_TRUE(contains(
                 errorOf([&] { run(engine, dir.path(), command, options); }, ErrorKind::Changed),
                 "shown.tif changed on disk while its pages were being copied; nothing was "
                 "changed."));
             EXPECT_TRUE(changed);
-            EXPECT_EQ(testtiff::bytes(dir / "other.tif"), other);
+            EXPECT_EQ(bytes(dir / "other.tif"), other);
             EXPECT_FALSE(fs::exists(dir / "new.tif"));
         }
     }
@@ -198,6 +178,7 @@ struct Break
     int loop;
     std::vector<std::uint8_t> directory;
     const char* problem;
+    friend void PrintTo(const Break& b, std::ostream* out) { *out << b.name; }
 };
 
 const Break breaks[] = {
@@ -211,30 +192,25 @@ const Break breaks[] = {
      "the directory of page 3 is cut off by the end of the file"},
 };
 
-void PrintTo(const Break& b, std::ostream* out)
-{
-    *out << b.name;
-}
-
 class BrokenPageList : public ::testing::TestWithParam<Break>
 {};
 
 TEST_P(BrokenPageList, isShownAsFarAsItReadsAndNeverRewritten)
 {
-    testtiff::TempDir dir;
+    TempDir dir;
     const fs::path broken = dir / "broken.tif";
-    testtiff::write(broken, mixedPages());
-    auto bytes = testtiff::bytes(broken);
-    bytes.resize(bytes.size() + bytes.size() % 2);
-    const auto end = std::uint32_t(bytes.size());
-    bytes.insert(bytes.end(), GetParam().directory.begin(), GetParam().directory.end());
-    testtiff::writeBytes(broken, bytes);
-    if (GetParam().loop)
-        testtiff::loopChain(broken, 2, GetParam().loop);
-    else
-        testtiff::setNextPage(broken, 2, GetParam().directory.empty() ? 0x7ffffff0u : end);
-    testtiff::write(dir / "other.tif", testtiff::numbered(2));
-    bytes = testtiff::bytes(broken);
+    write(broken, mixedPages());
+    auto before = bytes(broken);
+    before.resize(before.size() + before.size() % 2);
+    const auto end = std::uint32_t(before.size());
+    before.insert(before.end(), GetParam().directory.begin(), GetParam().directory.end());
+    writeBytes(broken, before);
+    setNextPage(broken, 2,
+                GetParam().loop                ? directoryOffset(broken, GetParam().loop)
+                : GetParam().directory.empty() ? 0x7ffffff0u
+                                               : end);
+    write(dir / "other.tif", numbered(2));
+    before = bytes(broken);
 
     const auto document = TiffDocument::open(broken);
     EXPECT_EQ(document->pageCount(), 2);
@@ -252,14 +228,14 @@ TEST_P(BrokenPageList, isShownAsFarAsItReadsAndNeverRewritten)
         EXPECT_TRUE(
             contains(errorOf([&] { run(engine, dir.path(), command); }, ErrorKind::PartlyReadable),
                      "broken.tif cannot be changed: its list of pages is damaged"));
-        EXPECT_EQ(testtiff::bytes(broken), bytes);
+        EXPECT_EQ(bytes(broken), before);
     }
     // Its readable pages can still be rescued into other files.
     engine.extractPages(broken, 1, 2, dir / "rescued.tif");
-    EXPECT_EQ(testtiff::pageNames(dir / "rescued.tif"), "1 2");
+    EXPECT_EQ(pageNames(dir / "rescued.tif"), "1 2");
     engine.appendPages(dir / "other.tif", broken, 2, 1);
-    EXPECT_EQ(testtiff::pageNames(dir / "other.tif"), "1 2 2");
-    EXPECT_EQ(testtiff::comparePages(broken, 2, dir / "other.tif", 3), "");
+    EXPECT_EQ(pageNames(dir / "other.tif"), "1 2 2");
+    EXPECT_EQ(comparePages(broken, 2, dir / "other.tif", 3), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Breaks, BrokenPageList, ::testing::ValuesIn(breaks),

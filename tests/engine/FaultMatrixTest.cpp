@@ -1,17 +1,23 @@
 // Every page operation, on three kinds of files, with every write, copy, truncate, sync and
 // rename failing in turn in every way a disk fails, and with the process ending at each of
-// them: the files are as before or as after, never in between; no failure is reported as
-// success; the message names the cause; no temporary file outlives the next operation.
+// them: the files are as before or as after (each step of an operation of several steps,
+// such as a move, on its own), never in between; no failure is reported as success; the
+// message names the cause; no temporary file outlives the next operation. And when an
+// operation returns, its change is on the disk: the new file synced, renamed over the old
+// and the folder synced; new pages synced before the pointer that links them in. A move
+// (pages added to the destination, then deleted from the source) thus commits the
+// destination before the source is touched.
 
-#include "EngineTestSupport.h"
 #include "FaultyFileLayer.h"
+#include "TestTiff.h"
 
-#include <iostream>
+#include <algorithm>
+#include <array>
+#include <fstream>
 #include <map>
-#include <tiffio.h>
+#include <regex>
 
-using namespace enginetest;
-using testtiff::Page;
+using namespace testtiff;
 
 namespace {
 
@@ -25,11 +31,11 @@ struct Snapshot
 Snapshot snapshot(const fs::path& folder)
 {
     Snapshot s;
-    for (const std::string& name : testtiff::listing(folder)) {
+    for (const std::string& name : listing(folder)) {
         if (name.find(".tessary-") != std::string::npos)
             s.temporaries.push_back(name);
         else
-            s.files[name] = testtiff::bytes(folder / name);
+            s.files[name] = bytes(folder / name);
     }
     return s;
 }
@@ -39,7 +45,7 @@ void restore(const fs::path& folder, const Snapshot& s)
     for (const auto& entry : fs::directory_iterator(folder))
         fs::remove(entry.path());
     for (const auto& [name, bytes] : s.files)
-        testtiff::writeBytes(folder / name, bytes);
+        writeBytes(folder / name, bytes);
 }
 
 // Operations as a caller performs them, step by step; each stops at the first step that fails.
@@ -48,7 +54,7 @@ const std::vector<std::string> operations[] = {
     {"insert dest.tif source.tif 1 2 2"},
     {"replace dest.tif source.tif 1 3 2"},
     {"delete dest.tif 2 2"},
-    {"delete dest.tif 1 1"},
+    {"append dest.tif source.tif 2 1", "delete source.tif 2 1"}, // a move
     {"extract dest.tif 2 2 new.tif"},
     {"append dest.tif dest.tif 1 3"},
     {"insert dest.tif dest.tif 4 2 1", "delete dest.tif 5 1"}, // a reorder
@@ -77,40 +83,22 @@ const FaultKind faultKinds[] = {
     {"death in a write", 0, true, false, true, ""},
 };
 
-const Page g4{
-    .width = 200, .height = 120, .bits = 1, .photometric = 0, .compression = 4, .rowsPerStrip = 40};
-const Page colour{
-    .samples = 3, .photometric = 2, .compression = 5, .tiled = true, .metadata = true};
-const Page deepGrey{.bits = 16, .compression = COMPRESSION_ADOBE_DEFLATE};
-
 struct DestinationKind
 {
     std::string name;
     std::vector<Page> pages;
     bool bigTiff;
     char order;
+    friend void PrintTo(const DestinationKind& kind, std::ostream* out) { *out << kind.name; }
 };
 
 // The three destinations: a classic little-endian fax file, a big-endian BigTIFF of tiled
 // colour pages with metadata, and a big-endian file of 16-bit pages (whose samples must be
 // re-encoded when they move to a little-endian file).
 const DestinationKind destinations[] = {
-    {"fax", testtiff::named("d", 5, g4), false, 'l'},
-    {"bigtiff_colour", testtiff::named("d", 4, colour), true, 'b'},
-    {"deep_grey", testtiff::named("d", 4, deepGrey), false, 'b'},
-};
-
-void PrintTo(const DestinationKind& kind, std::ostream* out)
-{
-    *out << kind.name;
-}
-
-// The folder after each step of a run without faults, and the fault points each step
-// passed: step k spans points (ends[k-1], ends[k]].
-struct Reference
-{
-    std::vector<Snapshot> states;
-    std::vector<int> ends;
+    {"fax", numbered(5, fax, "d"), false, 'l'},
+    {"bigtiff_colour", numbered(4, colour, "d"), true, 'b'},
+    {"deep_grey", numbered(4, deep, "d"), false, 'b'},
 };
 
 // True when the folder is `before` except that one file grew: its old bytes unchanged and
@@ -131,10 +119,10 @@ std::string grewOnlyATail(const Snapshot& now, const Snapshot& before, const fs:
         if (bytes.size() <= old.size() || !std::equal(old.begin(), old.end(), bytes.begin()))
             return name + " changed within its old bytes";
         const fs::path was = folder / ("was-" + name + ".check");
-        testtiff::writeBytes(was, old);
-        const std::string namesBefore = testtiff::pageNames(was);
+        writeBytes(was, old);
+        const std::string namesBefore = pageNames(was);
         fs::remove(was);
-        if (testtiff::pageNames(folder / name) != namesBefore)
+        if (pageNames(folder / name) != namesBefore)
             return name + " reads other pages than before";
         ++grown;
     }
@@ -146,115 +134,152 @@ class FaultMatrix : public ::testing::TestWithParam<DestinationKind>
 protected:
     void SetUp() override
     {
-        testtiff::write(dir / "dest.tif", GetParam().pages, GetParam().bigTiff, GetParam().order);
+        write(dir / "dest.tif", GetParam().pages, GetParam().bigTiff, GetParam().order);
         // A little-endian source of three kinds of pages; its 16-bit page must be
         // re-encoded on its way into a big-endian destination.
-        std::vector<Page> source = {g4, deepGrey, colour};
-        for (std::size_t i = 0; i < source.size(); ++i) {
+        std::vector<Page> source = {fax, deep, colour};
+        for (std::size_t i = 0; i < source.size(); ++i)
             source[i].name = "s" + std::to_string(i + 1);
-            source[i].seed = int(i) + 50;
-        }
-        testtiff::write(dir / "source.tif", source);
-        testtiff::write(dir / "blank.tif", testtiff::named("blank", 1, g4));
+        write(dir / "source.tif", source);
+        write(dir / "blank.tif", numbered(1, fax, "blank"));
         initial = snapshot(dir.path());
     }
 
-    void runAll(FaultyFileLayer& files, const std::vector<std::string>& op)
+    // Runs the steps of op through files; after each, the folder is recorded in states (when
+    // given) and the number of fault points passed so far in ends.
+    void runAll(FaultyFileLayer& files, const std::vector<std::string>& op,
+                std::vector<Snapshot>* states = nullptr, std::vector<int>* ends = nullptr)
     {
         PageEngine engine(files);
-        for (const std::string& step : op)
+        for (const std::string& step : op) {
             run(engine, dir.path(), step);
+            if (states)
+                states->push_back(snapshot(dir.path()));
+            if (ends)
+                ends->push_back(files.points);
+        }
     }
 
-    // A run with the process ending at a fault point: the files as before or after, and at
-    // most the ended process's own temporary file left, which the next operation removes.
-    void expectDeathSurvived(FaultyFileLayer& faulty, const std::vector<std::string>& op,
-                             const Snapshot& before, const Snapshot& after)
-    {
-        const ChildRun child = inChild([&] {
-            runAll(faulty, op);
-            return 0;
-        });
-        ASSERT_EQ(child.status, FaultyFileLayer::deathStatus);
-        const Snapshot now = snapshot(dir.path());
-        if (now.files != before.files && now.files != after.files) {
-            EXPECT_EQ(grewOnlyATail(now, before, dir.path()), "")
-                << "the files are neither as before nor as after";
-        }
-        ASSERT_LE(now.temporaries.size(), 1u);
-        if (!now.temporaries.empty()) {
-            EXPECT_TRUE(contains(now.temporaries[0], "-" + std::to_string(child.pid) + "-"));
-        }
-        PageEngine().extractPages(dir / "source.tif", 1, 1, dir / "probe.tif");
-        EXPECT_TRUE(snapshot(dir.path()).temporaries.empty());
-    }
-
-    testtiff::TempDir dir{true};
+    TempDir dir{true};
     Snapshot initial;
 };
 
 TEST_P(FaultMatrix, everyFaultAtEveryPointLeavesTheFilesBeforeOrAfter)
 {
-    int runs = 0;
     for (const std::vector<std::string>& op : operations) {
         SCOPED_TRACE(op[0]);
         restore(dir.path(), initial);
-        Reference ref{{initial}, {}};
+        // The folder before and after each step of a run without faults, and the fault points
+        // each step passed: step k spans points (ends[k-1], ends[k]].
+        std::vector<Snapshot> states{initial};
+        std::vector<int> ends;
         FaultyFileLayer counter;
-        {
-            PageEngine engine(counter);
-            for (const std::string& step : op) {
-                run(engine, dir.path(), step);
-                ref.states.push_back(snapshot(dir.path()));
-                ref.ends.push_back(counter.points);
-            }
-        }
-        ASSERT_NE(ref.states.back().files, initial.files);
-        ASSERT_TRUE(ref.states.back().temporaries.empty());
+        runAll(counter, op, &states, &ends);
+        ASSERT_NE(states.back().files, initial.files);
+        ASSERT_TRUE(states.back().temporaries.empty());
 
         for (const FaultKind& kind : faultKinds) {
             for (int n = 1; n <= counter.points; ++n) {
                 SCOPED_TRACE(kind.name + " at point " + std::to_string(n) + " (" +
                              counter.trail[std::size_t(n - 1)] + ")");
                 restore(dir.path(), initial);
-                std::size_t step = 0;
-                while (ref.ends[step] < n)
-                    ++step;
-                const Snapshot& before = ref.states[step];
-                const Snapshot& after = ref.states[step + 1];
+                const auto step =
+                    std::size_t(std::lower_bound(ends.begin(), ends.end(), n) - ends.begin());
+                const Snapshot& before = states[step];
+                const Snapshot& after = states[step + 1];
                 FaultyFileLayer faulty;
-                faulty.failAt = n;
-                faulty.error = kind.error;
-                faulty.shortWrite = kind.shortWrite;
-                faulty.persistent = kind.persistent;
-                faulty.die = kind.die;
-                ++runs;
+                std::tie(faulty.failAt, faulty.error, faulty.shortWrite, faulty.persistent,
+                         faulty.die) =
+                    std::tuple(n, kind.error, kind.shortWrite, kind.persistent, kind.die);
+                std::string message;
+                pid_t child = 0;
                 if (kind.die) {
-                    expectDeathSurvived(faulty, op, before, after);
-                    continue;
+                    const ChildRun ended = inChild([&] {
+                        runAll(faulty, op);
+                        return 0;
+                    });
+                    ASSERT_EQ(ended.status, FaultyFileLayer::deathStatus);
+                    child = ended.pid;
+                } else {
+                    message = errorOf([&] { runAll(faulty, op); });
+                    EXPECT_TRUE(contains(message, kind.cause));
                 }
-                const std::string message = errorOf([&] { runAll(faulty, op); });
-                EXPECT_TRUE(contains(message, kind.cause));
                 const Snapshot now = snapshot(dir.path());
-                EXPECT_TRUE(now.temporaries.empty()) << now.temporaries.front();
-                if (now.files == before.files)
-                    continue;
-                EXPECT_FALSE(contains(message, "unchanged")) << message;
-                if (now.files != after.files) {
-                    // Only a disk that fails every later call too can keep an append in place
-                    // from taking its bytes back; the message then promises nothing.
-                    EXPECT_TRUE(kind.persistent) << "neither as before nor as after";
+                if (now.files != before.files && now.files != after.files) {
+                    // Only a disk that fails every later call too, or the end of the process,
+                    // can keep an append in place from taking its bytes back.
+                    EXPECT_TRUE(kind.persistent || kind.die) << "neither as before nor as after";
                     EXPECT_EQ(grewOnlyATail(now, before, dir.path()), "");
                 }
+                // A failure that changed the files does not say they are unchanged.
+                if (now.files != before.files) {
+                    EXPECT_FALSE(contains(message, "unchanged")) << message;
+                }
+                if (!kind.die) {
+                    EXPECT_TRUE(now.temporaries.empty()) << now.temporaries.front();
+                    continue;
+                }
+                // At most the ended process's own temporary file is left, and the next
+                // operation in the folder removes it, but not a running one's (this
+                // process's) nor another program's file.
+                ASSERT_LE(now.temporaries.size(), 1u);
+                if (!now.temporaries.empty()) {
+                    EXPECT_TRUE(contains(now.temporaries[0], "-" + std::to_string(child) + "-"));
+                }
+                const std::string live = ".dest.tif.tessary-" + std::to_string(getpid()) + "-9.tmp";
+                std::ofstream(dir / live) << "half a file";
+                std::ofstream(dir / "other.tmp") << "not ours";
+                PageEngine().extractPages(dir / "source.tif", 1, 1, dir / "probe.tif");
+                EXPECT_EQ(snapshot(dir.path()).temporaries, std::vector<std::string>{live});
+                EXPECT_TRUE(fs::exists(dir / "other.tmp"));
             }
         }
     }
-    std::cout << "[ fault matrix ] " << GetParam().name << ": " << std::size(operations)
-              << " operations, " << runs << " faulty runs of " << std::size(faultKinds)
-              << " kinds\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(ThreeFiles, FaultMatrix, ::testing::ValuesIn(destinations),
                          [](const auto& info) { return info.param.name; });
+
+TEST(Durability, aRewriteIsSyncedRenamedAndItsFolderSyncedAndAnAppendSyncedAroundItsLink)
+{
+    TempDir dir{true};
+    write(dir / "dest.tif", numbered(4));
+    write(dir / "source.tif", numbered(3, {}, "s"));
+    // The first fault point, the file of every point up to the last three, and the last
+    // three, as "kind file": a temporary file named ".X.tmp" for the file X it replaces.
+    const std::array<const char*, 4> trails[] = {
+        {"replace dest.tif source.tif 1 2 1", "create dest.tif", ".dest.tif.tmp",
+         "sync .dest.tif.tmp, rename dest.tif, sync-folder folder"},
+        {"delete dest.tif 1 2", "create dest.tif", ".dest.tif.tmp",
+         "sync .dest.tif.tmp, rename dest.tif, sync-folder folder"},
+        {"extract source.tif 1 2 new.tif", "create new.tif", ".new.tif.tmp",
+         "sync .new.tif.tmp, rename new.tif, sync-folder folder"},
+        // Page data and directories at the end of the file, synced before the one write of
+        // the pointer that links them in.
+        {"append dest.tif source.tif 1 2", "open dest.tif", "dest.tif",
+         "sync dest.tif, write dest.tif, sync dest.tif"},
+        {"insert dest.tif source.tif 1 1 2", "open dest.tif", "dest.tif",
+         "sync dest.tif, write dest.tif, sync dest.tif"},
+        {"insert dest.tif source.tif 1 3 2", "open dest.tif", "dest.tif",
+         "sync dest.tif, write dest.tif, sync dest.tif"},
+    };
+    for (const auto& [command, first, file, last] : trails) {
+        SCOPED_TRACE(command);
+        FaultyFileLayer recorder;
+        PageEngine engine(recorder);
+        run(engine, dir.path(), command);
+        std::vector<std::string> points;
+        for (const std::string& point : recorder.trail)
+            points.push_back(std::regex_replace(
+                std::regex_replace(point, std::regex("tessary-[0-9]+-[0-9]+\\."), ""),
+                std::regex(dir.path().filename().string()), "folder"));
+        const std::size_t n = points.size();
+        ASSERT_GE(n, 5u);
+        EXPECT_EQ(points.front(), first);
+        EXPECT_EQ(points[n - 3] + ", " + points[n - 2] + ", " + points[n - 1], last);
+        for (std::size_t i = 1; i + 3 < n; ++i)
+            EXPECT_EQ(points[i].substr(points[i].find(' ') + 1), file) << points[i];
+    }
+}
 
 } // namespace

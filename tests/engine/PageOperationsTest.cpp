@@ -1,27 +1,18 @@
 // The page operations: pages land where they should, and every page that leaves a file
 // is identical, tag for tag and byte for byte of its image data, to the page copied.
 
-#include "EngineTestSupport.h"
+#include "TestTiff.h"
 
 #include <algorithm>
 #include <cctype>
 #include <map>
 #include <numeric>
-#include <tiffio.h>
 
-using namespace enginetest;
-using testtiff::named;
-using testtiff::Page;
+using namespace testtiff;
 
 namespace {
 
-const Page g4{.width = 120, .height = 90, .bits = 1, .photometric = 0, .compression = 4};
-const Page colour{.samples = 3,
-                  .photometric = 2,
-                  .compression = 5,
-                  .predictor = 2,
-                  .tiled = true,
-                  .metadata = true};
+const Page g4 = sized(fax, 120, 90);
 
 // The files the pages come from, by the first letter of their names (digits: dest.tif).
 const std::map<char, std::string> origins = {
@@ -36,31 +27,17 @@ protected:
     void SetUp() override
     {
         fs::create_directory(origin);
-        testtiff::write(origin / "dest.tif", named("", 5, g4));
-        testtiff::write(origin / "source.tif", named("s", 3, colour));
-        testtiff::write(origin / "big.tif", named("b", 3, colour), true);
-        testtiff::write(origin / "motorola.tif", named("m", 2, colour), false, 'b');
-        testtiff::write(origin / "motorola-g4.tif", named("g", 1, g4), false, 'b');
-        for (const std::string& name : testtiff::listing(origin))
+        write(origin / "dest.tif", numbered(5, g4));
+        write(origin / "source.tif", numbered(3, colour, "s"));
+        write(origin / "big.tif", numbered(3, colour, "b"), true);
+        write(origin / "motorola.tif", numbered(2, colour, "m"), false, 'b');
+        write(origin / "motorola-g4.tif", numbered(1, g4, "g"), false, 'b');
+        for (const std::string& name : listing(origin))
             fs::copy_file(origin / name, dir / name);
         fs::create_symlink(dir / "dest.tif", dir / "link.tif");
     }
 
-    // Each page of the result against the page it came from, named "3" or "s2".
-    void expectPagesFromTheirOrigins(const fs::path& result)
-    {
-        for (int page = 1; page <= testtiff::pageCount(result); ++page) {
-            const std::string name = testtiff::pageName(result, page);
-            ASSERT_FALSE(name.empty());
-            const bool digit = std::isdigit(name[0]);
-            const fs::path from = origin / (digit ? "dest.tif" : origins.at(name[0]));
-            const int at = std::stoi(name.substr(digit ? 0 : 1));
-            EXPECT_EQ(testtiff::comparePages(from, at, result, page), "") << page << ": " << name;
-            EXPECT_EQ(testtiff::rgba(from, at), testtiff::rgba(result, page)) << name;
-        }
-    }
-
-    testtiff::TempDir dir;
+    TempDir dir;
     const fs::path origin = dir / "origin";
     PageEngine engine;
 };
@@ -71,6 +48,7 @@ struct Change
     const char* file;  // the file changed or made
     const char* names; // its page names after
     int version;       // 42: classic TIFF; 43: BigTIFF
+    friend void PrintTo(const Change& c, std::ostream* out) { *out << c.commands.back(); }
 };
 
 const Change changes[] = {
@@ -107,11 +85,6 @@ const Change changes[] = {
     {{"insert motorola-g4.tif dest.tif 1 1 1"}, "motorola-g4.tif", "1 g1", 42},
 };
 
-void PrintTo(const Change& c, std::ostream* out)
-{
-    *out << c.commands.back();
-}
-
 class PageChanges : public PageOperations, public ::testing::WithParamInterface<Change>
 {};
 
@@ -120,15 +93,21 @@ TEST_P(PageChanges, putThePagesWhereTheyBelongAsTheyWere)
     for (const std::string& command : GetParam().commands)
         run(engine, dir.path(), command);
     const fs::path result = dir / GetParam().file;
-    EXPECT_EQ(testtiff::pageNames(result), GetParam().names);
-    const auto bytes = testtiff::bytes(result);
-    EXPECT_EQ(bytes.at(2) + bytes.at(3), GetParam().version);
-    expectPagesFromTheirOrigins(result);
-    // The other files are as they were.
+    EXPECT_EQ(pageNames(result), GetParam().names);
+    const auto written = bytes(result);
+    EXPECT_EQ(written.at(2) + written.at(3), GetParam().version);
+    // Each page is the page it came from, named "3" or "s2"; the other files are as they were.
+    for (int page = 1; page <= pageCount(result); ++page) {
+        const std::string name = pageName(result, page);
+        const bool digit = std::isdigit(name.at(0));
+        const fs::path from = origin / (digit ? "dest.tif" : origins.at(name[0]));
+        EXPECT_EQ(comparePages(from, std::stoi(name.substr(digit ? 0 : 1)), result, page), "")
+            << page << ": " << name;
+    }
     EXPECT_TRUE(fs::is_symlink(dir / "link.tif"));
-    for (const std::string& name : testtiff::listing(origin)) {
+    for (const std::string& name : listing(origin)) {
         if (name != GetParam().file) {
-            EXPECT_EQ(testtiff::bytes(dir / name), testtiff::bytes(origin / name)) << name;
+            EXPECT_EQ(bytes(dir / name), bytes(origin / name)) << name;
         }
     }
 }
@@ -137,9 +116,9 @@ INSTANTIATE_TEST_SUITE_P(Table, PageChanges, ::testing::ValuesIn(changes));
 
 TEST_F(PageOperations, appendLeavesTheExistingBytesAsTheyWere)
 {
-    const auto before = testtiff::bytes(dir / "dest.tif");
+    const auto before = bytes(dir / "dest.tif");
     engine.appendPages(dir / "dest.tif", dir / "source.tif", 1, 1);
-    const auto after = testtiff::bytes(dir / "dest.tif");
+    const auto after = bytes(dir / "dest.tif");
     ASSERT_GT(after.size(), before.size());
     // Only the last page's next-page pointer changes among the old bytes.
     EXPECT_LE(std::inner_product(before.begin(), before.end(), after.begin(), 0, std::plus<>(),
@@ -149,42 +128,42 @@ TEST_F(PageOperations, appendLeavesTheExistingBytesAsTheyWere)
 
 TEST_F(PageOperations, deletedAndReplacedPagesAreGoneFromTheFilesBytes)
 {
-    std::vector<Page> pages = named("", 3, g4);
-    pages.insert(pages.begin() + 1, named("SECRET-PAGE-NAME", 1, {.compression = 1})[0]);
-    testtiff::write(dir / "s.tif", pages);
+    std::vector<Page> pages = numbered(3, g4);
+    pages.insert(pages.begin() + 1, numbered(1, {}, "SECRET-PAGE-NAME")[0]);
+    write(dir / "s.tif", pages);
     fs::copy_file(dir / "s.tif", dir / "r.tif");
     const auto holdsSecret = [&](const char* file) {
-        const auto b = testtiff::bytes(dir / file);
+        const auto b = bytes(dir / file);
         const std::string secret = "SECRET-PAGE-NAME";
         return std::search(b.begin(), b.end(), secret.begin(), secret.end()) != b.end();
     };
     ASSERT_TRUE(holdsSecret("s.tif"));
     engine.deletePages(dir / "s.tif", 2, 1);
-    EXPECT_FALSE(holdsSecret("s.tif"));
     engine.replacePages(dir / "r.tif", dir / "source.tif", 1, 2, 1);
+    EXPECT_FALSE(holdsSecret("s.tif"));
     EXPECT_FALSE(holdsSecret("r.tif"));
 }
 
 TEST_F(PageOperations, deepSamplesAreReEncodedForTheOtherByteOrderWithoutLoss)
 {
-    const Page deep{.bits = 16, .samples = 3, .photometric = 2, .compression = 5, .predictor = 2};
-    Page deepTiled = deep;
+    const Page deepRgb{
+        .bits = 16, .samples = 3, .photometric = 2, .compression = 5, .predictor = 2};
+    Page deepTiled = deepRgb;
     deepTiled.tiled = true;
-    deepTiled.compression = COMPRESSION_ADOBE_DEFLATE;
+    deepTiled.compression = 8;
     deepTiled.metadata = true;
-    testtiff::write(dir / "motorola16.tif", {deep, deepTiled}, false, 'b');
-    const auto files = testtiff::listing(dir.path());
+    write(dir / "motorola16.tif", {deepRgb, deepTiled}, false, 'b');
+    const auto files = listing(dir.path());
     engine.appendPages(dir / "dest.tif", dir / "motorola16.tif", 1, 2);
     for (int page = 1; page <= 2; ++page) {
-        const auto expected = testtiff::samples(dir / "motorola16.tif", page);
+        const auto expected = samples(dir / "motorola16.tif", page);
         ASSERT_FALSE(expected.empty());
-        EXPECT_EQ(testtiff::samples(dir / "dest.tif", 5 + page), expected) << page;
+        EXPECT_EQ(samples(dir / "dest.tif", 5 + page), expected) << page;
     }
-    // Every tag but the image data's own is carried over unchanged.
-    EXPECT_TRUE(contains(testtiff::comparePages(dir / "motorola16.tif", 2, dir / "dest.tif", 7),
-                         "image data differs"));
-    // No scratch file is left behind.
-    EXPECT_EQ(testtiff::listing(dir.path()), files);
+    // Every tag but the image data's own is carried over unchanged; no scratch file is left.
+    EXPECT_TRUE(comparePages(dir / "motorola16.tif", 2, dir / "dest.tif", 7)
+                    .starts_with("page 2 block 0 image data: "));
+    EXPECT_EQ(listing(dir.path()), files);
 }
 
 TEST_F(PageOperations, exifGpsAndSubDirectoriesTravelWithTheirPage)
@@ -193,46 +172,35 @@ TEST_F(PageOperations, exifGpsAndSubDirectoriesTravelWithTheirPage)
     for (const char* name : {"custom_dir_EXIF_GPS.tiff", "tiff_with_subifd_chain.tif"}) {
         fs::copy_file(dir / "dest.tif", dir / "with.tif", fs::copy_options::overwrite_existing);
         engine.insertPages(dir / "with.tif", data / name, 1, 2, 1);
-        EXPECT_EQ(testtiff::comparePages(data / name, 1, dir / "with.tif", 2), "") << name;
+        EXPECT_EQ(comparePages(data / name, 1, dir / "with.tif", 2), "") << name;
         engine.extractPages(dir / "with.tif", 2, 1, dir / "alone.tif");
-        EXPECT_EQ(testtiff::comparePages(data / name, 1, dir / "alone.tif", 1), "") << name;
+        EXPECT_EQ(comparePages(data / name, 1, dir / "alone.tif", 1), "") << name;
     }
 }
 
 TEST_F(PageOperations, extractReplacesAnExistingFileKeepingItsPermissions)
 {
     const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-    testtiff::write(dir / "old.tif", named("o", 1, g4));
+    write(dir / "old.tif", numbered(1, g4, "o"));
     fs::permissions(dir / "old.tif", mode);
     engine.extractPages(dir / "source.tif", 3, 1, dir / "old.tif");
-    EXPECT_EQ(testtiff::pageNames(dir / "old.tif"), "s3");
+    EXPECT_EQ(pageNames(dir / "old.tif"), "s3");
     EXPECT_EQ(fs::status(dir / "old.tif").permissions() & fs::perms::all, mode);
 }
 
 TEST_F(PageOperations, progressIsReportedUpToTheTotal)
 {
-    std::uint64_t last = 0;
-    std::uint64_t total = 0;
-    int calls = 0;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
     tessary::OperationOptions options;
     options.progress = [&](std::uint64_t done, std::uint64_t all) {
-        EXPECT_GE(done, last);
-        last = done;
-        total = all;
-        return ++calls > 0;
+        reports.emplace_back(done, all);
+        return true;
     };
     engine.deletePages(dir / "dest.tif", 1, 1, options);
-    EXPECT_GT(calls, 1);
-    EXPECT_GT(total, 0u);
-    EXPECT_LE(last, total);
-}
-
-TEST(ManyPages, aFileOfHundredsOfPagesKeepsItsOrder)
-{
-    testtiff::TempDir dir;
-    testtiff::write(dir / "many.tif", testtiff::numbered(400, {.width = 8, .height = 8}));
-    PageEngine().deletePages(dir / "many.tif", 2, 397);
-    EXPECT_EQ(testtiff::pageNames(dir / "many.tif"), "1 399 400");
+    ASSERT_GT(reports.size(), 1u);
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()) && reports.back().second > 0 &&
+                reports.back().first <= reports.back().second)
+        << reports.back().first << " of " << reports.back().second;
 }
 
 } // namespace

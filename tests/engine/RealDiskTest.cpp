@@ -2,14 +2,15 @@
 // level, a disk mounted read-only, and files and folders marked immutable. These need the
 // superuser (to mount and to mark files) and are skipped otherwise.
 
-#include "EngineTestSupport.h"
+#include "TestTiff.h"
 
 #include <cstdlib>
 #include <fcntl.h>
 #include <iostream>
+#include <optional>
 #include <sys/statvfs.h>
 
-using namespace enginetest;
+using namespace testtiff;
 
 namespace {
 
@@ -37,8 +38,6 @@ private:
     bool m_done;
 };
 
-const char* const smallDisk = "mount -t tmpfs -o size=1m,mode=0755 tmpfs";
-
 struct Case
 {
     const char* command;
@@ -54,24 +53,36 @@ const Case cases[] = {
     {"extract dest.tif 2 3 new.tif", "new.tif", "2 3 4"},
 };
 
+// A five-page dest.tif and a three-page source.tif in folder, pages "1".."5" and "s1".."s3".
 void writeFiles(const fs::path& folder)
 {
-    const testtiff::Page plain{.width = 200, .height = 100, .rowsPerStrip = 25};
-    testtiff::write(folder / "dest.tif", testtiff::numbered(5, plain));
-    testtiff::write(folder / "source.tif", testtiff::named("s", 3, plain));
+    const Page plain{.width = 200, .height = 100, .rowsPerStrip = 25};
+    write(folder / "dest.tif", numbered(5, plain));
+    write(folder / "source.tif", numbered(3, plain, "s"));
 }
 
-TEST(RealDisk, aFullDiskAtEveryLevelChangesNothingOrCompletes)
+class RealDisk : public ::testing::Test
 {
-    testtiff::TempDir dir;
+protected:
+    // Mounts a small memory disk on d, unmounted at the end of the test.
+    bool mountSmallDisk()
+    {
+        fs::create_directory(d);
+        return disk.emplace(d, "mount -t tmpfs -o size=1m,mode=0755 tmpfs", "umount -l").done();
+    }
+
+    TempDir dir;
     const fs::path d = dir / "disk";
-    fs::create_directory(d);
-    const Scoped disk(d, smallDisk, "umount -l");
-    if (!disk.done())
+    std::optional<Scoped> disk;
+};
+
+TEST_F(RealDisk, aFullDiskAtEveryLevelChangesNothingOrCompletes)
+{
+    if (!mountSmallDisk())
         GTEST_SKIP() << "mounting a small disk needs the superuser";
     writeFiles(dir.path());
-    const auto dest = testtiff::bytes(dir / "dest.tif");
-    const auto source = testtiff::bytes(dir / "source.tif");
+    const auto dest = bytes(dir / "dest.tif");
+    const auto source = bytes(dir / "source.tif");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
         int failed = 0;
@@ -80,8 +91,8 @@ TEST(RealDisk, aFullDiskAtEveryLevelChangesNothingOrCompletes)
         for (std::uint64_t room = 0; room <= 160u << 10; room += 4096) {
             for (const auto& entry : fs::directory_iterator(d))
                 fs::remove(entry.path());
-            testtiff::writeBytes(d / "dest.tif", dest);
-            testtiff::writeBytes(d / "source.tif", source);
+            writeBytes(d / "dest.tif", dest);
+            writeBytes(d / "source.tif", source);
             struct statvfs st
             {};
             ::statvfs(d.c_str(), &st);
@@ -90,93 +101,76 @@ TEST(RealDisk, aFullDiskAtEveryLevelChangesNothingOrCompletes)
             const int fd = ::open((d / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
             ASSERT_TRUE(free == room || ::posix_fallocate(fd, 0, off_t(free - room)) == 0);
             ::close(fd);
-            const auto entries = testtiff::listing(d);
+            const auto entries = listing(d);
             try {
                 PageEngine engine;
                 run(engine, d, c.command);
                 ++completed;
-                EXPECT_EQ(testtiff::pageNames(d / c.written), c.after) << room;
+                EXPECT_EQ(pageNames(d / c.written), c.after) << room;
             } catch (const EngineError& e) {
                 ++failed;
                 EXPECT_EQ(e.kind(), ErrorKind::NoSpace) << e.what();
                 EXPECT_TRUE(contains(e.what(), "no space left on the disk while writing " +
                                                    c.written + "; the file is unchanged."));
-                EXPECT_EQ(testtiff::bytes(d / "dest.tif"), dest) << room;
-                EXPECT_EQ(testtiff::bytes(d / "source.tif"), source) << room;
-                EXPECT_EQ(testtiff::listing(d), entries) << room;
+                EXPECT_EQ(bytes(d / "dest.tif"), dest) << room;
+                EXPECT_EQ(bytes(d / "source.tif"), source) << room;
+                EXPECT_EQ(listing(d), entries) << room;
             }
         }
         EXPECT_GT(failed, 0);
         EXPECT_GT(completed, 0);
-        std::cout << "[ full disk ] " << c.command << ": " << failed << " refused, " << completed
-                  << " completed\n";
     }
 }
 
-enum class Refuser
+// Every case is refused as read-only, naming the file, and leaves the folder as it was. The
+// refuser: 'd' the disk, 'f' the files, 'F' the folder.
+void expectReadOnly(const fs::path& d, char refuser)
 {
-    Disk,
-    Files,
-    Folder
-};
-
-// Every case is refused as read-only, naming the file, and leaves the folder as it was.
-void expectReadOnly(const fs::path& d, Refuser refuser)
-{
-    const auto dest = testtiff::bytes(d / "dest.tif");
-    const auto entries = testtiff::listing(d);
+    const auto dest = bytes(d / "dest.tif");
+    const auto entries = listing(d);
     for (const Case& c : cases) {
         // Written in place, an append or insert is not stopped by an immutable folder.
-        if (refuser == Refuser::Folder && (c.command[0] == 'a' || c.command[0] == 'i'))
+        if (refuser == 'F' && (c.command[0] == 'a' || c.command[0] == 'i'))
             continue;
         SCOPED_TRACE(c.command);
         PageEngine engine;
         const std::string m = errorOf([&] { run(engine, d, c.command); }, ErrorKind::ReadOnly);
-        if (refuser == Refuser::Disk) {
-            EXPECT_TRUE(contains(m, c.written));
-            EXPECT_TRUE(contains(m, "read-only"));
-        } else {
-            EXPECT_TRUE(contains(m, (refuser == Refuser::Folder ? "The folder of " : "") +
-                                        c.written + " is read-only"));
-        }
-        EXPECT_EQ(testtiff::bytes(d / "dest.tif"), dest);
-        EXPECT_EQ(testtiff::listing(d), entries);
+        EXPECT_TRUE(contains(m, (refuser == 'F' ? "The folder of " : "") + c.written +
+                                    (refuser == 'd' ? "" : " is read-only")));
+        EXPECT_TRUE(contains(m, "read-only"));
+        EXPECT_EQ(bytes(d / "dest.tif"), dest);
+        EXPECT_EQ(listing(d), entries);
     }
 }
 
-TEST(RealDisk, aReadOnlyDiskIsRefusedAndLeftAsItWas)
+TEST_F(RealDisk, aReadOnlyDiskIsRefusedAndLeftAsItWas)
 {
-    testtiff::TempDir dir;
-    const fs::path d = dir / "disk";
-    fs::create_directory(d);
-    const Scoped disk(d, smallDisk, "umount -l");
-    if (!disk.done())
+    if (!mountSmallDisk())
         GTEST_SKIP() << "mounting a small disk needs the superuser";
     writeFiles(d);
     ASSERT_EQ(std::system(("mount -o remount,ro '" + d.string() + "'").c_str()), 0);
-    expectReadOnly(d, Refuser::Disk);
+    expectReadOnly(d, 'd');
 }
 
-TEST(RealDisk, immutableFilesAndFoldersAreRefusedAndLeftAsTheyWere)
+TEST_F(RealDisk, immutableFilesAndFoldersAreRefusedAndLeftAsTheyWere)
 {
-    testtiff::TempDir dir;
     writeFiles(dir.path());
-    testtiff::write(dir / "new.tif", testtiff::named("n", 1));
+    write(dir / "new.tif", numbered(1, {}, "n"));
     {
         const Scoped dest(dir / "dest.tif", "chattr +i", "chattr -i");
         const Scoped existing(dir / "new.tif", "chattr +i", "chattr -i");
         if (!dest.done() || !existing.done())
             GTEST_SKIP() << "marking files immutable needs the superuser and a file system "
                             "that supports it";
-        const auto newFile = testtiff::bytes(dir / "new.tif");
-        expectReadOnly(dir.path(), Refuser::Files);
-        EXPECT_EQ(testtiff::bytes(dir / "new.tif"), newFile);
+        const auto newFile = bytes(dir / "new.tif");
+        expectReadOnly(dir.path(), 'f');
+        EXPECT_EQ(bytes(dir / "new.tif"), newFile);
     }
     // A folder marked immutable takes no new file, so nothing in it can be rewritten.
     fs::remove(dir / "new.tif");
     const Scoped folder(dir.path(), "chattr +i", "chattr -i");
     ASSERT_TRUE(folder.done());
-    expectReadOnly(dir.path(), Refuser::Folder);
+    expectReadOnly(dir.path(), 'F');
 }
 
 } // namespace

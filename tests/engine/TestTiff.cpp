@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -15,14 +18,7 @@ namespace testtiff {
 
 namespace {
 
-const struct Quiet
-{
-    Quiet()
-    {
-        TIFFSetErrorHandler(nullptr);
-        TIFFSetWarningHandler(nullptr);
-    }
-} quiet;
+const bool quiet = (TIFFSetErrorHandler(nullptr), TIFFSetWarningHandler(nullptr), true);
 
 const TIFFFieldInfo privateFields[] = {
     {65000, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("PrivateText")},
@@ -51,18 +47,17 @@ void writePage(TIFF* tif, const Page& p, int index, int total)
 {
     TIFFMergeFieldInfo(tif, privateFields, 3);
     const bool jpeg = p.compression == COMPRESSION_JPEG;
-    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, p.width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, p.height);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, p.bits);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, p.samples);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, p.compression);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, p.photometric);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, p.planar);
-    TIFFSetField(tif, TIFFTAG_ORIENTATION, p.orientation);
+    // (libtiff takes the 16-bit ones as int, as unsigned passes through its arguments.)
+    const std::pair<ttag_t, unsigned> fields[] = {
+        {TIFFTAG_SUBFILETYPE, FILETYPE_PAGE}, {TIFFTAG_IMAGEWIDTH, p.width},
+        {TIFFTAG_IMAGELENGTH, p.height},      {TIFFTAG_BITSPERSAMPLE, p.bits},
+        {TIFFTAG_SAMPLESPERPIXEL, p.samples}, {TIFFTAG_COMPRESSION, p.compression},
+        {TIFFTAG_PHOTOMETRIC, p.photometric}, {TIFFTAG_PLANARCONFIG, p.planar},
+        {TIFFTAG_ORIENTATION, p.orientation}, {TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH}};
+    for (const auto& [tag, value] : fields)
+        TIFFSetField(tif, tag, value);
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, 300.0);
     TIFFSetField(tif, TIFFTAG_YRESOLUTION, 300.0);
-    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     TIFFSetField(tif, TIFFTAG_PAGENUMBER, std::uint16_t(index), std::uint16_t(total));
     TIFFSetField(tif, TIFFTAG_SOFTWARE, "tessary tests");
     if (!p.name.empty())
@@ -215,12 +210,34 @@ std::uint32_t read(const std::vector<std::uint8_t>& b, std::uint64_t at, int siz
     return v;
 }
 
+// The same turned upright as the page's orientation says, with the upright width and height.
+std::vector<std::uint32_t> uprightRgba(const fs::path& path, int page, std::uint32_t& w,
+                                       std::uint32_t& h)
+{
+    std::uint16_t orientation = 1;
+    TIFFGetFieldDefaulted(openAt(path, page).get(), TIFFTAG_ORIENTATION, &orientation);
+    const auto raster = rgba(path, page, &w, &h);
+    // libtiff's reader turns orientations 1 to 4 itself and reads 5 to 8 as their flipped
+    // twins without turning them.
+    if (orientation < 5 || orientation > 8)
+        return raster;
+    std::vector<std::uint32_t> out(raster.size());
+    const bool transpose = orientation == 5 || orientation == 7;
+    for (std::uint32_t y = 0; y < w; ++y) {
+        for (std::uint32_t x = 0; x < h; ++x)
+            out[std::size_t(y) * h + x] =
+                raster[std::size_t(transpose ? x : h - 1 - x) * w + (transpose ? y : w - 1 - y)];
+    }
+    std::swap(w, h);
+    return out;
+}
+
+} // namespace
+
 std::uint64_t directoryOffset(const fs::path& path, int page)
 {
     return TIFFCurrentDirOffset(openAt(path, page).get());
 }
-
-} // namespace
 
 void write(const fs::path& path, const std::vector<Page>& pages, bool bigTiff, char order)
 {
@@ -231,12 +248,14 @@ void write(const fs::path& path, const std::vector<Page>& pages, bool bigTiff, c
         writePage(tif.get(), pages[i], int(i), int(pages.size()));
 }
 
-std::vector<Page> numbered(int count, Page kind)
+Page sized(Page kind, std::uint32_t width, std::uint32_t height)
 {
-    return named("", count, kind);
+    kind.width = width;
+    kind.height = height;
+    return kind;
 }
 
-std::vector<Page> named(const std::string& prefix, int count, Page kind)
+std::vector<Page> numbered(int count, Page kind, const std::string& prefix)
 {
     std::vector<Page> pages;
     for (int i = 1; i <= count; ++i) {
@@ -272,57 +291,31 @@ std::vector<std::uint32_t> rgba(const fs::path& path, int page, std::uint32_t* w
                                 std::uint32_t* height)
 {
     const Tiff tif = openAt(path, page);
-    std::vector<std::uint32_t> raster;
     std::uint32_t w = 0;
     std::uint32_t h = 0;
+    std::vector<std::uint32_t> raster;
     if (TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w) &&
         TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h) && std::uint64_t(w) * h < (64u << 20)) {
         raster.assign(std::size_t(w) * h, 0);
         if (!TIFFReadRGBAImageOriented(tif.get(), w, h, raster.data(), ORIENTATION_TOPLEFT, 1))
             raster.clear();
     }
-    if (width)
-        *width = w;
-    if (height)
-        *height = h;
+    if (width && height)
+        std::tie(*width, *height) = std::pair(w, h);
     return raster;
-}
-
-std::vector<std::uint32_t> uprightRgba(const fs::path& path, int page, std::uint32_t* width,
-                                       std::uint32_t* height)
-{
-    std::uint16_t orientation = 1;
-    TIFFGetFieldDefaulted(openAt(path, page).get(), TIFFTAG_ORIENTATION, &orientation);
-    const auto raster = rgba(path, page, width, height);
-    // libtiff's reader turns orientations 1 to 4 itself and reads 5 to 8 as their flipped
-    // twins without turning them.
-    if (orientation < 5 || orientation > 8)
-        return raster;
-    const std::uint32_t w = *width;
-    const std::uint32_t h = *height;
-    std::swap(*width, *height);
-    std::vector<std::uint32_t> out(raster.size());
-    const bool transpose = orientation == 5 || orientation == 7;
-    for (std::uint32_t y = 0; y < w; ++y) {
-        for (std::uint32_t x = 0; x < h; ++x)
-            out[std::size_t(y) * h + x] =
-                raster[std::size_t(transpose ? x : h - 1 - x) * w + (transpose ? y : w - 1 - y)];
-    }
-    return out;
 }
 
 std::vector<std::uint8_t> samples(const fs::path& path, int page)
 {
-    const Tiff tif = openAt(path, page);
-    const bool tiled = TIFFIsTiled(tif.get());
-    const std::uint32_t blocks =
-        tiled ? TIFFNumberOfTiles(tif.get()) : TIFFNumberOfStrips(tif.get());
-    const tmsize_t size = tiled ? TIFFTileSize(tif.get()) : TIFFStripSize(tif.get());
+    const Tiff owner = openAt(path, page);
+    TIFF* tif = owner.get();
+    const bool tiled = TIFFIsTiled(tif);
+    const tmsize_t size = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
     std::vector<std::uint8_t> all;
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
-    for (std::uint32_t b = 0; b < blocks; ++b) {
-        const tmsize_t n = tiled ? TIFFReadEncodedTile(tif.get(), b, buffer.data(), size)
-                                 : TIFFReadEncodedStrip(tif.get(), b, buffer.data(), size);
+    for (std::uint32_t b = 0; b < (tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif)); ++b) {
+        const tmsize_t n = tiled ? TIFFReadEncodedTile(tif, b, buffer.data(), size)
+                                 : TIFFReadEncodedStrip(tif, b, buffer.data(), size);
         if (n < 0)
             return {};
         all.insert(all.end(), buffer.begin(), buffer.begin() + n);
@@ -337,18 +330,10 @@ std::string comparePages(const fs::path& a, int pageA, const fs::path& b, int pa
     const std::string where = "page " + std::to_string(pageA);
     describe(openAt(a, pageA).get(), where, true, 0, da);
     describe(openAt(b, pageB).get(), where, true, 0, db);
-    for (std::size_t i = 0; i < std::max(da.size(), db.size()); ++i) {
-        if (i >= da.size())
-            return db[i] + ": new in the copy";
-        if (i >= db.size())
-            return da[i] + ": missing from the copy";
-        if (da[i] != db[i]) {
-            const std::size_t label = da[i].find(':');
-            return da[i].substr(0, label) + " differs: " + da[i].substr(label + 1) + " became" +
-                   db[i].substr(std::min(db[i].size(), label + 1));
-        }
-    }
-    return "";
+    const auto [x, y] = std::mismatch(da.begin(), da.end(), db.begin(), db.end());
+    if (x == da.end() && y == db.end())
+        return "";
+    return (x == da.end() ? "nothing" : *x) + " became " + (y == db.end() ? "nothing" : *y);
 }
 
 std::vector<std::uint8_t> bytes(const fs::path& path)
@@ -400,14 +385,9 @@ void breakStripOffset(const fs::path& path, int page)
     }
 }
 
-void loopChain(const fs::path& path, int page, int target)
+void setNextPage(const fs::path& path, int page, std::uint64_t offset)
 {
-    setNextPage(path, page, std::uint32_t(directoryOffset(path, target)));
-}
-
-void setNextPage(const fs::path& path, int page, std::uint32_t offset)
-{
-    patch(path, entryOffsets(path, page).back(), offset);
+    patch(path, entryOffsets(path, page).back(), std::uint32_t(offset));
 }
 
 TempDir::TempDir(bool inMemory)
@@ -423,12 +403,7 @@ TempDir::TempDir(bool inMemory)
 
 TempDir::~TempDir()
 {
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(m_path, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
+    std::error_code ec; // a test may have made the folder read-only
     fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(m_path, ec);
 }
@@ -442,6 +417,100 @@ fs::path testdata()
         return dir;
 #endif
     return {};
+}
+
+::testing::AssertionResult decodesAsLibtiff(const fs::path& path, int page, PageImage* decoded)
+{
+    std::string damage;
+    const PageImage image = TiffDocument::open(path)->decode(page, {}, &damage);
+    if (decoded)
+        *decoded = image;
+    const bool grey = image.format == PageImage::Format::Grey8;
+    std::uint32_t w = 0;
+    std::uint32_t h = 0;
+    std::vector<std::uint8_t> expected;
+    for (const std::uint32_t p : uprightRgba(path, page, w, h)) {
+        const std::uint8_t c[4] = {std::uint8_t(p), std::uint8_t(p >> 8), std::uint8_t(p >> 16),
+                                   std::uint8_t(p >> 24)};
+        expected.insert(expected.end(), c, c + (grey ? 1 : 4));
+        if (grey && (c[0] != c[1] || c[1] != c[2]))
+            expected.push_back(1); // not grey: never equal
+    }
+    if (!damage.empty() || image.width != w || image.height != h || image.pixels != expected)
+        return ::testing::AssertionFailure()
+               << "page " << page << " of " << path.filename() << " decodes otherwise than "
+               << "libtiff reads it (" << w << " by " << h << (grey ? " grey" : " colour") << ") "
+               << damage;
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<std::uint8_t> averaged(const std::vector<std::uint8_t>& pixels, std::uint32_t w,
+                                   std::uint32_t h, unsigned channels, std::uint32_t scale)
+{
+    std::vector<std::uint8_t> out;
+    for (std::uint32_t y = 0; y < h; y += scale) {
+        for (std::uint32_t x = 0; x < w; x += scale) {
+            for (unsigned c = 0; c < channels; ++c) {
+                std::uint32_t sum = 0;
+                std::uint32_t n = 0;
+                for (std::uint32_t yy = y; yy < std::min(y + scale, h); ++yy) {
+                    for (std::uint32_t xx = x; xx < std::min(x + scale, w); ++xx, ++n)
+                        sum += pixels[(std::size_t(yy) * w + xx) * channels + c];
+                }
+                out.push_back(std::uint8_t((sum + n / 2) / n));
+            }
+        }
+    }
+    return out;
+}
+
+void run(PageEngine& engine, const fs::path& folder, const std::string& command,
+         const tessary::OperationOptions& options)
+{
+    std::istringstream in(command);
+    const std::vector<std::string> w{std::istream_iterator<std::string>(in), {}};
+    std::vector<fs::path> f;
+    std::vector<int> n;
+    for (const std::string& word : w)
+        f.push_back(folder / word), n.push_back(std::atoi(word.c_str()));
+    if (w[0] == "append")
+        engine.appendPages(f.at(1), f.at(2), n.at(3), n.at(4), options);
+    else if (w[0] == "insert")
+        engine.insertPages(f.at(1), f.at(2), n.at(3), n.at(4), n.at(5), options);
+    else if (w[0] == "replace")
+        engine.replacePages(f.at(1), f.at(2), n.at(3), n.at(4), n.at(5), options);
+    else if (w[0] == "delete")
+        engine.deletePages(f.at(1), n.at(2), n.at(3), options);
+    else
+        engine.extractPages(f.at(1), n.at(2), n.at(3), f.at(4), options);
+}
+
+::testing::AssertionResult contains(const std::string& text, const std::string& part)
+{
+    if (text.find(part) != std::string::npos)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\"" << text << "\" does not hold \"" << part << "\"";
+}
+
+ChildRun inChild(const std::function<int()>& work)
+{
+    ChildRun run;
+    run.pid = fork();
+    if (run.pid == 0) {
+        int status = 2;
+        try {
+            status = work();
+        } catch (...) {
+        }
+        _exit(status);
+    }
+    int status = 0;
+    struct rusage usage
+    {};
+    if (run.pid > 0 && wait4(run.pid, &status, 0, &usage) == run.pid && WIFEXITED(status))
+        run.status = WEXITSTATUS(status);
+    run.peakMiB = usage.ru_maxrss / 1024;
+    return run;
 }
 
 } // namespace testtiff
