@@ -49,22 +49,6 @@ std::unique_ptr<Tessary> WindowFixture::start()
                                                      progressService, pageOperations()});
 }
 
-QString WindowFixture::dir(const QString& name) const
-{
-    return QDir::toNativeSeparators(QDir(root->path()).filePath(name));
-}
-
-QString WindowFixture::folder(const QString& name) const
-{
-    QDir(root->path()).mkpath(name);
-    return dir(name);
-}
-
-QString WindowFixture::scan(const QString& name) const
-{
-    return dir(QStringLiteral("scans/") + name);
-}
-
 bool WindowFixture::writeTiff(const QString& path, int pages)
 {
     QList<TestTiff::Page> made;
@@ -103,12 +87,6 @@ bool WindowFixture::pick(Tessary& window, const QString& name)
     return true;
 }
 
-void WindowFixture::openDestination(Tessary& window, const QString& path)
-{
-    dialogs->choosePath(path);
-    window.cmdOpenDes->click();
-}
-
 QStringList WindowFixture::listed(const Tessary& window)
 {
     QStringList names;
@@ -126,17 +104,10 @@ QStringList WindowFixture::pane(const Tessary& window, bool source)
 
 int WindowFixture::pageMode(const Tessary& window)
 {
-    int checked = 0;
     for (int index = 1; index <= 4; ++index)
         if (window.optMode(index)->isChecked())
-            checked = checked == 0 ? index : -1;
-    return checked;
-}
-
-QString WindowFixture::transferMode(const Tessary& window)
-{
-    return QString(window.mnuCopy->isChecked() ? "Copy" : "") +
-           (window.mnuMove->isChecked() ? "Move" : "");
+            return index;
+    return 0;
 }
 
 QStringList WindowFixture::stored() const
@@ -154,12 +125,6 @@ QStringList WindowFixture::shown() const
     for (const ScriptedMessageBoxService::Box& shown : boxes->boxes())
         described.append(box(shown.caption, shown.text, shown.buttons, shown.icon));
     return described;
-}
-
-QString WindowFixture::box(const QString& caption, const QString& text, MsgButtons buttons,
-                           MsgIcon icon)
-{
-    return caption + QStringLiteral(" [%1/%2]: ").arg(int(buttons)).arg(int(icon)) + text;
 }
 
 QString WindowFixture::moveWarning()

@@ -44,11 +44,14 @@ public:
     std::unique_ptr<Tessary> start();
 
     // A path below the temporary root.
-    QString dir(const QString& name) const;
+    QString dir(const QString& name) const
+    {
+        return QDir::toNativeSeparators(QDir(root->path()).filePath(name));
+    }
     // Makes the folder name below the root and returns its path.
-    QString folder(const QString& name) const;
+    QString folder(const QString& name) const { return QDir(root->path()).mkpath(name), dir(name); }
     // A path in the folder scans below the root.
-    QString scan(const QString& name) const;
+    QString scan(const QString& name) const { return dir(QStringLiteral("scans/") + name); }
 
     // Writes a TIFF file of pages grey pages.
     static bool writeTiff(const QString& path, int pages);
@@ -59,22 +62,33 @@ public:
     // caught up with its folder; false when the list has no such entry.
     static bool pick(Tessary& window, const QString& name);
     // Opens path as destination with the Open button.
-    void openDestination(Tessary& window, const QString& path);
+    void openDestination(Tessary& window, const QString& path)
+    {
+        dialogs->choosePath(path);
+        window.cmdOpenDes->click();
+    }
 
     // The names the window's file list shows, in order.
     static QStringList listed(const Tessary& window);
     // What a pane shows: its file, its caption and its page box.
     static QStringList pane(const Tessary& window, bool source);
-    // The page mode checked, 1 to 4; 0 for none and -1 for more than one.
+    // The page mode checked, 1 to 4; 0 for none.
     static int pageMode(const Tessary& window);
     // The transfer mode checked in the Edit menu: "Copy", "Move", "" or "CopyMove".
-    static QString transferMode(const Tessary& window);
+    static QString transferMode(const Tessary& window)
+    {
+        return QString(window.mnuCopy->isChecked() ? "Copy" : "") +
+               (window.mnuMove->isChecked() ? "Move" : "");
+    }
     // The stored source and destination folders, transfer mode and prompting, in order.
     QStringList stored() const;
     // Every message box shown so far, as box() spells it.
     QStringList shown() const;
     static QString box(const QString& caption, const QString& text,
-                       MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None);
+                       MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None)
+    {
+        return caption + QStringLiteral(" [%1/%2]: ").arg(int(buttons)).arg(int(icon)) + text;
+    }
     // The warning before the transfer mode becomes Move, as box() spells it.
     static QString moveWarning();
     // Moves the mouse over widget at point, as the platform reports it.
