@@ -38,13 +38,16 @@ const std::tuple<const char*, QSize, int, bool> screens[] = {
     {"a display tool that fails to start", {640, 480}, 2, true},
 };
 
-// What a handler throws (0 nothing, 1 a component's error, 2 no memory, 3 anything else)
-// and the message shown.
-const std::tuple<const char*, int, QString> failures[] = {
-    {"nothing fails", 0, ""},
-    {"a component's error", 1, "scan.tif is not a TIFF file"},
-    {"no memory", 2, "There is not enough memory to finish the action."},
-    {"anything else", 3, "The action could not be finished: the disk went away"},
+// What a handler throws and the message shown.
+const std::tuple<const char*, void (*)(), QString> failures[] = {
+    {"nothing fails", [] {}, ""},
+    {"a component's error",
+     [] { throw ImagingError(ImagingError::EngineFailure, "scan.tif is not a TIFF file"); },
+     "scan.tif is not a TIFF file"},
+    {"no memory", [] { throw std::bad_alloc(); },
+     "There is not enough memory to finish the action."},
+    {"anything else", [] { throw std::runtime_error("the disk went away"); },
+     "The action could not be finished: the disk went away"},
 };
 
 } // namespace
@@ -180,17 +183,9 @@ private slots:
 
     void failuresLeftToTheEventAreShownAndTheProgramGoesOn()
     {
-        const auto& [name, kind, text] = rowOf(failures);
+        const auto& [name, fail, text] = rowOf(failures);
         bool ran = false;
-        EventBoundary::run(*f.boxes, nullptr, [&] {
-            ran = true;
-            if (kind == 1)
-                throw ImagingError(ImagingError::EngineFailure, "scan.tif is not a TIFF file");
-            if (kind == 2)
-                throw std::bad_alloc();
-            if (kind == 3)
-                throw std::runtime_error("the disk went away");
-        });
+        EventBoundary::run(*f.boxes, nullptr, [&] { ran = true, fail(); });
         QVERIFY(ran);
         QCOMPARE(f.shown(), text.isEmpty() ? QStringList()
                                            : QStringList{f.box("Tessary", text, MsgButtons::Ok,

@@ -57,18 +57,6 @@ bool WindowFixture::writeTiff(const QString& path, int pages)
     return TestTiff::write(path, made);
 }
 
-bool WindowFixture::writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray WindowFixture::bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool WindowFixture::pick(Tessary& window, const QString& name)
 {
     FileListBox& list = *window.TiffFileList;
@@ -85,61 +73,6 @@ bool WindowFixture::pick(Tessary& window, const QString& name)
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                       list.visualItemRect(found.first()).center());
     return true;
-}
-
-QStringList WindowFixture::listed(const Tessary& window)
-{
-    QStringList names;
-    for (int i = 0; i < window.TiffFileList->count(); ++i)
-        names.append(window.TiffFileList->entry(i));
-    return names;
-}
-
-QStringList WindowFixture::pane(const Tessary& window, bool source)
-{
-    if (source)
-        return {window.imgSrc->image(), window.lblSource->text(), window.txtPageSrc->text()};
-    return {window.imgDes->image(), window.lblDestination->text(), window.txtPageDes->text()};
-}
-
-int WindowFixture::pageMode(const Tessary& window)
-{
-    for (int index = 1; index <= 4; ++index)
-        if (window.optMode(index)->isChecked())
-            return index;
-    return 0;
-}
-
-QStringList WindowFixture::stored() const
-{
-    QStringList values;
-    for (const QString& name : {SettingsStore::SrcDir, SettingsStore::DesDir,
-                                SettingsStore::DefaultMode, SettingsStore::PromptActions})
-        values.append(settings->read(name));
-    return values;
-}
-
-QStringList WindowFixture::shown() const
-{
-    QStringList described;
-    for (const ScriptedMessageBoxService::Box& shown : boxes->boxes())
-        described.append(box(shown.caption, shown.text, shown.buttons, shown.icon));
-    return described;
-}
-
-QString WindowFixture::moveWarning()
-{
-    return box("Move Page(s) Mode",
-               "If you enable this option pages will be deleted from the source file, \r\n"
-               "are you sure you want to enable this option?",
-               MsgButtons::YesNo, MsgIcon::Exclamation);
-}
-
-void WindowFixture::hover(QWidget* widget, QPointF point)
-{
-    QMouseEvent move(QEvent::MouseMove, point, widget->mapToGlobal(point), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &move);
 }
 
 } // namespace tessary::testing
