@@ -124,11 +124,9 @@ const std::tuple<const char*, int, int, const char*, bool, float, int, int> keys
     {"Ctrl+keypad *", Qt::Key_Asterisk, ctrl, "txtPageSrc", true, 0, 0, 0},
     {"Alt+keypad /", Qt::Key_Slash, alt, "txtPageSrc", true, 0, 0, 0},
     {"Ctrl+Shift+keypad +", Qt::Key_Plus, ctrl | Qt::ShiftModifier, "imgSrc", true, 0, 0, 0},
-    {"Ctrl+Alt+keypad +", Qt::Key_Plus, ctrl | Qt::AltModifier, "imgSrc", true, 0, 0, 0},
     {"keypad + alone", Qt::Key_Plus, Qt::KeypadModifier, "imgSrc", true, 0, 0, 0},
     {"Ctrl and the + of the main keyboard", Qt::Key_Plus, Qt::ControlModifier, "imgSrc", true, 0, 0,
      0},
-    {"Alt and the 2 of the main keyboard", Qt::Key_2, Qt::AltModifier, "imgSrc", true, 0, 0, 0},
     {"Ctrl+keypad 2 with Num Lock off", Qt::Key_Down, ctrl, "cmdSwap", true, 0, 0, 0},
 };
 

@@ -28,15 +28,13 @@ bool hardLink(const QString& path, const QString& name)
 #endif
 }
 
-// The file picked, its pages (-1: not a TIFF file), by the keyboard or a click; the caption
-// and page box shown.
-const std::tuple<const char*, QString, int, bool, QString, QString> picks[] = {
-    {"five pages", "five.tif", 5, false, "Source Image - 5 Page(s)   five.tif", "1"},
-    {"one page, no singular", "one.tif", 1, false, "Source Image - 1 Page(s)   one.tif", "1"},
-    {"a name with blanks", "letter 2024.TIF", 2, false,
-     "Source Image - 2 Page(s)   letter 2024.TIF", "1"},
-    {"text with a .tif name", "notes.tif", -1, false, "Source Image - 0 Page(s)   notes.tif", "0"},
-    {"by the keyboard", "x.tif", 3, true, "Source Image - 3 Page(s)   x.tif", "1"},
+// The file picked, its pages (-1: not a TIFF file), by the keyboard or a click.
+const std::tuple<const char*, QString, int, bool> picks[] = {
+    {"five pages", "five.tif", 5, false},
+    {"one page, no singular", "one.tif", 1, false},
+    {"a name with blanks", "letter 2024.TIF", 2, false},
+    {"text with a .tif name", "notes.tif", -1, false},
+    {"by the keyboard", "x.tif", 3, true},
 };
 
 // The pane loaded second (true: source); the source picked in the list, the destination
@@ -125,7 +123,7 @@ private slots:
 
     void pickingAFileShowsItAtPageOne()
     {
-        const auto& [row, name, pages, keyboard, caption, pageBox] = rowOf(picks);
+        const auto& [row, name, pages, keyboard] = rowOf(picks);
         const QString path = f.scan(name);
         QVERIFY(pages < 0 ? f.writeBytes(path, "not a picture\n") : f.writeTiff(path, pages));
         const auto window = f.start();
@@ -141,8 +139,11 @@ private slots:
         }
         // A file that is not a TIFF file is no message: the view says why it shows nothing.
         QVERIFY(f.boxes->boxes().isEmpty());
-        QCOMPARE(f.pane(*window, true) + f.pane(*window, false),
-                 QStringList({path, caption, pageBox}) + noDestination);
+        QCOMPARE(
+            f.pane(*window, true) + f.pane(*window, false),
+            QStringList({path, QString("Source Image - %1 Page(s)   ").arg(qMax(pages, 0)) + name,
+                         pages > 0 ? "1" : "0"}) +
+                noDestination);
         QCOMPARE(window->imgSrc->notice().isEmpty(), pages > 0);
     }
 
