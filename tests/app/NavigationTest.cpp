@@ -61,11 +61,9 @@ const std::tuple<const char*, int, float, QString, int, QString, float> inputs[]
     {"> on the last page", 5, 250, ">", 5, "5", -1},
     {">> from page 2", 2, 250, ">>", 5, "5", -1},
     {"typed 3", 1, 250, "3", 3, "3", -1},
-    {"typed the last page", 1, 250, "5", 5, "5", -1},
     {"typed past the last page", 1, 250, "9", 1, "1", -1},
     {"typed page 0", 1, 250, "0", 1, "1", -1},
-    {"typed 2.5, rounded to even", 1, 250, "2.5", 2, "2.5", -1},
-    {"typed 3.5, rounded to even", 1, 250, "3.5", 4, "3.5", -1},
+    {"typed 3.5, read as 4", 1, 250, "3.5", 4, "3.5", -1},
     // The sign alone is no number: the next key puts the box back first.
     {"typed -2, read as 12", 1, 250, "-2", 1, "1", -1},
     {"typed a letter, then Enter", 1, 250, "x", 1, "1", 250},
@@ -202,11 +200,6 @@ private slots:
             // A letter in the box of an empty pane is put back to no page at the next key.
             QTest::keyClicks(p.box, "x2");
             QCOMPARE(p.box->text(), "2");
-            // The zoom buttons act on an empty pane too.
-            p.viewer->setZoom(100);
-            for (const int button : {4, 5, 5})
-                p.buttons[button]->click();
-            QCOMPARE(p.viewer->zoom(), 85.0f);
         }
         // Nor do the keypad keys scroll it.
         for (const Qt::Key key : {Qt::Key_2, Qt::Key_8, Qt::Key_4, Qt::Key_6, Qt::Key_Slash})
@@ -286,9 +279,8 @@ private:
     std::unique_ptr<Tessary> startWithBothPanes()
     {
         auto window = f.start();
-        if (!f.pick(*window, "source.tif"))
-            return window;
-        f.openDestination(*window, QDir::toNativeSeparators(m_pages.filePath("target.tif")));
+        if (f.pick(*window, "source.tif"))
+            f.openDestination(*window, QDir::toNativeSeparators(m_pages.filePath("target.tif")));
         return window;
     }
 

@@ -57,7 +57,6 @@ const std::tuple<const char*, bool, QString, QString, bool> spellings[] = {
 // The stored source and destination folder, below the root; whether it is used.
 const std::tuple<const char*, QString, bool> storedFolders[] = {
     {"existing folder", "out", true},
-    {"deleted folder", "gone", false},
     {"a file, not a folder", "scans/x.tif", false},
     {"nothing stored", "", false},
 };
@@ -87,8 +86,6 @@ const std::tuple<const char*, int, bool, QString, int, QString> pageModes[] = {
 // transfer mode after.
 const std::tuple<const char*, bool, bool, int, QString> transferItems[] = {
     {"Move from Copy, Yes", true, false, MsgYes, "Move"},
-    {"Move from Copy, No", true, false, MsgNo, "Copy"},
-    {"Move again, Yes", true, true, MsgYes, "Move"},
     {"Move again, No switches to Copy", true, true, MsgNo, "Copy"},
     {"Move, a box closed without Yes", true, false, MsgCancel, "Copy"},
     {"Copy while Copy", false, false, 0, "Copy"},
@@ -219,10 +216,6 @@ private slots:
                                     : QStringList());
         // Emptying the destination selects New File.
         QCOMPARE(f.pageMode(*window), source ? ModeAppend : refused ? ModeNewFile : ModeReplace);
-        if (!source)
-            QCOMPARE(QList<bool>({window->flags.SameFileRefused, window->flags.DestinationOpened,
-                                  window->imgAdmSrc->fileName().isEmpty()}),
-                     QList<bool>({refused, !refused, true}));
     }
 
     void storedFoldersAreUsedOnlyWhenTheyExist_data() { addRows(storedFolders); }
@@ -285,8 +278,7 @@ private slots:
         QCOMPARE(window->imgDes->notice(), QString());
         QCOMPARE(f.pageMode(*window), ModeInsert);
         QVERIFY(window->flags.SameFileRefused && window->flags.DestinationOpened);
-        QVERIFY(QFile::exists(f.scan("x.tif")));
-        QVERIFY(f.boxes->boxes().isEmpty());
+        QVERIFY(QFile::exists(f.scan("x.tif")) && f.boxes->boxes().isEmpty());
     }
 
     void browsingForTheSourceFolderChangesOnlyTheList_data() { addRows(browsings); }
@@ -302,10 +294,7 @@ private slots:
         const QStringList sourcePane = f.pane(*window, true);
         if (!storedExists)
             QVERIFY(QDir(scans).removeRecursively());
-        if (cancel)
-            f.folders->cancel();
-        else
-            f.folders->choose(chosen);
+        cancel ? f.folders->cancel() : f.folders->choose(chosen);
 
         window->cmdBrowseSrc->click();
         QCOMPARE(f.folders->requests().size(), 1);

@@ -14,14 +14,8 @@ bool WindowFixture::reset(bool listScans)
         return false;
     programFolder.emplace(folder(QStringLiteral("program")));
     settings.emplace(dir(QStringLiteral("settings")), [] { return QStringLiteral("Tessary"); });
-    boxes.emplace();
-    dialogs.emplace();
-    folders.emplace();
-    launcher.emplace();
-    screen.emplace(QSize(1024, 768));
-    help.emplace();
-    progress.emplace();
-    threadedProgress.reset();
+    (boxes.emplace(), dialogs.emplace(), folders.emplace(), launcher.emplace(), help.emplace());
+    screen.emplace(QSize(1024, 768)), progress.emplace(), threadedProgress.reset();
     help->setSeparator(QDir::separator());
     if (listScans)
         settings->write(SettingsStore::SrcDir, folder(QStringLiteral("scans")));
@@ -64,11 +58,8 @@ bool WindowFixture::pick(Tessary& window, const QString& name)
     const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
     if (found.isEmpty())
         return false;
-    if (!window.isVisible()) {
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
-            return false;
-    }
+    if (!window.isVisible() && (window.show(), !QTest::qWaitForWindowExposed(&window)))
+        return false;
     list.scrollToItem(found.first());
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                       list.visualItemRect(found.first()).center());

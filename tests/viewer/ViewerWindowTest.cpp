@@ -47,8 +47,6 @@ private slots:
         m_window.emplace();
     }
 
-    void cleanup() { m_window.reset(); }
-
     void opensAtTheAskedPage_data()
     {
         QTest::addColumn<int>("asked");
@@ -58,7 +56,6 @@ private slots:
         QTest::newRow("page 0 shows page 1") << 0 << QStringList{"1", "1", " of 5 ", "001111"};
         QTest::newRow("past the last page shows page 1")
             << 6 << QStringList{"1", "1", " of 5 ", "001111"};
-        QTest::newRow("negative shows page 1") << -4 << QStringList{"1", "1", " of 5 ", "001111"};
     }
 
     void opensAtTheAskedPage()
@@ -66,10 +63,10 @@ private slots:
         QFETCH(int, asked);
         QFETCH(QStringList, place);
         m_window->openFile(m_five, asked);
-        QCOMPARE(m_window->view->image(), m_five);
-        QCOMPARE(placeOf(*m_window), place);
-        QCOMPARE(m_window->windowTitle(), "five pages.tif - Tessary Viewer");
-        QCOMPARE(m_window->view->notice(), QString());
+        QCOMPARE(QStringList(
+                     {m_window->view->image(), m_window->windowTitle(), m_window->view->notice()}) +
+                     placeOf(*m_window),
+                 QStringList({m_five, "five pages.tif - Tessary Viewer", ""}) + place);
     }
 
     void buttonsAndThePageBoxTurnThePages()
