@@ -12,36 +12,33 @@ using namespace tessary::testing;
 
 namespace {
 
-// Pages larger than the view at 100 %, each of a grey level of its own.
-const auto levelOf = [](int page) {
-    return 40 * page;
-};
-
-// The controls of one pane.
+// The controls of one pane: its view, its page box, and its buttons <<, <, >, >>, +, - and
+// Reset.
 struct Pane
 {
     ImagingEdit* viewer;
     QLineEdit* box;
-    std::array<QPushButton*, 4> buttons;
-    QPushButton* zoomIn;
-    QPushButton* zoomOut;
-    QPushButton* reset;
+    QList<QPushButton*> buttons;
 };
+const QStringList buttonNames = {"<<", "<", ">", ">>", "+", "-", "Reset"};
 
-Pane paneOf(Tessary& window, bool source)
+Pane paneOf(Tessary& w, bool s)
 {
-    if (source)
-        return {window.imgSrc,    window.txtPageSrc, window.cmdSrc,
-                window.cmdZoomIn, window.cmdZoomOut, window.cmdReset};
-    return {window.imgDes,           window.txtPageDes,        window.cmdDes,
-            window.cmdZoomIn_ImgDes, window.cmdZoomOut_ImgDes, window.cmdReset_ImgDes};
+    const auto& turns = s ? w.cmdSrc : w.cmdDes;
+    return {s ? w.imgSrc : w.imgDes,
+            s ? w.txtPageSrc : w.txtPageDes,
+            {turns[0], turns[1], turns[2], turns[3], s ? w.cmdZoomIn : w.cmdZoomIn_ImgDes,
+             s ? w.cmdZoomOut : w.cmdZoomOut_ImgDes, s ? w.cmdReset : w.cmdReset_ImgDes}};
 }
 
-// The grey level in the middle of the view: which page it shows.
-int shownLevel(ImagingEdit& viewer)
+// The page a pane is at, its page box, and the page its view shows: page p is grey 40 p.
+QString placeOf(const Pane& p)
 {
-    const QImage shot = viewer.viewport()->grab().toImage();
-    return qGray(shot.pixel(shot.rect().center()));
+    const QImage shot = p.viewer->viewport()->grab().toImage();
+    return QString("%1 %2 %3")
+        .arg(p.viewer->page())
+        .arg(p.box->text())
+        .arg(qGray(shot.pixel(shot.rect().center())) / 40);
 }
 
 float fittedZoom(ImagingEdit& viewer)
@@ -58,19 +55,15 @@ float fittedZoom(ImagingEdit& viewer)
 // the page box and the zoom after (-1: the page fitted into the view).
 const std::tuple<const char*, int, float, QString, int, QString, float> inputs[] = {
     {"<< from page 4", 4, 250, "<<", 1, "1", -1},
-    {"<< on the first page", 1, 250, "<<", 1, "1", -1},
     {"< from page 3", 3, 250, "<", 2, "2", -1},
     {"< on the first page", 1, 250, "<", 1, "1", -1},
     {"> from page 3", 3, 250, ">", 4, "4", -1},
     {"> on the last page", 5, 250, ">", 5, "5", -1},
     {">> from page 2", 2, 250, ">>", 5, "5", -1},
-    {">> on the last page", 5, 250, ">>", 5, "5", -1},
     {"typed 3", 1, 250, "3", 3, "3", -1},
-    {"typed the last page", 1, 250, "5", 5, "5", -1},
     {"typed past the last page", 1, 250, "9", 1, "1", -1},
     {"typed page 0", 1, 250, "0", 1, "1", -1},
-    {"typed 2.5, rounded to even", 1, 250, "2.5", 2, "2.5", -1},
-    {"typed 3.5, rounded to even", 1, 250, "3.5", 4, "3.5", -1},
+    {"typed 3.5, read as 4", 1, 250, "3.5", 4, "3.5", -1},
     // The sign alone is no number: the next key puts the box back first.
     {"typed -2, read as 12", 1, 250, "-2", 1, "1", -1},
     {"typed a letter, then Enter", 1, 250, "x", 1, "1", 250},
@@ -78,27 +71,18 @@ const std::tuple<const char*, int, float, QString, int, QString, float> inputs[]
     {"zoom in from 6500", 1, 6500, "+", 1, "1", 6515},
     {"zoom in from 6501 takes no step", 1, 6501, "+", 1, "1", 6501},
     {"zoom out from 100", 1, 100, "-", 1, "1", 85},
-    {"zoom out from 45", 1, 45, "-", 1, "1", 30},
     {"zoom out from 31", 1, 31, "-", 1, "1", 16},
     {"zoom out from 30 fits", 1, 30, "-", 1, "1", -1},
-    {"zoom out from 16 fits", 1, 16, "-", 1, "1", -1},
     {"Reset from 400 fits", 1, 400, "Reset", 1, "1", -1},
 };
 
-// The pane (true: source), the cursor in "123" and the text selected on focus.
-const std::tuple<const char*, bool, int, QString> focusSelections[] = {
-    {"source, cursor at the start", true, 0, "123"},
-    {"source, cursor inside", true, 1, "23"},
-    {"destination, cursor inside", false, 2, "3"},
-    {"destination, cursor at the end", false, 3, ""},
-};
-
-// The pane (true: source), the rectangle reported and whether it is zoomed to.
-const std::tuple<const char*, bool, QRect, bool> rectangles[] = {
-    {"source, a rectangle", true, {100, 200, 300, 400}, true},
-    {"destination, a rectangle", false, {100, 200, 300, 400}, true},
-    {"all zeros", true, {0, 0, 0, 0}, false},
-    {"numbers that cancel out", false, {-30, 10, 20, 0}, false},
+// The pane (true: source), the rectangle reported, or drawn with the mouse; whether it is
+// zoomed to.
+const std::tuple<const char*, bool, QRect, bool, bool> rectangles[] = {
+    {"source, a rectangle", true, {100, 200, 300, 400}, false, true},
+    {"all zeros", true, {0, 0, 0, 0}, false, false},
+    {"numbers that cancel out", false, {-30, 10, 20, 0}, false, false},
+    {"destination, drawn with the mouse", false, {-20, -20, 40, 40}, true, true},
 };
 
 constexpr int ctrl = Qt::ControlModifier | Qt::KeypadModifier;
@@ -126,15 +110,9 @@ const std::tuple<const char*, int, int, const char*, bool, float, int, int> keys
     {"Ctrl+keypad *", Qt::Key_Asterisk, ctrl, "txtPageSrc", true, 0, 0, 0},
     {"Alt+keypad /", Qt::Key_Slash, alt, "txtPageSrc", true, 0, 0, 0},
     {"Ctrl+Shift+keypad +", Qt::Key_Plus, ctrl | Qt::ShiftModifier, "imgSrc", true, 0, 0, 0},
-    {"Alt+Shift+keypad 2", Qt::Key_2, alt | Qt::ShiftModifier, "imgSrc", true, 0, 0, 0},
-    {"Ctrl+Alt+keypad +", Qt::Key_Plus, ctrl | Qt::AltModifier, "imgSrc", true, 0, 0, 0},
-    {"Ctrl+Alt+keypad 2", Qt::Key_2, ctrl | Qt::AltModifier, "imgSrc", true, 0, 0, 0},
     {"keypad + alone", Qt::Key_Plus, Qt::KeypadModifier, "imgSrc", true, 0, 0, 0},
-    {"Shift+keypad -", Qt::Key_Minus, Qt::ShiftModifier | Qt::KeypadModifier, "imgSrc", true, 0, 0,
-     0},
     {"Ctrl and the + of the main keyboard", Qt::Key_Plus, Qt::ControlModifier, "imgSrc", true, 0, 0,
      0},
-    {"Alt and the 2 of the main keyboard", Qt::Key_2, Qt::AltModifier, "imgSrc", true, 0, 0, 0},
     {"Ctrl+keypad 2 with Num Lock off", Qt::Key_Down, ctrl, "cmdSwap", true, 0, 0, 0},
 };
 
@@ -150,7 +128,7 @@ private slots:
     {
         QList<TestTiff::Page> pages;
         for (int page = 1; page <= 5; ++page)
-            pages.append(TestTiff::plain(900, 1200, std::uint8_t(levelOf(page))));
+            pages.append(TestTiff::plain(900, 1200, std::uint8_t(40 * page)));
         for (const char* name : {"source.tif", "target.tif"})
             QVERIFY(TestTiff::write(m_pages.filePath(name), pages));
     }
@@ -167,6 +145,7 @@ private slots:
     {
         const auto& [name, from, zoom, input, page, box, zoomAfter] = rowOf(inputs);
         const auto window = startWithBothPanes();
+        const int button = buttonNames.indexOf(input);
         for (const bool source : {true, false}) {
             const Pane p = paneOf(*window, source);
             const ImagingEdit& other = *paneOf(*window, !source).viewer;
@@ -175,27 +154,21 @@ private slots:
             p.viewer->setZoom(zoom);
             p.viewer->setSelectionRect(10, 20, 30, 40);
             const QList<QVariant> otherBefore = {other.page(), other.zoom()};
-            const QStringList buttons = {"<<", "<", ">", ">>", "+", "-", "Reset"};
-            const QList<QPushButton*> controls = {p.buttons[0], p.buttons[1], p.buttons[2],
-                                                  p.buttons[3], p.zoomIn,     p.zoomOut,
-                                                  p.reset};
-            if (buttons.contains(input)) {
+            if (button >= 0) {
                 // A page button rewrites the box whatever it held.
-                if (buttons.indexOf(input) < 4)
+                if (button < 4)
                     p.box->setText("stale");
-                controls[buttons.indexOf(input)]->click();
+                p.buttons[button]->click();
             } else {
                 QCOMPARE(p.box->text(), QString::number(from));
                 p.box->selectAll();
                 QTest::keyClicks(p.box, input);
                 QTest::keyClick(p.box, Qt::Key_Return);
             }
-            QCOMPARE(p.viewer->page(), page);
-            QCOMPARE(p.box->text(), box);
-            QCOMPARE(shownLevel(*p.viewer), levelOf(page));
+            QCOMPARE(placeOf(p), QString("%1 %2 %1").arg(page).arg(box));
             QCOMPARE(p.viewer->zoom(), zoomAfter < 0 ? fittedZoom(*p.viewer) : zoomAfter);
             // Of the zoom buttons only Reset removes the rectangle.
-            if (buttons.indexOf(input) >= 4)
+            if (button >= 4)
                 QCOMPARE(p.viewer->selectionRect().isEmpty(), input == "Reset");
             // The other pane stays as it was.
             QCOMPARE((QList<QVariant>{other.page(), other.zoom()}), otherBefore);
@@ -207,30 +180,26 @@ private slots:
     {
         const auto window = f.start();
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
         for (const bool source : {true, false}) {
             const Pane p = paneOf(*window, source);
+            // The box selects from the cursor to the end when it gets the focus.
+            p.buttons[0]->setFocus();
+            p.box->setText("123");
+            p.box->setCursorPosition(source ? 1 : 3);
+            p.box->setFocus(Qt::OtherFocusReason);
+            QCOMPARE(p.box->selectedText(), source ? "23" : "");
             p.box->setText("7");
-            for (QPushButton* button : p.buttons)
-                button->click();
-            p.reset->click();
-            QCOMPARE(p.box->text(), "7");
+            for (const int button : {0, 1, 2, 3, 6})
+                p.buttons[button]->click();
             // Enter on a number with no file shows nothing either.
             p.box->setCursorPosition(1);
             QTest::keyClick(p.box, Qt::Key_Return);
-            QCOMPARE(p.box->text(), "7");
-            QCOMPARE(p.viewer->image(), QString());
-            QCOMPARE(p.viewer->page(), 0);
+            QCOMPARE(QString::number(p.viewer->page()) + p.box->text() + p.viewer->image(), "07");
             // A letter in the box of an empty pane is put back to no page at the next key.
             QTest::keyClicks(p.box, "x2");
             QCOMPARE(p.box->text(), "2");
-            // The zoom buttons act on an empty pane too.
-            p.viewer->setZoom(100);
-            p.zoomIn->click();
-            QCOMPARE(p.viewer->zoom(), 115.0f);
-            p.zoomOut->click();
-            p.zoomOut->click();
-            QCOMPARE(p.viewer->zoom(), 85.0f);
         }
         // Nor do the keypad keys scroll it.
         for (const Qt::Key key : {Qt::Key_2, Qt::Key_8, Qt::Key_4, Qt::Key_6, Qt::Key_Slash})
@@ -239,56 +208,30 @@ private slots:
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void theBoxSelectsFromTheCursorToTheEndWhenItGetsTheFocus_data() { addRows(focusSelections); }
-
-    void theBoxSelectsFromTheCursorToTheEndWhenItGetsTheFocus()
-    {
-        const auto& [name, source, cursor, selected] = rowOf(focusSelections);
-        const auto window = f.start();
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        const Pane p = paneOf(*window, source);
-        p.buttons[0]->setFocus();
-        p.box->setText("123");
-        p.box->setCursorPosition(cursor);
-
-        p.box->setFocus(Qt::OtherFocusReason);
-        QVERIFY(p.box->hasFocus());
-        QCOMPARE(p.box->selectedText(), selected);
-        if (!selected.isEmpty())
-            QCOMPARE(p.box->selectionStart(), cursor);
-    }
-
     void rectanglesAreZoomedToUnlessTheyAddUpToNothing_data() { addRows(rectangles); }
 
     void rectanglesAreZoomedToUnlessTheyAddUpToNothing()
     {
-        const auto& [name, source, reported, zoomed] = rowOf(rectangles);
+        const auto& [name, source, reported, mouse, zoomed] = rowOf(rectangles);
         const auto window = startWithBothPanes();
         ImagingEdit& viewer = *paneOf(*window, source).viewer;
-        // The rectangle the viewer holds, as if drawn.
-        viewer.setSelectionRect(100, 200, 300, 400);
+        ImagingEdit& other = *paneOf(*window, !source).viewer;
         const float before = viewer.zoom();
-
-        emit viewer.selectionRectDrawn(reported.x(), reported.y(), reported.width(),
-                                       reported.height());
+        if (mouse) {
+            QWidget* view = viewer.viewport();
+            const QPoint middle = view->rect().center();
+            QTest::mousePress(view, Qt::LeftButton, {}, middle + reported.topLeft());
+            QTest::mouseMove(view, middle);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, middle + reported.bottomRight());
+        } else {
+            // The rectangle the viewer holds, as if drawn.
+            viewer.setSelectionRect(100, 200, 300, 400);
+            emit viewer.selectionRectDrawn(reported.x(), reported.y(), reported.width(),
+                                           reported.height());
+        }
         QCOMPARE(viewer.zoom() != before, zoomed);
-        if (zoomed)
-            QVERIFY(viewer.zoom() > 2 * before);
-    }
-
-    void aRectangleDrawnWithTheMouseIsZoomedTo()
-    {
-        const auto window = startWithBothPanes();
-        QWidget* view = window->imgDes->viewport();
-        const float before = window->imgDes->zoom();
-        const QPoint middle = view->rect().center();
-        QTest::mousePress(view, Qt::LeftButton, {}, middle - QPoint(20, 20));
-        QTest::mouseMove(view, middle);
-        QTest::mouseRelease(view, Qt::LeftButton, {}, middle + QPoint(20, 20));
-        QVERIFY(window->imgDes->zoom() > 4 * before);
-        QCOMPARE(window->imgSrc->zoom(), fittedZoom(*window->imgSrc));
+        QVERIFY(!zoomed || viewer.zoom() > 2 * before);
+        QCOMPARE(other.zoom(), fittedZoom(other));
     }
 
     void theKeyTable_data() { addRows(keys); }
@@ -336,9 +279,8 @@ private:
     std::unique_ptr<Tessary> startWithBothPanes()
     {
         auto window = f.start();
-        if (!f.pick(*window, "source.tif"))
-            return window;
-        f.openDestination(*window, QDir::toNativeSeparators(m_pages.filePath("target.tif")));
+        if (f.pick(*window, "source.tif"))
+            f.openDestination(*window, QDir::toNativeSeparators(m_pages.filePath("target.tif")));
         return window;
     }
 

@@ -14,14 +14,8 @@ bool WindowFixture::reset(bool listScans)
         return false;
     programFolder.emplace(folder(QStringLiteral("program")));
     settings.emplace(dir(QStringLiteral("settings")), [] { return QStringLiteral("Tessary"); });
-    boxes.emplace();
-    dialogs.emplace();
-    folders.emplace();
-    launcher.emplace();
-    screen.emplace(QSize(1024, 768));
-    help.emplace();
-    progress.emplace();
-    threadedProgress.reset();
+    (boxes.emplace(), dialogs.emplace(), folders.emplace(), launcher.emplace(), help.emplace());
+    screen.emplace(QSize(1024, 768)), progress.emplace(), threadedProgress.reset();
     help->setSeparator(QDir::separator());
     if (listScans)
         settings->write(SettingsStore::SrcDir, folder(QStringLiteral("scans")));
@@ -49,40 +43,12 @@ std::unique_ptr<Tessary> WindowFixture::start()
                                                      progressService, pageOperations()});
 }
 
-QString WindowFixture::dir(const QString& name) const
-{
-    return QDir::toNativeSeparators(QDir(root->path()).filePath(name));
-}
-
-QString WindowFixture::folder(const QString& name) const
-{
-    QDir(root->path()).mkpath(name);
-    return dir(name);
-}
-
-QString WindowFixture::scan(const QString& name) const
-{
-    return dir(QStringLiteral("scans/") + name);
-}
-
 bool WindowFixture::writeTiff(const QString& path, int pages)
 {
     QList<TestTiff::Page> made;
     for (int page = 1; page <= pages; ++page)
         made.append(TestTiff::plain(24, 32, std::uint8_t(page * 20)));
     return TestTiff::write(path, made);
-}
-
-bool WindowFixture::writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray WindowFixture::bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool WindowFixture::pick(Tessary& window, const QString& name)
@@ -92,89 +58,12 @@ bool WindowFixture::pick(Tessary& window, const QString& name)
     const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
     if (found.isEmpty())
         return false;
-    if (!window.isVisible()) {
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
-            return false;
-    }
+    if (!window.isVisible() && (window.show(), !QTest::qWaitForWindowExposed(&window)))
+        return false;
     list.scrollToItem(found.first());
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                       list.visualItemRect(found.first()).center());
     return true;
-}
-
-void WindowFixture::openDestination(Tessary& window, const QString& path)
-{
-    dialogs->choosePath(path);
-    window.cmdOpenDes->click();
-}
-
-QStringList WindowFixture::listed(const Tessary& window)
-{
-    QStringList names;
-    for (int i = 0; i < window.TiffFileList->count(); ++i)
-        names.append(window.TiffFileList->entry(i));
-    return names;
-}
-
-QStringList WindowFixture::pane(const Tessary& window, bool source)
-{
-    if (source)
-        return {window.imgSrc->image(), window.lblSource->text(), window.txtPageSrc->text()};
-    return {window.imgDes->image(), window.lblDestination->text(), window.txtPageDes->text()};
-}
-
-int WindowFixture::pageMode(const Tessary& window)
-{
-    int checked = 0;
-    for (int index = 1; index <= 4; ++index)
-        if (window.optMode(index)->isChecked())
-            checked = checked == 0 ? index : -1;
-    return checked;
-}
-
-QString WindowFixture::transferMode(const Tessary& window)
-{
-    return QString(window.mnuCopy->isChecked() ? "Copy" : "") +
-           (window.mnuMove->isChecked() ? "Move" : "");
-}
-
-QStringList WindowFixture::stored() const
-{
-    QStringList values;
-    for (const QString& name : {SettingsStore::SrcDir, SettingsStore::DesDir,
-                                SettingsStore::DefaultMode, SettingsStore::PromptActions})
-        values.append(settings->read(name));
-    return values;
-}
-
-QStringList WindowFixture::shown() const
-{
-    QStringList described;
-    for (const ScriptedMessageBoxService::Box& shown : boxes->boxes())
-        described.append(box(shown.caption, shown.text, shown.buttons, shown.icon));
-    return described;
-}
-
-QString WindowFixture::box(const QString& caption, const QString& text, MsgButtons buttons,
-                           MsgIcon icon)
-{
-    return caption + QStringLiteral(" [%1/%2]: ").arg(int(buttons)).arg(int(icon)) + text;
-}
-
-QString WindowFixture::moveWarning()
-{
-    return box("Move Page(s) Mode",
-               "If you enable this option pages will be deleted from the source file, \r\n"
-               "are you sure you want to enable this option?",
-               MsgButtons::YesNo, MsgIcon::Exclamation);
-}
-
-void WindowFixture::hover(QWidget* widget, QPointF point)
-{
-    QMouseEvent move(QEvent::MouseMove, point, widget->mapToGlobal(point), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &move);
 }
 
 } // namespace tessary::testing

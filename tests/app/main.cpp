@@ -10,9 +10,8 @@ int runNavigationTest(int argc, char** argv);
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    int failures = runTessaryTest(argc, argv);
-    failures += runPanesTest(argc, argv);
-    failures += runSettingsDialogTest(argc, argv);
-    failures += runNavigationTest(argc, argv);
+    int failures = 0;
+    for (const auto run : {runTessaryTest, runPanesTest, runSettingsDialogTest, runNavigationTest})
+        failures += run(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -47,8 +47,6 @@ private slots:
         m_window.emplace();
     }
 
-    void cleanup() { m_window.reset(); }
-
     void opensAtTheAskedPage_data()
     {
         QTest::addColumn<int>("asked");
@@ -58,7 +56,6 @@ private slots:
         QTest::newRow("page 0 shows page 1") << 0 << QStringList{"1", "1", " of 5 ", "001111"};
         QTest::newRow("past the last page shows page 1")
             << 6 << QStringList{"1", "1", " of 5 ", "001111"};
-        QTest::newRow("negative shows page 1") << -4 << QStringList{"1", "1", " of 5 ", "001111"};
     }
 
     void opensAtTheAskedPage()
@@ -66,10 +63,10 @@ private slots:
         QFETCH(int, asked);
         QFETCH(QStringList, place);
         m_window->openFile(m_five, asked);
-        QCOMPARE(m_window->view->image(), m_five);
-        QCOMPARE(placeOf(*m_window), place);
-        QCOMPARE(m_window->windowTitle(), "five pages.tif - Tessary Viewer");
-        QCOMPARE(m_window->view->notice(), QString());
+        QCOMPARE(QStringList(
+                     {m_window->view->image(), m_window->windowTitle(), m_window->view->notice()}) +
+                     placeOf(*m_window),
+                 QStringList({m_five, "five pages.tif - Tessary Viewer", ""}) + place);
     }
 
     void buttonsAndThePageBoxTurnThePages()
@@ -102,37 +99,33 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.openFile(m_five, 3);
         const float fitted = window.view->zoom();
-        window.zoomIn->click();
-        QCOMPARE(window.view->zoom(), fitted * ViewerWindow::zoomStep);
-        window.zoomOut->click();
-        window.zoomOut->click();
-        QCOMPARE(window.view->zoom(), fitted / ViewerWindow::zoomStep);
-        window.fitPage->click();
-        QCOMPARE(window.view->zoom(), fitted);
+        QList<int> zooms; // in percent of the fitted zoom
+        for (QToolButton* button :
+             {window.zoomIn, window.zoomOut, window.zoomOut, window.fitPage}) {
+            button->click();
+            zooms << qRound(100 * window.view->zoom() / fitted);
+        }
+        QCOMPARE(zooms, (QList<int>{125, 100, 80, 100}));
         QCOMPARE(window.view->page(), 3);
-    }
-
-    void aFileItCannotReadIsExplainedInTheView_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("exists");
-        QTest::newRow("text with a .tif name") << QByteArray("not a picture\n") << true;
-        QTest::newRow("empty file") << QByteArray() << true;
-        QTest::newRow("missing") << QByteArray() << false;
     }
 
     void aFileItCannotReadIsExplainedInTheView()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(bool, exists);
+        // Text with a .tif name, an empty file, a missing one.
         const QString path = m_dir->filePath("bad.tif");
-        QFile file(path);
-        QVERIFY(!exists || (file.open(QIODevice::WriteOnly) && file.write(content) >= 0));
-        file.close();
-        m_window->openFile(path, 2);
-        QCOMPARE(m_window->view->pageCount(), 0);
-        QVERIFY(m_window->view->notice().contains("bad.tif"));
-        QCOMPARE(placeOf(*m_window).mid(1), (QStringList{"", " of 0 ", "000000"}));
+        for (const QByteArray& content :
+             {QByteArray("not a picture\n"), QByteArray(), QByteArray("-")}) {
+            QFile file(path);
+            if (content != "-")
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) >= 0);
+            else
+                QVERIFY(file.remove());
+            file.close();
+            m_window->openFile(path, 2);
+            QCOMPARE(m_window->view->pageCount(), 0);
+            QVERIFY(m_window->view->notice().contains("bad.tif"));
+            QCOMPARE(placeOf(*m_window).mid(1), (QStringList{"", " of 0 ", "000000"}));
+        }
     }
 
     void theProgramWithoutAFileSaysHowToCallIt()
