@@ -191,7 +191,7 @@ private:
     QString m_scans;
 };
 
-int runDesktopTests(int argc, char** argv)
+int runDesktopTest(int argc, char** argv)
 {
     DesktopTest test;
     return QTest::qExec(&test, argc, argv);

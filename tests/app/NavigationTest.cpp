@@ -1,66 +1,44 @@
-#include "FileListBox.h"
-#include "ImagingEdit.h"
-#include "Tessary.h"
+// Paging, zooming and scrolling the two panes: the page buttons, the page boxes, the zoom
+// buttons, Reset, a drawn rectangle and the keypad keys.
+
 #include "TestTiff.h"
 #include "WindowFixture.h"
-#include "mdlFunctions.h"
 
-#include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QTest>
 #include <QWindow>
 
 using namespace tessary;
-using tessary::testing::TestTiff;
-using tessary::testing::WindowFixture;
+using namespace tessary::testing;
 
 namespace {
 
-// Pages larger than the view at 100 %, each of a grey level of its own.
-constexpr int pageCount = 5;
-constexpr std::uint32_t pageWidth = 900;
-constexpr std::uint32_t pageHeight = 1200;
-
-int levelOf(int page)
-{
-    return 40 * page;
-}
-
-bool writePages(const QString& path)
-{
-    QList<TestTiff::Page> pages;
-    for (int page = 1; page <= pageCount; ++page)
-        pages.append(TestTiff::plain(pageWidth, pageHeight, std::uint8_t(levelOf(page))));
-    return TestTiff::write(path, pages);
-}
-
-// The controls of one pane.
+// The controls of one pane: its view, its page box, and its buttons <<, <, >, >>, +, - and
+// Reset.
 struct Pane
 {
     ImagingEdit* viewer;
     QLineEdit* box;
-    std::array<QPushButton*, 4> buttons;
-    QPushButton* zoomIn;
-    QPushButton* zoomOut;
-    QPushButton* reset;
+    QList<QPushButton*> buttons;
 };
+const QStringList buttonNames = {"<<", "<", ">", ">>", "+", "-", "Reset"};
 
-Pane paneOf(Tessary& window, const QString& name)
+Pane paneOf(Tessary& w, bool s)
 {
-    if (name == QLatin1String("Src"))
-        return {window.imgSrc,    window.txtPageSrc, window.cmdSrc,
-                window.cmdZoomIn, window.cmdZoomOut, window.cmdReset};
-    return {window.imgDes,           window.txtPageDes,        window.cmdDes,
-            window.cmdZoomIn_ImgDes, window.cmdZoomOut_ImgDes, window.cmdReset_ImgDes};
+    const auto& turns = s ? w.cmdSrc : w.cmdDes;
+    return {s ? w.imgSrc : w.imgDes,
+            s ? w.txtPageSrc : w.txtPageDes,
+            {turns[0], turns[1], turns[2], turns[3], s ? w.cmdZoomIn : w.cmdZoomIn_ImgDes,
+             s ? w.cmdZoomOut : w.cmdZoomOut_ImgDes, s ? w.cmdReset : w.cmdReset_ImgDes}};
 }
 
-// The grey level in the middle of the view: which page it shows.
-int shownLevel(ImagingEdit& viewer)
+// The page a pane is at, its page box, and the page its view shows: page p is grey 40 p.
+QString placeOf(const Pane& p)
 {
-    const QImage shot = viewer.viewport()->grab().toImage();
-    return qGray(shot.pixel(shot.rect().center()));
+    const QImage shot = p.viewer->viewport()->grab().toImage();
+    return QString("%1 %2 %3")
+        .arg(p.viewer->page())
+        .arg(p.box->text())
+        .arg(qGray(shot.pixel(shot.rect().center())) / 40);
 }
 
 float fittedZoom(ImagingEdit& viewer)
@@ -72,19 +50,70 @@ float fittedZoom(ImagingEdit& viewer)
     return fitted;
 }
 
-// What the keys may change in a pane.
-struct ViewState
-{
-    float zoom;
-    int across;
-    int down;
-    QRect selection;
+// The page and zoom a pane shows before; what the user does: a button ("<<", "<", ">",
+// ">>", "+", "-", "Reset") or text typed over the page box, then Enter; the page shown,
+// the page box and the zoom after (-1: the page fitted into the view).
+const std::tuple<const char*, int, float, QString, int, QString, float> inputs[] = {
+    {"<< from page 4", 4, 250, "<<", 1, "1", -1},
+    {"< from page 3", 3, 250, "<", 2, "2", -1},
+    {"< on the first page", 1, 250, "<", 1, "1", -1},
+    {"> from page 3", 3, 250, ">", 4, "4", -1},
+    {"> on the last page", 5, 250, ">", 5, "5", -1},
+    {">> from page 2", 2, 250, ">>", 5, "5", -1},
+    {"typed 3", 1, 250, "3", 3, "3", -1},
+    {"typed past the last page", 1, 250, "9", 1, "1", -1},
+    {"typed page 0", 1, 250, "0", 1, "1", -1},
+    {"typed 3.5, read as 4", 1, 250, "3.5", 4, "3.5", -1},
+    // The sign alone is no number: the next key puts the box back first.
+    {"typed -2, read as 12", 1, 250, "-2", 1, "1", -1},
+    {"typed a letter, then Enter", 1, 250, "x", 1, "1", 250},
+    {"zoom in from 100", 1, 100, "+", 1, "1", 115},
+    {"zoom in from 6500", 1, 6500, "+", 1, "1", 6515},
+    {"zoom in from 6501 takes no step", 1, 6501, "+", 1, "1", 6501},
+    {"zoom out from 100", 1, 100, "-", 1, "1", 85},
+    {"zoom out from 31", 1, 31, "-", 1, "1", 16},
+    {"zoom out from 30 fits", 1, 30, "-", 1, "1", -1},
+    {"Reset from 400 fits", 1, 400, "Reset", 1, "1", -1},
+};
 
-    static ViewState of(ImagingEdit& viewer)
-    {
-        return {viewer.zoom(), viewer.horizontalScrollBar()->value(),
-                viewer.verticalScrollBar()->value(), viewer.selectionRect()};
-    }
+// The pane (true: source), the rectangle reported, or drawn with the mouse; whether it is
+// zoomed to.
+const std::tuple<const char*, bool, QRect, bool, bool> rectangles[] = {
+    {"source, a rectangle", true, {100, 200, 300, 400}, false, true},
+    {"all zeros", true, {0, 0, 0, 0}, false, false},
+    {"numbers that cancel out", false, {-30, 10, 20, 0}, false, false},
+    {"destination, drawn with the mouse", false, {-20, -20, 40, 40}, true, true},
+};
+
+constexpr int ctrl = Qt::ControlModifier | Qt::KeypadModifier;
+constexpr int alt = Qt::AltModifier | Qt::KeypadModifier;
+
+// The key, its modifiers, the control holding the focus; the pane the key is for (true:
+// source), its zoom after (from 100; 0 unchanged, -1 fitted with the rectangle removed)
+// and how far it scrolls across and down.
+const std::tuple<const char*, int, int, const char*, bool, float, int, int> keys[] = {
+    {"Ctrl+keypad +", Qt::Key_Plus, ctrl, "txtPageSrc", true, 115, 0, 0},
+    {"Ctrl+keypad -", Qt::Key_Minus, ctrl, "imgSrc", true, 85, 0, 0},
+    {"Ctrl+keypad 2", Qt::Key_2, ctrl, "TiffFileList", true, 0, 0, 150},
+    {"Ctrl+keypad 8", Qt::Key_8, ctrl, "cmdSwap", true, 0, 0, -150},
+    {"Ctrl+keypad 6", Qt::Key_6, ctrl, "txtPageDes", true, 0, 150, 0},
+    {"Ctrl+keypad 4", Qt::Key_4, ctrl, "imgDes", true, 0, -150, 0},
+    {"Ctrl+keypad /", Qt::Key_Slash, ctrl, "cmdReset", true, -1, 0, 0},
+    {"Alt+keypad +", Qt::Key_Plus, alt, "txtPageDes", false, 115, 0, 0},
+    {"Alt+keypad -", Qt::Key_Minus, alt, "imgDes", false, 85, 0, 0},
+    {"Alt+keypad 2", Qt::Key_2, alt, "cmdDes", false, 0, 0, 150},
+    {"Alt+keypad 8", Qt::Key_8, alt, "txtPageSrc", false, 0, 0, -150},
+    {"Alt+keypad 6", Qt::Key_6, alt, "TiffFileList", false, 0, 150, 0},
+    {"Alt+keypad 4", Qt::Key_4, alt, "imgSrc", false, 0, -150, 0},
+    {"Alt+keypad *", Qt::Key_Asterisk, alt, "cmdZoomIn", false, -1, 0, 0},
+    // Nothing matches these.
+    {"Ctrl+keypad *", Qt::Key_Asterisk, ctrl, "txtPageSrc", true, 0, 0, 0},
+    {"Alt+keypad /", Qt::Key_Slash, alt, "txtPageSrc", true, 0, 0, 0},
+    {"Ctrl+Shift+keypad +", Qt::Key_Plus, ctrl | Qt::ShiftModifier, "imgSrc", true, 0, 0, 0},
+    {"keypad + alone", Qt::Key_Plus, Qt::KeypadModifier, "imgSrc", true, 0, 0, 0},
+    {"Ctrl and the + of the main keyboard", Qt::Key_Plus, Qt::ControlModifier, "imgSrc", true, 0, 0,
+     0},
+    {"Ctrl+keypad 2 with Num Lock off", Qt::Key_Down, ctrl, "cmdSwap", true, 0, 0, 0},
 };
 
 } // namespace
@@ -94,380 +123,135 @@ class NavigationTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The pages are only read: one folder of them serves every test.
+    void initTestCase()
+    {
+        QList<TestTiff::Page> pages;
+        for (int page = 1; page <= 5; ++page)
+            pages.append(TestTiff::plain(900, 1200, std::uint8_t(40 * page)));
+        for (const char* name : {"source.tif", "target.tif"})
+            QVERIFY(TestTiff::write(m_pages.filePath(name), pages));
+    }
+
     void init()
     {
         QVERIFY(f.reset());
-        m_scans = f.folder(QStringLiteral("scans"));
-        QVERIFY(writePages(scan(QStringLiteral("source.tif"))));
-        QVERIFY(writePages(scan(QStringLiteral("target.tif"))));
-        f.settings->write(SettingsStore::SrcDir, m_scans);
+        f.settings->write(SettingsStore::SrcDir, QDir::toNativeSeparators(m_pages.path()));
     }
 
-    void theButtonsTurnPagesAndAlwaysRefitAndRewriteTheBox_data()
-    {
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("to");
-        for (const char* pane : {"Src", "Des"}) {
-            const auto row = [pane](const char* name) -> QTestData& {
-                return QTest::addRow("%s: %s", pane, name) << QString::fromLatin1(pane);
-            };
-            row("<< from page 4") << 4 << 0 << 1;
-            row("<< on the first page") << 1 << 0 << 1;
-            row("< from page 3") << 3 << 1 << 2;
-            row("< on the first page") << 1 << 1 << 1;
-            row("> from page 3") << 3 << 2 << 4;
-            row("> on the last page") << 5 << 2 << 5;
-            row(">> from page 2") << 2 << 3 << 5;
-            row(">> on the last page") << 5 << 3 << 5;
-        }
-    }
+    void buttonsAndTypedPagesTurnAndZoomOnePane_data() { addRows(inputs); }
 
-    void theButtonsTurnPagesAndAlwaysRefitAndRewriteTheBox()
+    void buttonsAndTypedPagesTurnAndZoomOnePane()
     {
-        QFETCH(QString, pane);
-        QFETCH(int, from);
-        QFETCH(int, index);
-        QFETCH(int, to);
+        const auto& [name, from, zoom, input, page, box, zoomAfter] = rowOf(inputs);
         const auto window = startWithBothPanes();
-        const Pane p = paneOf(*window, pane);
-        const Pane other = paneOf(*window, pane == QLatin1String("Src") ? QStringLiteral("Des")
-                                                                        : QStringLiteral("Src"));
-        p.viewer->setPage(from);
-        p.viewer->display();
-        p.viewer->setZoom(250);
-        p.box->setText(QStringLiteral("stale"));
-        const ViewState otherBefore = ViewState::of(*other.viewer);
-
-        p.buttons[std::size_t(index)]->click();
-        QCOMPARE(p.viewer->page(), to);
-        QCOMPARE(p.box->text(), QString::number(to));
-        QCOMPARE(shownLevel(*p.viewer), levelOf(to));
-        QVERIFY(p.viewer->zoom() != 250.0f);
-        QCOMPARE(fittedZoom(*p.viewer), p.viewer->zoom());
-        QCOMPARE(other.viewer->page(), 1);
-        QCOMPARE(ViewState::of(*other.viewer).zoom, otherBefore.zoom);
+        const int button = buttonNames.indexOf(input);
+        for (const bool source : {true, false}) {
+            const Pane p = paneOf(*window, source);
+            const ImagingEdit& other = *paneOf(*window, !source).viewer;
+            p.viewer->setPage(from);
+            p.viewer->display();
+            p.viewer->setZoom(zoom);
+            p.viewer->setSelectionRect(10, 20, 30, 40);
+            const QList<QVariant> otherBefore = {other.page(), other.zoom()};
+            if (button >= 0) {
+                // A page button rewrites the box whatever it held.
+                if (button < 4)
+                    p.box->setText("stale");
+                p.buttons[button]->click();
+            } else {
+                QCOMPARE(p.box->text(), QString::number(from));
+                p.box->selectAll();
+                QTest::keyClicks(p.box, input);
+                QTest::keyClick(p.box, Qt::Key_Return);
+            }
+            QCOMPARE(placeOf(p), QString("%1 %2 %1").arg(page).arg(box));
+            QCOMPARE(p.viewer->zoom(), zoomAfter < 0 ? fittedZoom(*p.viewer) : zoomAfter);
+            // Of the zoom buttons only Reset removes the rectangle.
+            if (button >= 4)
+                QCOMPARE(p.viewer->selectionRect().isEmpty(), input == "Reset");
+            // The other pane stays as it was.
+            QCOMPARE((QList<QVariant>{other.page(), other.zoom()}), otherBefore);
+        }
         QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void anEmptyPaneDoesNothingNotEvenToItsBox_data()
-    {
-        QTest::addColumn<QString>("pane");
-        QTest::newRow("source") << "Src";
-        QTest::newRow("destination") << "Des";
     }
 
     void anEmptyPaneDoesNothingNotEvenToItsBox()
     {
-        QFETCH(QString, pane);
-        const auto window = f.start();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        const Pane p = paneOf(*window, pane);
-        p.box->setText(QStringLiteral("7"));
-        for (QPushButton* button : p.buttons)
-            button->click();
-        p.reset->click();
-        QCOMPARE(p.box->text(), QStringLiteral("7"));
-        // Enter on a number with no file shows nothing either.
-        p.box->setCursorPosition(1);
-        QTest::keyClick(p.box, Qt::Key_Return);
-        QCOMPARE(p.box->text(), QStringLiteral("7"));
-        QCOMPARE(p.viewer->image(), QString());
-        QCOMPARE(p.viewer->page(), 0);
-        QVERIFY(f.boxes->boxes().isEmpty());
-        // A letter in the box of an empty pane is put back to no page at the next key.
-        QTest::keyClicks(p.box, QStringLiteral("x2"));
-        QCOMPARE(p.box->text(), QStringLiteral("2"));
-    }
-
-    void aTypedPageIsShownOnEnter_data()
-    {
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<QString>("typed"); // over the selected box, then Enter
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("box");
-        for (const char* pane : {"Src", "Des"}) {
-            const auto row = [pane](const char* name) -> QTestData& {
-                return QTest::addRow("%s: %s", pane, name) << QString::fromLatin1(pane);
-            };
-            row("3") << "3" << 3 << "3";
-            row("the last page") << "5" << 5 << "5";
-            row("past the last page") << "9" << 1 << "1";
-            row("page 0") << "0" << 1 << "1";
-            row("2.5, rounded to even") << "2.5" << 2 << "2.5";
-            row("3.5, rounded to even") << "3.5" << 4 << "3.5";
-            // The sign alone is no number: the next key puts the box back first.
-            row("-2, read as 12") << "-2" << 1 << "1";
-            row("a letter, then Enter") << "x" << 1 << "1";
-        }
-    }
-
-    void aTypedPageIsShownOnEnter()
-    {
-        QFETCH(QString, pane);
-        QFETCH(QString, typed);
-        QFETCH(int, page);
-        QFETCH(QString, box);
-        const auto window = startWithBothPanes();
-        const Pane p = paneOf(*window, pane);
-        QCOMPARE(p.box->text(), QStringLiteral("1"));
-        p.viewer->setZoom(250);
-
-        p.box->selectAll();
-        QTest::keyClicks(p.box, typed);
-        QTest::keyClick(p.box, Qt::Key_Return);
-        QCOMPARE(p.viewer->page(), page);
-        QCOMPARE(p.box->text(), box);
-        QCOMPARE(shownLevel(*p.viewer), levelOf(page));
-        QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void aLetterIsTakenAndTheNextKeyPutsTheBoxBackFirst()
-    {
-        const auto window = startWithBothPanes();
-        window->cmdSrc[2]->click();
-        window->cmdSrc[2]->click();
-        QCOMPARE(window->txtPageSrc->text(), QStringLiteral("3"));
-
-        window->txtPageSrc->end(false);
-        QTest::keyClick(window->txtPageSrc, Qt::Key_X);
-        QCOMPARE(window->txtPageSrc->text(), QStringLiteral("3x"));
-        QTest::keyClick(window->txtPageSrc, Qt::Key_5);
-        QCOMPARE(window->txtPageSrc->text(), QStringLiteral("35"));
-        QTest::keyClick(window->txtPageSrc, Qt::Key_Return);
-        QCOMPARE(window->txtPageSrc->text(), QStringLiteral("3"));
-        QCOMPARE(window->imgSrc->page(), 3);
-        QCOMPARE(shownLevel(*window->imgSrc), levelOf(3));
-        QCOMPARE(window->txtPageDes->text(), QStringLiteral("1"));
-    }
-
-    void theBoxSelectsFromTheCursorToTheEndWhenItGetsTheFocus_data()
-    {
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<int>("cursor");
-        QTest::addColumn<QString>("selected");
-        QTest::newRow("source, cursor at the start") << "Src" << 0 << "123";
-        QTest::newRow("source, cursor inside") << "Src" << 1 << "23";
-        QTest::newRow("destination, cursor inside") << "Des" << 2 << "3";
-        QTest::newRow("destination, cursor at the end") << "Des" << 3 << "";
-    }
-
-    void theBoxSelectsFromTheCursorToTheEndWhenItGetsTheFocus()
-    {
-        QFETCH(QString, pane);
-        QFETCH(int, cursor);
-        QFETCH(QString, selected);
         const auto window = f.start();
         window->show();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        const Pane p = paneOf(*window, pane);
-        p.buttons[0]->setFocus();
-        p.box->setText(QStringLiteral("123"));
-        p.box->setCursorPosition(cursor);
-
-        p.box->setFocus(Qt::OtherFocusReason);
-        QVERIFY(p.box->hasFocus());
-        QCOMPARE(p.box->selectedText(), selected);
-        if (!selected.isEmpty())
-            QCOMPARE(p.box->selectionStart(), cursor);
-    }
-
-    void zoomStepsStopAtTheirLimits_data()
-    {
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<bool>("in");
-        QTest::addColumn<float>("from");
-        QTest::addColumn<float>("to"); // -1: the page fitted into the view
-        for (const char* pane : {"Src", "Des"}) {
-            const auto row = [pane](const char* name) -> QTestData& {
-                return QTest::addRow("%s: %s", pane, name) << QString::fromLatin1(pane);
-            };
-            row("in from 100") << true << 100.0f << 115.0f;
-            row("in from 6500") << true << 6500.0f << 6515.0f;
-            row("in from 6501 takes no step") << true << 6501.0f << 6501.0f;
-            row("out from 100") << false << 100.0f << 85.0f;
-            row("out from 45") << false << 45.0f << 30.0f;
-            row("out from 31") << false << 31.0f << 16.0f;
-            row("out from 30 fits") << false << 30.0f << -1.0f;
-            row("out from 16 fits") << false << 16.0f << -1.0f;
+        for (const bool source : {true, false}) {
+            const Pane p = paneOf(*window, source);
+            // The box selects from the cursor to the end when it gets the focus.
+            p.buttons[0]->setFocus();
+            p.box->setText("123");
+            p.box->setCursorPosition(source ? 1 : 3);
+            p.box->setFocus(Qt::OtherFocusReason);
+            QCOMPARE(p.box->selectedText(), source ? "23" : "");
+            p.box->setText("7");
+            for (const int button : {0, 1, 2, 3, 6})
+                p.buttons[button]->click();
+            // Enter on a number with no file shows nothing either.
+            p.box->setCursorPosition(1);
+            QTest::keyClick(p.box, Qt::Key_Return);
+            QCOMPARE(QString::number(p.viewer->page()) + p.box->text() + p.viewer->image(), "07");
+            // A letter in the box of an empty pane is put back to no page at the next key.
+            QTest::keyClicks(p.box, "x2");
+            QCOMPARE(p.box->text(), "2");
         }
-    }
-
-    void zoomStepsStopAtTheirLimits()
-    {
-        QFETCH(QString, pane);
-        QFETCH(bool, in);
-        QFETCH(float, from);
-        QFETCH(float, to);
-        const auto window = startWithBothPanes();
-        const Pane p = paneOf(*window, pane);
-        const float fitted = fittedZoom(*p.viewer);
-        p.viewer->setZoom(from);
-
-        (in ? p.zoomIn : p.zoomOut)->click();
-        QCOMPARE(p.viewer->zoom(), to < 0 ? fitted : to);
+        // Nor do the keypad keys scroll it.
+        for (const Qt::Key key : {Qt::Key_2, Qt::Key_8, Qt::Key_4, Qt::Key_6, Qt::Key_Slash})
+            QTest::keyClick(window->windowHandle(), key, Qt::ControlModifier | Qt::KeypadModifier);
+        QCOMPARE(window->imgSrc->verticalScrollBar()->value(), 0);
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void zoomActsOnAnEmptyPaneToo()
-    {
-        const auto window = f.start();
-        window->imgDes->setZoom(100);
-        window->cmdZoomIn_ImgDes->click();
-        QCOMPARE(window->imgDes->zoom(), 115.0f);
-        window->cmdZoomOut_ImgDes->click();
-        window->cmdZoomOut_ImgDes->click();
-        QCOMPARE(window->imgDes->zoom(), 85.0f);
-    }
+    void rectanglesAreZoomedToUnlessTheyAddUpToNothing_data() { addRows(rectangles); }
 
-    void resetFitsThePageAndRemovesTheRectangle()
+    void rectanglesAreZoomedToUnlessTheyAddUpToNothing()
     {
+        const auto& [name, source, reported, mouse, zoomed] = rowOf(rectangles);
         const auto window = startWithBothPanes();
-        for (const char* name : {"Src", "Des"}) {
-            const Pane p = paneOf(*window, QString::fromLatin1(name));
-            const float fitted = fittedZoom(*p.viewer);
-            p.viewer->setZoom(400);
-            p.viewer->setSelectionRect(10, 20, 30, 40);
-            p.reset->click();
-            QCOMPARE(p.viewer->zoom(), fitted);
-            QVERIFY(p.viewer->selectionRect().isEmpty());
+        ImagingEdit& viewer = *paneOf(*window, source).viewer;
+        ImagingEdit& other = *paneOf(*window, !source).viewer;
+        const float before = viewer.zoom();
+        if (mouse) {
+            QWidget* view = viewer.viewport();
+            const QPoint middle = view->rect().center();
+            QTest::mousePress(view, Qt::LeftButton, {}, middle + reported.topLeft());
+            QTest::mouseMove(view, middle);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, middle + reported.bottomRight());
+        } else {
+            // The rectangle the viewer holds, as if drawn.
+            viewer.setSelectionRect(100, 200, 300, 400);
+            emit viewer.selectionRectDrawn(reported.x(), reported.y(), reported.width(),
+                                           reported.height());
         }
+        QCOMPARE(viewer.zoom() != before, zoomed);
+        QVERIFY(!zoomed || viewer.zoom() > 2 * before);
+        QCOMPARE(other.zoom(), fittedZoom(other));
     }
 
-    void aDrawnRectangleIsZoomedToUnlessItsNumbersAddUpToNothing_data()
-    {
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<QRect>("reported");
-        QTest::addColumn<bool>("zoomed");
-        QTest::newRow("source, a rectangle") << "Src" << QRect(100, 200, 300, 400) << true;
-        QTest::newRow("destination, a rectangle") << "Des" << QRect(100, 200, 300, 400) << true;
-        QTest::newRow("all zeros") << "Src" << QRect(0, 0, 0, 0) << false;
-        QTest::newRow("numbers that cancel out") << "Des" << QRect(-30, 10, 20, 0) << false;
-    }
-
-    void aDrawnRectangleIsZoomedToUnlessItsNumbersAddUpToNothing()
-    {
-        QFETCH(QString, pane);
-        QFETCH(QRect, reported);
-        QFETCH(bool, zoomed);
-        const auto window = startWithBothPanes();
-        const Pane p = paneOf(*window, pane);
-        // The rectangle the viewer holds, as if drawn.
-        p.viewer->setSelectionRect(100, 200, 300, 400);
-        const float before = p.viewer->zoom();
-
-        emit p.viewer->selectionRectDrawn(reported.x(), reported.y(), reported.width(),
-                                          reported.height());
-        QCOMPARE(p.viewer->zoom() != before, zoomed);
-        if (zoomed)
-            QVERIFY(p.viewer->zoom() > 2 * before);
-    }
-
-    void aRectangleDrawnWithTheMouseIsZoomedTo()
-    {
-        const auto window = startWithBothPanes();
-        QWidget* view = window->imgDes->viewport();
-        const float before = window->imgDes->zoom();
-        const QPoint middle = view->rect().center();
-        QTest::mousePress(view, Qt::LeftButton, {}, middle - QPoint(20, 20));
-        QTest::mouseMove(view, middle);
-        QTest::mouseRelease(view, Qt::LeftButton, {}, middle + QPoint(20, 20));
-        QVERIFY(window->imgDes->zoom() > 4 * before);
-        QCOMPARE(window->imgSrc->zoom(), fittedZoom(*window->imgSrc));
-    }
-
-    void theKeyTable_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<QString>("focus"); // the control holding the focus
-        QTest::addColumn<QString>("pane");  // the pane changed; "" for none
-        QTest::addColumn<QString>("effect");
-        const int ctrl = Qt::ControlModifier | Qt::KeypadModifier;
-        const int alt = Qt::AltModifier | Qt::KeypadModifier;
-        const auto row = [](const char* name, int key, int modifiers,
-                            const char* focus) -> QTestData& {
-            return QTest::newRow(name) << key << modifiers << QString::fromLatin1(focus);
-        };
-        row("Ctrl+keypad +", Qt::Key_Plus, ctrl, "txtPageSrc") << "Src"
-                                                               << "in";
-        row("Ctrl+keypad -", Qt::Key_Minus, ctrl, "imgSrc") << "Src"
-                                                            << "out";
-        row("Ctrl+keypad 2", Qt::Key_2, ctrl, "TiffFileList") << "Src"
-                                                              << "down";
-        row("Ctrl+keypad 8", Qt::Key_8, ctrl, "cmdSwap") << "Src"
-                                                         << "up";
-        row("Ctrl+keypad 6", Qt::Key_6, ctrl, "txtPageDes") << "Src"
-                                                            << "right";
-        row("Ctrl+keypad 4", Qt::Key_4, ctrl, "imgDes") << "Src"
-                                                        << "left";
-        row("Ctrl+keypad /", Qt::Key_Slash, ctrl, "cmdReset") << "Src"
-                                                              << "reset";
-        row("Alt+keypad +", Qt::Key_Plus, alt, "txtPageDes") << "Des"
-                                                             << "in";
-        row("Alt+keypad -", Qt::Key_Minus, alt, "imgDes") << "Des"
-                                                          << "out";
-        row("Alt+keypad 2", Qt::Key_2, alt, "cmdDes") << "Des"
-                                                      << "down";
-        row("Alt+keypad 8", Qt::Key_8, alt, "txtPageSrc") << "Des"
-                                                          << "up";
-        row("Alt+keypad 6", Qt::Key_6, alt, "TiffFileList") << "Des"
-                                                            << "right";
-        row("Alt+keypad 4", Qt::Key_4, alt, "imgSrc") << "Des"
-                                                      << "left";
-        row("Alt+keypad *", Qt::Key_Asterisk, alt, "cmdZoomIn") << "Des"
-                                                                << "reset";
-        // Nothing matches these.
-        row("Ctrl+keypad *", Qt::Key_Asterisk, ctrl, "txtPageSrc") << ""
-                                                                   << "";
-        row("Alt+keypad /", Qt::Key_Slash, alt, "txtPageSrc") << ""
-                                                              << "";
-        row("Ctrl+Shift+keypad +", Qt::Key_Plus, ctrl | Qt::ShiftModifier, "imgSrc") << ""
-                                                                                     << "";
-        row("Alt+Shift+keypad 2", Qt::Key_2, alt | Qt::ShiftModifier, "imgSrc") << ""
-                                                                                << "";
-        row("Ctrl+Alt+keypad +", Qt::Key_Plus, ctrl | Qt::AltModifier, "imgSrc") << ""
-                                                                                 << "";
-        row("Ctrl+Alt+keypad 2", Qt::Key_2, ctrl | Qt::AltModifier, "imgSrc") << ""
-                                                                              << "";
-        row("keypad + alone", Qt::Key_Plus, int(Qt::KeypadModifier), "imgSrc") << ""
-                                                                               << "";
-        row("Shift+keypad -", Qt::Key_Minus, Qt::ShiftModifier | Qt::KeypadModifier, "imgSrc")
-            << ""
-            << "";
-        row("Ctrl and the + of the main keyboard", Qt::Key_Plus, int(Qt::ControlModifier), "imgSrc")
-            << ""
-            << "";
-        row("Alt and the 2 of the main keyboard", Qt::Key_2, int(Qt::AltModifier), "imgSrc") << ""
-                                                                                             << "";
-        row("Ctrl+keypad 2 with Num Lock off", Qt::Key_Down, ctrl, "cmdSwap") << ""
-                                                                              << "";
-    }
+    void theKeyTable_data() { addRows(keys); }
 
     void theKeyTable()
     {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(QString, focus);
-        QFETCH(QString, pane);
-        QFETCH(QString, effect);
+        const auto& [name, key, modifiers, focus, source, zoom, across, down] = rowOf(keys);
         const auto window = startWithBothPanes();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        const QStringList panes = {QStringLiteral("Src"), QStringLiteral("Des")};
         QList<float> fitted;
-        QList<ViewState> before;
-        for (const QString& name : panes) {
-            ImagingEdit& viewer = *paneOf(*window, name).viewer;
+        QRect selection;
+        for (const bool pane : {true, false}) {
+            ImagingEdit& viewer = *paneOf(*window, pane).viewer;
             fitted.append(fittedZoom(viewer));
             viewer.setZoom(100);
             viewer.horizontalScrollBar()->setValue(300);
             viewer.verticalScrollBar()->setValue(400);
             viewer.setSelectionRect(10, 20, 30, 40);
-            before.append(ViewState::of(viewer));
+            selection = viewer.selectionRect();
         }
         QWidget* focused = window->findChild<QWidget*>(focus);
         QVERIFY(focused);
@@ -475,70 +259,35 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), focused);
 
         QTest::keyClick(window->windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        for (qsizetype i = 0; i < panes.size(); ++i) {
-            const ViewState after = ViewState::of(*paneOf(*window, panes[i]).viewer);
-            ViewState expected = before[i];
-            if (panes[i] == pane) {
-                if (effect == QLatin1String("in") || effect == QLatin1String("out")) {
-                    // The zoom keeps the middle of the view; only the zoom is compared.
-                    expected = after;
-                    expected.zoom = effect == QLatin1String("in") ? 115.0f : 85.0f;
-                } else if (effect == QLatin1String("reset")) {
-                    expected = after;
-                    expected.zoom = fitted[i];
-                    expected.selection = QRect();
-                } else if (effect == QLatin1String("down")) {
-                    expected.down += 150;
-                } else if (effect == QLatin1String("up")) {
-                    expected.down -= 150;
-                } else if (effect == QLatin1String("right")) {
-                    expected.across += 150;
-                } else if (effect == QLatin1String("left")) {
-                    expected.across -= 150;
-                }
-            }
-            QCOMPARE(after.zoom, expected.zoom);
-            QCOMPARE(after.across, expected.across);
-            QCOMPARE(after.down, expected.down);
-            QCOMPARE(after.selection, expected.selection);
+        for (const bool pane : {true, false}) {
+            ImagingEdit& viewer = *paneOf(*window, pane).viewer;
+            const bool zoomed = pane == source && zoom != 0;
+            QCOMPARE(viewer.zoom(), !zoomed ? 100.0f : zoom < 0 ? fitted[pane ? 0 : 1] : zoom);
+            QCOMPARE(viewer.selectionRect(), zoomed && zoom < 0 ? QRect() : selection);
+            // A zoom keeps the middle of the view: only the zoom is compared.
+            const QPoint scrolled(viewer.horizontalScrollBar()->value(),
+                                  viewer.verticalScrollBar()->value());
+            if (!zoomed)
+                QCOMPARE(scrolled, QPoint(300, 400) + QPoint(across, down) * (pane == source));
         }
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void scrollKeysDoNothingOnAnEmptyPane()
-    {
-        const auto window = f.start();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        for (const Qt::Key key : {Qt::Key_2, Qt::Key_8, Qt::Key_4, Qt::Key_6, Qt::Key_Slash})
-            QTest::keyClick(window->windowHandle(), key, Qt::ControlModifier | Qt::KeypadModifier);
-        QCOMPARE(window->imgSrc->image(), QString());
-        QCOMPARE(window->imgSrc->verticalScrollBar()->value(), 0);
-        QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
 private:
-    QString scan(const QString& name) const { return m_scans + QDir::separator() + name; }
-
     // The window with source.tif in the source pane and target.tif in the destination
     // pane, both at page 1.
     std::unique_ptr<Tessary> startWithBothPanes()
     {
         auto window = f.start();
-        if (!WindowFixture::pick(*window, QStringLiteral("source.tif")))
-            return window;
-        f.openDestination(*window, scan(QStringLiteral("target.tif")));
+        if (f.pick(*window, "source.tif"))
+            f.openDestination(*window, QDir::toNativeSeparators(m_pages.filePath("target.tif")));
         return window;
     }
 
+    QTemporaryDir m_pages;
     WindowFixture f;
-    QString m_scans;
 };
 
-int runNavigationTests(int argc, char** argv)
-{
-    NavigationTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TESSARY_WINDOW_TEST(NavigationTest)
 
 #include "NavigationTest.moc"

@@ -1,19 +1,10 @@
-#include "FileListBox.h"
-#include "ImagingAdminControl.h"
-#include "ImagingEdit.h"
-#include "ImagingError.h"
-#include "Tessary.h"
-#include "WindowFixture.h"
-#include "mdlFunctions.h"
+// The two panes and the modes: the file list, picking a source in it, browsing for its
+// folder, opening and closing the destination, the same-file guard, the stored folders, the
+// page modes, the transfer mode items, and opening a pane in the image viewer.
 
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
+#include "HiddenFiles.h"
+#include "ImagingAdmin.h"
+#include "WindowFixture.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -21,57 +12,94 @@
 
 using namespace tessary;
 using namespace tessary::mdlFunctions;
-using tessary::testing::WindowFixture;
+using namespace tessary::testing;
 
 namespace {
 
-const QString sameFileText =
-    QStringLiteral("You cannot open the same image file as the source and destination");
+const QStringList noDestination = {"", "Destination Image", ""};
 
-QStringList entries(const FileListBox& list)
+// Gives the file at path a second name; false where this is not done.
+bool hardLink(const QString& path, const QString& name)
 {
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names.append(list.entry(i));
-    return names;
+#ifdef Q_OS_UNIX
+    return ::link(QFile::encodeName(path), QFile::encodeName(name)) == 0;
+#else
+    return false;
+#endif
 }
 
-// An administration control whose chosen steps fail as a component may fail.
-class FaultyAdmin : public ImagingAdminControl
-{
-public:
-    using ImagingAdminControl::ImagingAdminControl;
+// The file picked, its pages (-1: not a TIFF file), by the keyboard or a click.
+const std::tuple<const char*, QString, int, bool> picks[] = {
+    {"five pages", "five.tif", 5, false},
+    {"one page, no singular", "one.tif", 1, false},
+    {"a name with blanks", "letter 2024.TIF", 2, false},
+    {"text with a .tif name", "notes.tif", -1, false},
+    {"by the keyboard", "x.tif", 3, true},
+};
 
-    bool settersFail = false;
-    bool dialogFails = false;
+// The pane loaded second (true: source); the source picked in the list, the destination
+// chosen below the scans folder; whether the second is refused.
+const std::tuple<const char*, bool, QString, QString, bool> spellings[] = {
+    {"source, the same name", true, "x.tif", "x.tif", true},
+    {"source, a symbolic link", true, "link.tif", "x.tif", true},
+    {"source, a hard link", true, "hard.tif", "x.tif", true},
+    {"source, a path through ..", true, "x.tif", "../scans/x.tif", true},
+    {"source, another letter case on a disk that keeps case", true, "X.tif", "x.tif", false},
+    {"source, the same name in another folder", true, "x.tif", "../elsewhere/x.tif", false},
+    {"destination, the same name", false, "x.tif", "x.tif", true},
+    {"destination, a symbolic link", false, "link.tif", "x.tif", true},
+    {"destination, a hard link", false, "hard.tif", "x.tif", true},
+    {"destination, a path through ..", false, "x.tif", "../scans/x.tif", true},
+    {"destination, another letter case", false, "X.tif", "x.tif", false},
+    {"destination, the same name in another folder", false, "x.tif", "../elsewhere/x.tif", false},
+};
 
-    void setFilter(const QString& filter) override
-    {
-        failIf(settersFail);
-        ImagingAdminControl::setFilter(filter);
-    }
-    void setFlags(std::int32_t flags) override
-    {
-        failIf(settersFail);
-        ImagingAdminControl::setFlags(flags);
-    }
-    void setInitialFolder(const QString& folder) override
-    {
-        failIf(settersFail);
-        ImagingAdminControl::setInitialFolder(folder);
-    }
-    void showFileDialog(std::int16_t option, QWidget* owner) override
-    {
-        failIf(dialogFails);
-        ImagingAdminControl::showFileDialog(option, owner);
-    }
+// The stored source and destination folder, below the root; whether it is used.
+const std::tuple<const char*, QString, bool> storedFolders[] = {
+    {"existing folder", "out", true},
+    {"a file, not a folder", "scans/x.tif", false},
+    {"nothing stored", "", false},
+};
 
-private:
-    static void failIf(bool fail)
-    {
-        if (fail)
-            throw ImagingError(ImagingError::InvalidArgument, QStringLiteral("refused"));
-    }
+// Whether the stored source folder is still there, and whether browsing is cancelled.
+const std::tuple<const char*, bool, bool> browsings[] = {
+    {"stored folder, a folder chosen", true, false},
+    {"stored folder gone, a folder chosen", false, false},
+    {"cancelled", true, true},
+};
+
+// The mode clicked, with a destination open or not; the answer to the Open dialog
+// ("cancel", "target", "source", or "" for no dialog); the mode and destination after.
+const std::tuple<const char*, int, bool, QString, int, QString> pageModes[] = {
+    {"Append, none open, cancelled", 1, false, "cancel", 1, ""},
+    {"Replace, none open, cancelled", 3, false, "cancel", 3, ""},
+    {"Insert, none open, a file chosen", 2, false, "target", 2, "target.tif"},
+    {"Append, none open, the source chosen", 1, false, "source", 4, ""},
+    {"Replace, none open, the source chosen", 3, false, "source", 4, ""},
+    {"New File, none open", 4, false, "", 4, ""},
+    {"Append, one open", 1, true, "", 1, "x.tif"},
+    {"Replace, one open", 3, true, "", 3, "x.tif"},
+    {"New File, one open", 4, true, "", 4, "x.tif"},
+};
+
+// The item chosen (Move or Copy), Move before, the answer to the warning (0: no box), the
+// transfer mode after.
+const std::tuple<const char*, bool, bool, int, QString> transferItems[] = {
+    {"Move from Copy, Yes", true, false, MsgYes, "Move"},
+    {"Move again, No switches to Copy", true, true, MsgNo, "Copy"},
+    {"Move, a box closed without Yes", true, false, MsgCancel, "Copy"},
+    {"Copy while Copy", false, false, 0, "Copy"},
+    {"Copy while Move", false, true, 0, "Copy"},
+};
+
+// The pane (true: source), its file ("" for none) at page, and whether starting fails.
+const std::tuple<const char*, bool, QString, int, bool> viewerOpenings[] = {
+    {"source at page 3", true, "source.tif", 3, false},
+    {"destination at page 2", false, "target.tif", 2, false},
+    {"a name a shell would split", true, "it's a $(scan); `x` & y.tif", 1, false},
+    {"empty source", true, "", 0, false},
+    {"empty destination", false, "", 0, false},
+    {"the viewer cannot be started", true, "source.tif", 1, true},
 };
 
 } // namespace
@@ -83,471 +111,301 @@ class PanesTest : public QObject
 private slots:
     void init()
     {
-        QVERIFY(f.reset());
-        m_scans = f.folder(QStringLiteral("scans"));
-        QVERIFY(WindowFixture::writeTiff(scan(QStringLiteral("x.tif")), 3));
-        QVERIFY(WindowFixture::writeTiff(scan(QStringLiteral("other.tif")), 2));
-        f.settings->write(SettingsStore::SrcDir, m_scans);
+        QVERIFY(f.reset(true));
+        for (const char* name : {"x.tif", "source.tif", "target.tif"})
+            QVERIFY(f.writeTiff(f.scan(name), 3));
     }
 
-    void pickingAFileShowsItAtPageOne_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("pages"); // -1: not a TIFF file
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("pageBox");
-        QTest::newRow("five pages") << "five.tif" << 5 << "Source Image - 5 Page(s)   five.tif"
-                                    << "1";
-        QTest::newRow("one page, no singular")
-            << "one.tif" << 1 << "Source Image - 1 Page(s)   one.tif"
-            << "1";
-        QTest::newRow("a name with blanks")
-            << "letter 2024.TIF" << 2 << "Source Image - 2 Page(s)   letter 2024.TIF"
-            << "1";
-        QTest::newRow("text with a .tif name")
-            << "notes.tif" << -1 << "Source Image - 0 Page(s)   notes.tif"
-            << "0";
-    }
+    void pickingAFileShowsItAtPageOne_data() { addRows(picks); }
 
     void pickingAFileShowsItAtPageOne()
     {
-        QFETCH(QString, name);
-        QFETCH(int, pages);
-        QFETCH(QString, caption);
-        QFETCH(QString, pageBox);
-        const QString path = scan(name);
-        QVERIFY(pages < 0 ? WindowFixture::writeBytes(path, "not a picture\n")
-                          : WindowFixture::writeTiff(path, pages));
+        const auto& [row, name, pages, keyboard] = rowOf(picks);
+        const QString path = f.scan(name);
+        QVERIFY(pages < 0 ? f.writeBytes(path, "not a picture\n") : f.writeTiff(path, pages));
         const auto window = f.start();
-        QTRY_VERIFY(entries(*window->TiffFileList).contains(name));
-        QVERIFY(WindowFixture::pick(*window, name));
-
+        if (keyboard) {
+            // A selection made by the program loads nothing; Down picks the next entry.
+            FileListBox& list = *window->TiffFileList;
+            list.setCurrentRow(list.row(list.findItems(name, Qt::MatchExactly).first()) - 1);
+            QCOMPARE(window->imgSrc->image(), QString());
+            list.setFocus();
+            QTest::keyClick(&list, Qt::Key_Down);
+        } else {
+            QVERIFY(f.pick(*window, name));
+        }
         // A file that is not a TIFF file is no message: the view says why it shows nothing.
         QVERIFY(f.boxes->boxes().isEmpty());
-        QCOMPARE(window->imgSrc->image(), m_scans + QDir::separator() + name);
-        QCOMPARE(window->lblSource->text(), caption);
-        QCOMPARE(window->txtPageSrc->text(), pageBox);
+        QCOMPARE(
+            f.pane(*window, true) + f.pane(*window, false),
+            QStringList({path, QString("Source Image - %1 Page(s)   ").arg(qMax(pages, 0)) + name,
+                         pages > 0 ? "1" : "0"}) +
+                noDestination);
         QCOMPARE(window->imgSrc->notice().isEmpty(), pages > 0);
-        QCOMPARE(window->imgDes->image(), QString());
-        QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
     }
 
-    void theSameFileIsRefusedInEitherPane_data()
+    void theListShowsVisibleTifFilesInOrderAndFollowsItsFolder()
     {
-        QTest::addColumn<QString>("direction"); // the pane loaded second
-        QTest::addColumn<QString>("listName");  // the source, picked in the list
-        QTest::addColumn<QString>("chosen");    // the destination, below the scans folder
-        QTest::addColumn<bool>("refused");
-        const QList<std::tuple<const char*, QString, QString, bool>> spellings = {
-            {"the same name", "x.tif", "x.tif", true},
-            {"a symbolic link", "link.tif", "x.tif", true},
-            {"a hard link", "hard.tif", "x.tif", true},
-            {"a path through ..", "x.tif", "../scans/x.tif", true},
-            {"another letter case on a disk that keeps case", "X.tif", "x.tif", false},
-            {"the same name in another folder", "x.tif", "../elsewhere/x.tif", false},
-        };
-        for (const char* direction : {"source", "destination"})
-            for (const auto& [what, listName, chosen, refused] : spellings)
-                QTest::addRow("%s, %s", direction, what)
-                    << QString::fromLatin1(direction) << listName << chosen << refused;
+        f.folder("scans/folder.tif");
+        QVERIFY(QFile::remove(f.scan("source.tif")) && QFile::remove(f.scan("target.tif")));
+        for (const char* name : {"b.tif", "A.TIF", "c.Tif", "a2.tif", "d.tiff", "e.txt", "tif",
+                                 ".dot.tif", "hidden.tif", "x.tif.bak"})
+            QVERIFY(f.writeBytes(f.scan(name), {}));
+        QVERIFY(HiddenFiles::hide(f.scan("hidden.tif")));
+        const auto window = f.start();
+        QCOMPARE(window->TiffFileList->toolTip(), QString());
+        QCOMPARE(f.listed(*window), (QStringList{"A.TIF", "a2.tif", "b.tif", "c.Tif", "x.tif"}));
+        QVERIFY(f.pick(*window, "x.tif"));
+        const QStringList sourcePane = f.pane(*window, true);
+
+        QVERIFY(f.writeBytes(f.scan("0-new.tif"), {}));
+        const QStringList listed = {"0-new.tif", "A.TIF", "a2.tif", "b.tif", "c.Tif", "x.tif"};
+        QTRY_COMPARE(f.listed(*window), listed);
+        QCOMPARE(window->TiffFileList->currentItem()->text(), "x.tif");
+        QVERIFY(window->TiffFileList->currentItem()->isSelected());
+        QVERIFY(QFile::rename(f.scan("b.tif"), f.scan("y.tif")));
+        QTRY_COMPARE(f.listed(*window),
+                     listed.mid(0, 3) + QStringList({"c.Tif", "x.tif", "y.tif"}));
+        QCOMPARE(window->TiffFileList->currentItem()->text(), "x.tif");
+        QVERIFY(QFile::remove(f.scan("x.tif")));
+        QTRY_COMPARE(f.listed(*window), listed.mid(0, 3) + QStringList({"c.Tif", "y.tif"}));
+        QVERIFY(window->TiffFileList->selectedItems().isEmpty());
+        // Following the folder picks nothing: the source pane keeps what it shows.
+        QCOMPARE(f.pane(*window, true), sourcePane);
+        QVERIFY(f.boxes->boxes().isEmpty());
     }
+
+    void theSameFileIsRefusedInEitherPane_data() { addRows(spellings); }
 
     void theSameFileIsRefusedInEitherPane()
     {
-        QFETCH(QString, direction);
-        QFETCH(QString, listName);
-        QFETCH(QString, chosen);
-        QFETCH(bool, refused);
-        QVERIFY(QFile::link(scan(QStringLiteral("x.tif")), scan(QStringLiteral("link.tif"))));
-#ifdef Q_OS_UNIX
-        QVERIFY(::link(QFile::encodeName(scan(QStringLiteral("x.tif"))).constData(),
-                       QFile::encodeName(scan(QStringLiteral("hard.tif"))).constData()) == 0);
-#else
-        if (listName == QLatin1String("hard.tif"))
+        const auto& [what, source, listName, chosen, refused] = rowOf(spellings);
+        const QString x = f.scan("x.tif");
+        const QString listed = f.scan(listName);
+        const QString destination = f.scan(chosen);
+        QVERIFY(QFile::link(x, f.scan("link.tif")));
+        if (!hardLink(x, f.scan("hard.tif")) && listName == "hard.tif")
             QSKIP("hard links are made here on Unix only");
-#endif
-        QVERIFY(WindowFixture::writeTiff(
-            f.folder(QStringLiteral("elsewhere")) + QStringLiteral("/x.tif"), 4));
-        if (listName == QLatin1String("X.tif")) {
-            QVERIFY(WindowFixture::writeTiff(scan(listName), 1));
-            if (WindowFixture::bytesOf(scan(QStringLiteral("x.tif"))) ==
-                WindowFixture::bytesOf(scan(listName)))
-                QSKIP("this disk ignores letter case");
-        }
-        const QString destination = QDir::toNativeSeparators(m_scans + QLatin1Char('/') + chosen);
+        QVERIFY(f.writeTiff(f.folder("elsewhere") + "/x.tif", 4));
+        QVERIFY(listName != "X.tif" || f.writeTiff(listed, 1));
+        if (listName == "X.tif" && f.bytesOf(x) == f.bytesOf(listed))
+            QSKIP("this disk ignores letter case");
         const auto window = f.start();
-        QTRY_VERIFY(entries(*window->TiffFileList).contains(listName));
 
-        if (direction == QLatin1String("source")) {
-            f.openDestination(*window, destination);
-            window->optMode(ModeAppend)->click();
-            const QString destinationCaption = window->lblDestination->text();
-            QVERIFY(WindowFixture::pick(*window, listName));
-            // The destination pane is untouched either way.
-            QCOMPARE(window->imgDes->image(), destination);
-            QCOMPARE(window->lblDestination->text(), destinationCaption);
-            QCOMPARE(window->txtPageDes->text(), QStringLiteral("1"));
-            QVERIFY(window->optMode(ModeAppend)->isChecked());
-            if (refused) {
-                QCOMPARE(window->imgSrc->image(), QString());
-                QCOMPARE(window->lblSource->text(), QStringLiteral("Source Image"));
-                QCOMPARE(window->txtPageSrc->text(), QString());
-            } else {
-                QCOMPARE(window->imgSrc->image(), scan(listName));
-                QCOMPARE(window->txtPageSrc->text(), QStringLiteral("1"));
-            }
-        } else {
-            QVERIFY(WindowFixture::pick(*window, listName));
-            const QString sourceCaption = window->lblSource->text();
-            // A mode chosen earlier, while another destination was open.
-            window->optMode(ModeReplace)->setChecked(true);
-            f.openDestination(*window, destination);
-            QCOMPARE(window->imgSrc->image(), scan(listName));
-            QCOMPARE(window->lblSource->text(), sourceCaption);
-            QCOMPARE(window->txtPageSrc->text(), QStringLiteral("1"));
-            QCOMPARE(window->flags.SameFileRefused, refused);
-            QCOMPARE(window->flags.DestinationOpened, !refused);
-            QCOMPARE(window->imgAdmSrc->fileName(), QString());
-            if (refused) {
-                QCOMPARE(window->imgDes->image(), QString());
-                QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
-                QCOMPARE(window->txtPageDes->text(), QString());
-                QVERIFY(window->optMode(ModeNewFile)->isChecked());
-            } else {
-                QCOMPARE(window->imgDes->image(), destination);
-                QVERIFY(window->optMode(ModeReplace)->isChecked());
-            }
-        }
-        QCOMPARE(f.boxes->boxes().size(), refused ? 1 : 0);
-        if (refused) {
-            const ScriptedMessageBoxService::Box& box = f.boxes->boxes().first();
-            QCOMPARE(box.text, sameFileText);
-            QCOMPARE(box.caption, QStringLiteral("Tessary"));
-            QCOMPARE(box.buttons, MsgButtons::Ok);
-            QCOMPARE(box.icon, MsgIcon::None);
-        }
+        // The pane loaded first, with a page mode chosen meanwhile, is untouched either way.
+        const auto load = [&](bool sourcePane) {
+            if (sourcePane)
+                QVERIFY(f.pick(*window, listName));
+            else
+                f.openDestination(*window, destination);
+        };
+        load(!source);
+        window->optMode(source ? ModeAppend : ModeReplace)->setChecked(true);
+        const QStringList first = f.pane(*window, !source);
+        QCOMPARE(first.first() + first.last(), (source ? destination : listed) + "1");
+        load(source);
+        QCOMPARE(f.pane(*window, !source), first);
+        const QStringList second = f.pane(*window, source);
+        if (refused)
+            QCOMPARE(second, (QStringList{"", source ? "Source Image" : "Destination Image", ""}));
+        else
+            QCOMPARE(second.first() + second.last(), (source ? listed : destination) + "1");
+        QCOMPARE(f.shown(), refused ? QStringList{f.box("Tessary", "You cannot open the same image "
+                                                                   "file as the source and "
+                                                                   "destination")}
+                                    : QStringList());
+        // Emptying the destination selects New File.
+        QCOMPARE(f.pageMode(*window), source ? ModeAppend : refused ? ModeNewFile : ModeReplace);
     }
 
-    void theDestinationDialogStartsInTheStoredFolderWhenItExists_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("used");
-        QTest::newRow("existing folder") << "out" << true;
-        QTest::newRow("deleted folder") << "gone" << false;
-        QTest::newRow("a file, not a folder") << "scans/x.tif" << false;
-        QTest::newRow("nothing stored") << "" << false;
-    }
+    void storedFoldersAreUsedOnlyWhenTheyExist_data() { addRows(storedFolders); }
 
-    void theDestinationDialogStartsInTheStoredFolderWhenItExists()
+    void storedFoldersAreUsedOnlyWhenTheyExist()
     {
-        QFETCH(QString, stored);
-        QFETCH(bool, used);
-        f.folder(QStringLiteral("out"));
+        const auto& [name, stored, used] = rowOf(storedFolders);
+        f.folder("out");
         const QString value = stored.isEmpty() ? QString() : f.dir(stored);
-        if (!value.isEmpty())
-            f.settings->write(SettingsStore::DesDir, value);
+        f.settings->write(SettingsStore::SrcDir, value);
+        f.settings->write(SettingsStore::DesDir, value);
         const auto window = f.start();
-        f.openDestination(*window, scan(QStringLiteral("x.tif")));
+        const QString folder = used ? value : f.programFolder->path();
+        QCOMPARE(window->TiffFileList->path(), folder);
+        f.openDestination(*window, f.scan("x.tif"));
 
         QCOMPARE(f.dialogs->requests().size(), 1);
         const FileDialogService::Request& request = f.dialogs->requests().first();
         QCOMPARE(request.mode, FileDialogService::Mode::Open);
-        QCOMPARE(request.folder, used ? value : f.programFolder->path());
-        QCOMPARE(request.nameFilters, QStringList{QStringLiteral("TIFF Image (*.tif)")});
-        QCOMPARE(window->imgAdmSrc->filter(), QStringLiteral("TIFF Image|*.tif|"));
-        QCOMPARE(window->imgAdmSrc->flags(), 12);
-        QCOMPARE(f.settings->read(SettingsStore::DesDir), value);
-
-        QCOMPARE(window->imgDes->image(), scan(QStringLiteral("x.tif")));
-        QCOMPARE(window->imgDes->page(), 1);
-        QCOMPARE(window->lblDestination->text(),
-                 QStringLiteral("Destination Image - 3 Page(s)   x.tif"));
-        QCOMPARE(window->txtPageDes->text(), QStringLiteral("1"));
-        QCOMPARE(window->imgAdmSrc->fileName(), QString());
-        QVERIFY(window->flags.DestinationOpened);
-        QVERIFY(!window->flags.SameFileRefused);
+        QCOMPARE(QStringList({request.folder}) + request.nameFilters,
+                 (QStringList{folder, "TIFF Image (*.tif)"}));
+        // The stored folders are left as they were, even when they are not used.
+        QCOMPARE(f.stored().mid(0, 2), (QStringList{value, value}));
+        QCOMPARE(f.pane(*window, false),
+                 (QStringList{f.scan("x.tif"), "Destination Image - 3 Page(s)   x.tif", "1"}));
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void aCancelledDestinationDialogChangesNothing_data()
+    void aCancelledOpeningChangesNothing()
     {
-        QTest::addColumn<bool>("destinationOpen");
-        QTest::newRow("no destination open") << false;
-        QTest::newRow("a destination open") << true;
-    }
+        for (const bool destinationOpen : {false, true}) {
+            const auto window = f.start();
+            if (destinationOpen)
+                f.openDestination(*window, f.scan("target.tif"));
+            const QStringList before = f.pane(*window, false);
+            window->flags.DestinationOpened = false;
+            window->flags.SameFileRefused = true;
+            // A name left in the shared slot by an earlier operation.
+            window->imgAdmSrc->setFileName(f.scan("source.tif"));
+            f.dialogs->cancel();
 
-    void aCancelledDestinationDialogChangesNothing()
-    {
-        QFETCH(bool, destinationOpen);
-        const auto window = f.start();
-        if (destinationOpen)
-            f.openDestination(*window, scan(QStringLiteral("x.tif")));
-        const QString image = window->imgDes->image();
-        const QString caption = window->lblDestination->text();
-        const QString pageBox = window->txtPageDes->text();
-        window->flags.DestinationOpened = false;
-        window->flags.SameFileRefused = true;
-        window->imgAdmSrc->setFileName(scan(QStringLiteral("other.tif")));
-
-        f.dialogs->cancel();
-        window->cmdOpenDes->click();
-        QCOMPARE(f.dialogs->requests().size(), destinationOpen ? 2 : 1);
-        QCOMPARE(window->imgDes->image(), image);
-        QCOMPARE(window->lblDestination->text(), caption);
-        QCOMPARE(window->txtPageDes->text(), pageBox);
-        QVERIFY(!window->flags.DestinationOpened);
-        QVERIFY(window->flags.SameFileRefused);
-        QCOMPARE(window->imgAdmSrc->fileName(), scan(QStringLiteral("other.tif")));
+            window->cmdOpenDes->click();
+            QCOMPARE(f.pane(*window, false), before);
+            QCOMPARE(window->imgAdmSrc->fileName(), f.scan("source.tif"));
+            QVERIFY(!window->flags.DestinationOpened && window->flags.SameFileRefused);
+        }
+        QCOMPARE(f.dialogs->requests().size(), 3);
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void aFailingStepOfOpeningIsPassedOverOnce_data()
+    void closingTheDestinationKeepsTheModeAndTheFlags()
     {
-        QTest::addColumn<bool>("settersFail");
-        QTest::addColumn<bool>("dialogFails");
-        QTest::addColumn<bool>("opened");
-        QTest::newRow("the dialog's settings fail") << true << false << true;
-        QTest::newRow("the dialog fails without a choice") << false << true << false;
-    }
-
-    void aFailingStepOfOpeningIsPassedOverOnce()
-    {
-        QFETCH(bool, settersFail);
-        QFETCH(bool, dialogFails);
-        QFETCH(bool, opened);
         const auto window = f.start();
-        auto admin = std::make_unique<FaultyAdmin>(*f.dialogs);
-        admin->settersFail = settersFail;
-        admin->dialogFails = dialogFails;
-        // A name left in the shared slot by an earlier operation.
-        admin->setFileName(scan(QStringLiteral("other.tif")));
-        window->imgAdmSrc = std::move(admin);
-        f.dialogs->choosePath(scan(QStringLiteral("x.tif")));
-
-        window->cmdOpenDes->click();
-        QCOMPARE(f.dialogs->requests().size(), dialogFails ? 0 : 1);
-        QCOMPARE(window->imgDes->image(), opened ? scan(QStringLiteral("x.tif")) : QString());
-        QCOMPARE(window->flags.DestinationOpened, opened);
-        QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void closingTheDestination_data()
-    {
-        QTest::addColumn<bool>("destinationOpen");
-        QTest::newRow("a destination open") << true;
-        QTest::newRow("none open") << false;
-    }
-
-    void closingTheDestination()
-    {
-        QFETCH(bool, destinationOpen);
-        const auto window = f.start();
-        if (destinationOpen)
-            f.openDestination(*window, scan(QStringLiteral("x.tif")));
-        else
-            window->txtPageDes->setText(QStringLiteral("7"));
+        f.openDestination(*window, f.scan("x.tif"));
         window->optMode(ModeInsert)->setChecked(true);
         window->flags.SameFileRefused = true;
-        window->flags.DestinationOpened = true;
 
         window->cmdCloseDes->click();
-        QCOMPARE(window->imgDes->image(), QString());
-        QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
-        QCOMPARE(window->txtPageDes->text(), destinationOpen ? QString() : QStringLiteral("7"));
+        QCOMPARE(f.pane(*window, false), noDestination);
         QCOMPARE(window->imgDes->notice(), QString());
-        // The page mode and the flags stay.
-        QVERIFY(window->optMode(ModeInsert)->isChecked());
-        QVERIFY(window->flags.SameFileRefused);
-        QVERIFY(window->flags.DestinationOpened);
-        QCOMPARE(QFile::exists(scan(QStringLiteral("x.tif"))), true);
-        QVERIFY(f.boxes->boxes().isEmpty());
+        QCOMPARE(f.pageMode(*window), ModeInsert);
+        QVERIFY(window->flags.SameFileRefused && window->flags.DestinationOpened);
+        QVERIFY(QFile::exists(f.scan("x.tif")) && f.boxes->boxes().isEmpty());
     }
 
-    void fileNameFromPath_data()
-    {
-        const QString sep = QDir::separator();
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("a full path") << sep + "scans" + sep + "a.tif"
-                                     << "a.tif";
-        QTest::newRow("a name alone") << "a.tif"
-                                      << "a.tif";
-        QTest::newRow("a folder's path") << sep + "scans" + sep << "";
-        QTest::newRow("two separators at a root") << sep + sep + "a.tif"
-                                                  << "a.tif";
-        QTest::newRow("empty") << ""
-                               << "";
-#ifndef Q_OS_WIN
-        // A backslash is a letter of a name here.
-        QTest::newRow("a backslash in a name") << "/scans/old\\a.tif"
-                                               << "old\\a.tif";
-#endif
-    }
-
-    void fileNameFromPath()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, name);
-        QCOMPARE(FileNameFromPath(path), name);
-    }
-
-    void browsingForTheSourceFolderChangesOnlyTheList_data()
-    {
-        QTest::addColumn<bool>("storedExists");
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("stored folder, a folder chosen") << true << false;
-        QTest::newRow("stored folder gone, a folder chosen") << false << false;
-        QTest::newRow("cancelled") << true << true;
-    }
+    void browsingForTheSourceFolderChangesOnlyTheList_data() { addRows(browsings); }
 
     void browsingForTheSourceFolderChangesOnlyTheList()
     {
-        QFETCH(bool, storedExists);
-        QFETCH(bool, cancel);
-        const QString chosen = f.folder(QStringLiteral("chosen"));
-        QVERIFY(WindowFixture::writeTiff(chosen + QStringLiteral("/new.tif"), 1));
+        const auto& [name, storedExists, cancel] = rowOf(browsings);
+        const QString scans = f.dir("scans");
+        const QString chosen = f.folder("chosen");
+        QVERIFY(f.writeTiff(chosen + "/new.tif", 1));
         const auto window = f.start();
-        QVERIFY(WindowFixture::pick(*window, QStringLiteral("x.tif")));
-        const QString sourceCaption = window->lblSource->text();
+        QVERIFY(f.pick(*window, "x.tif"));
+        const QStringList sourcePane = f.pane(*window, true);
         if (!storedExists)
-            QVERIFY(QDir(m_scans).removeRecursively());
-        if (cancel)
-            f.folders->cancel();
-        else
-            f.folders->choose(chosen);
+            QVERIFY(QDir(scans).removeRecursively());
+        cancel ? f.folders->cancel() : f.folders->choose(chosen);
 
         window->cmdBrowseSrc->click();
         QCOMPARE(f.folders->requests().size(), 1);
         const ScriptedFolderChooser::Request& request = f.folders->requests().first();
-        QCOMPARE(request.start, storedExists ? m_scans : f.programFolder->path());
         QCOMPARE(request.owner, window.get());
-        QCOMPARE(request.title, QStringLiteral("Select a folder or shared resource."));
-        QCOMPARE(window->TiffFileList->path(), cancel ? m_scans : chosen);
+        QCOMPARE((QStringList{request.start, request.title}),
+                 (QStringList{storedExists ? scans : f.programFolder->path(),
+                              "Select a folder or shared resource."}));
         if (!cancel)
-            QCOMPARE(entries(*window->TiffFileList), QStringList{QStringLiteral("new.tif")});
+            QCOMPARE(f.listed(*window), QStringList{"new.tif"});
         // The stored folder and the source pane stay as they were.
-        QCOMPARE(f.settings->read(SettingsStore::SrcDir), m_scans);
-        QCOMPARE(window->imgSrc->image(), scan(QStringLiteral("x.tif")));
-        QCOMPARE(window->lblSource->text(), sourceCaption);
+        QCOMPARE(f.stored().first(), scans);
+        QCOMPARE(f.pane(*window, true), sourcePane);
         QVERIFY(f.boxes->boxes().isEmpty());
+        // Hovering over the list shows the folder it lists.
+        f.hover(window->TiffFileList->viewport(), QPointF(5, 5));
+        QCOMPARE(window->TiffFileList->toolTip(), cancel ? scans : chosen);
     }
 
-    void hoveringOverTheListShowsItsFolder()
+    void pageModesAskForADestinationOnlyWhenOneIsNeeded_data() { addRows(pageModes); }
+
+    void pageModesAskForADestinationOnlyWhenOneIsNeeded()
     {
+        const auto& [name, index, destinationOpen, answer, modeAfter, destinationAfter] =
+            rowOf(pageModes);
         const auto window = f.start();
-        QCOMPARE(window->TiffFileList->toolTip(), QString());
-        QWidget* view = window->TiffFileList->viewport();
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), view->mapToGlobal(QPointF(5, 5)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view, &move);
-        QCOMPARE(window->TiffFileList->toolTip(), m_scans);
+        QVERIFY(f.pick(*window, "source.tif"));
+        if (destinationOpen)
+            f.openDestination(*window, f.scan("x.tif"));
+        const qsizetype dialogsBefore = f.dialogs->requests().size();
+        if (answer == "cancel")
+            f.dialogs->cancel();
+        else if (!answer.isEmpty())
+            f.dialogs->choosePath(f.scan(answer + ".tif"));
+
+        window->optMode(index)->click();
+        QCOMPARE(f.dialogs->requests().size() - dialogsBefore, answer.isEmpty() ? 0 : 1);
+        QCOMPARE(f.dialogs->unexpected(), 0);
+        QCOMPARE(f.pageMode(*window), modeAfter);
+        QCOMPARE(window->imgDes->image(),
+                 destinationAfter.isEmpty() ? QString() : f.scan(destinationAfter));
+        QCOMPARE(window->flags.SameFileRefused, answer == "source");
+        QCOMPARE(f.boxes->boxes().size(), answer == "source" ? 1 : 0);
+        QCOMPARE(window->imgSrc->image(), f.scan("source.tif"));
     }
 
-    void theListFollowsItsFolderAndKeepsTheSelection()
+    void theTransferModeItems_data() { addRows(transferItems); }
+
+    void theTransferModeItems()
     {
+        const auto& [name, move, moveBefore, answer, after] = rowOf(transferItems);
+        const QString stored = moveBefore ? "Move" : "Copy";
+        f.settings->write(SettingsStore::DefaultMode, stored);
         const auto window = f.start();
-        QCOMPARE(entries(*window->TiffFileList), (QStringList{"other.tif", "x.tif"}));
-        QVERIFY(WindowFixture::pick(*window, QStringLiteral("x.tif")));
-        const QString sourceCaption = window->lblSource->text();
+        QCOMPARE(f.transferMode(*window), stored);
+        if (answer != 0)
+            f.boxes->answer(answer);
 
-        QVERIFY(WindowFixture::writeTiff(scan(QStringLiteral("a.tif")), 1));
-        QVERIFY(WindowFixture::writeBytes(scan(QStringLiteral("notes.txt")), "text"));
-        QTRY_COMPARE(entries(*window->TiffFileList), (QStringList{"a.tif", "other.tif", "x.tif"}));
-        QCOMPARE(window->TiffFileList->currentItem()->text(), QStringLiteral("x.tif"));
-        QVERIFY(window->TiffFileList->currentItem()->isSelected());
-
-        QVERIFY(QFile::rename(scan(QStringLiteral("other.tif")), scan(QStringLiteral("b.tif"))));
-        QTRY_COMPARE(entries(*window->TiffFileList), (QStringList{"a.tif", "b.tif", "x.tif"}));
-        QCOMPARE(window->TiffFileList->currentItem()->text(), QStringLiteral("x.tif"));
-
-        QVERIFY(QFile::remove(scan(QStringLiteral("x.tif"))));
-        QTRY_COMPARE(entries(*window->TiffFileList), (QStringList{"a.tif", "b.tif"}));
-        QVERIFY(window->TiffFileList->selectedItems().isEmpty());
-        // Following the folder picks nothing: the source pane keeps what it shows.
-        QCOMPARE(window->imgSrc->image(), scan(QStringLiteral("x.tif")));
-        QCOMPARE(window->lblSource->text(), sourceCaption);
-        QVERIFY(f.boxes->boxes().isEmpty());
+        (move ? window->mnuMove : window->mnuCopy)->trigger();
+        QCOMPARE(f.transferMode(*window), after);
+        QCOMPARE(f.shown(), answer == 0 ? QStringList() : QStringList{f.moveWarning()});
+        QCOMPARE(f.boxes->unexpected(), 0);
+        // The menu changes the mode of this run only.
+        QCOMPARE(f.stored()[2], stored);
     }
 
-    void theKeyboardPicksAFileAsAClickDoes()
+    void aPaneOpensInTheImageViewer_data() { addRows(viewerOpenings); }
+
+    void aPaneOpensInTheImageViewer()
     {
+        const auto& [row, source, name, page, startFails] = rowOf(viewerOpenings);
+        const QString path = name.isEmpty() ? QString() : f.scan(name);
+        QVERIFY(name.isEmpty() || f.writeTiff(path, 3));
+        if (startFails)
+            f.launcher->failStarts();
         const auto window = f.start();
-        FileListBox& list = *window->TiffFileList;
-        // A selection made by the program loads nothing.
-        list.setCurrentRow(0);
-        QCOMPARE(window->imgSrc->image(), QString());
-        list.setFocus();
-        QTest::keyClick(&list, Qt::Key_Down);
-        QCOMPARE(window->imgSrc->image(), scan(QStringLiteral("x.tif")));
-        QCOMPARE(window->lblSource->text(), QStringLiteral("Source Image - 3 Page(s)   x.tif"));
-        QCOMPARE(window->txtPageSrc->text(), QStringLiteral("1"));
-    }
-
-    void aFileThatIsNotATiffIsNeverChanged_data()
-    {
-        QTest::addColumn<QString>("role"); // the pane the text file is loaded into
-        QTest::addColumn<QString>("operation");
-        QTest::newRow("source, append") << "source"
-                                        << "append";
-        QTest::newRow("destination, insert") << "destination"
-                                             << "insert";
-        QTest::newRow("destination, delete") << "destination"
-                                             << "delete";
-    }
-
-    void aFileThatIsNotATiffIsNeverChanged()
-    {
-        QFETCH(QString, role);
-        QFETCH(QString, operation);
-        const QByteArray text("II*\0 this is not a picture\n", 27);
-        QVERIFY(WindowFixture::writeBytes(scan(QStringLiteral("notes.tif")), text));
-        const QByteArray good = WindowFixture::bytesOf(scan(QStringLiteral("other.tif")));
-        const auto window = f.start();
-        const bool textIsSource = role == QLatin1String("source");
-        QTRY_VERIFY(entries(*window->TiffFileList).contains(QStringLiteral("notes.tif")));
-        QVERIFY(WindowFixture::pick(*window, textIsSource ? QStringLiteral("notes.tif")
-                                                          : QStringLiteral("other.tif")));
-        f.openDestination(*window, scan(textIsSource ? QStringLiteral("other.tif")
-                                                     : QStringLiteral("notes.tif")));
-        QVERIFY(f.boxes->boxes().isEmpty());
-        QCOMPARE(textIsSource ? window->lblSource->text() : window->lblDestination->text(),
-                 textIsSource ? QStringLiteral("Source Image - 0 Page(s)   notes.tif")
-                              : QStringLiteral("Destination Image - 0 Page(s)   notes.tif"));
-
-        // What the page operations will do: name the destination, change it from the source.
-        ImagingAdmin& admin = *window->imgAdmSrc;
-        admin.setFileName(window->imgDes->image());
-        const QString source = window->imgSrc->image();
-        bool refused = false;
-        try {
-            if (operation == QLatin1String("append"))
-                admin.appendPages(source, 1, 1);
-            else if (operation == QLatin1String("insert"))
-                admin.insertPages(source, 1, 1, 1);
+        ImagingEdit& viewer = source ? *window->imgSrc : *window->imgDes;
+        if (!name.isEmpty()) {
+            if (source)
+                QVERIFY(f.pick(*window, name));
             else
-                admin.deletePages(1, 1);
-        } catch (const ImagingError& error) {
-            refused = !error.message.isEmpty();
+                f.openDestination(*window, path);
+            viewer.setPage(page);
+            viewer.display();
         }
-        QVERIFY(refused);
-        QCOMPARE(WindowFixture::bytesOf(scan(QStringLiteral("notes.tif"))), text);
-        QCOMPARE(WindowFixture::bytesOf(scan(QStringLiteral("other.tif"))), good);
+
+        (source ? window->mnuOpenSrc : window->mnuOpenDes)->trigger();
+        QCOMPARE(f.launcher->starts().size(), name.isEmpty() ? 0 : 1);
+        if (name.isEmpty()) {
+            QVERIFY(f.boxes->boxes().isEmpty());
+            return;
+        }
+        // The viewer beside the program, the file name as one argument, then the page; the
+        // pane is not touched.
+        const QString program = f.launcher->starts().first().program;
+        QCOMPARE(QFileInfo(program).dir().path(), QDir(f.programFolder->path()).path());
+        QVERIFY(QFileInfo(program).fileName().startsWith("tessary-view"));
+        QCOMPARE(f.launcher->starts().first().arguments,
+                 (QStringList{path, QString::number(page)}));
+        QCOMPARE(viewer.image() + QString::number(viewer.page()), path + QString::number(page));
+        const QString notStarted = path + " cannot be shown in the image viewer: the viewer " +
+                                   program + " could not be started.";
+        QCOMPARE(f.shown(), startFails ? QStringList{f.box("Tessary", notStarted, MsgButtons::Ok,
+                                                           MsgIcon::Exclamation)}
+                                       : QStringList());
     }
 
 private:
-    QString scan(const QString& name) const
-    {
-        return QDir::toNativeSeparators(m_scans + QLatin1Char('/') + name);
-    }
-
     WindowFixture f;
-    QString m_scans;
 };
 
-int runPanesTests(int argc, char** argv)
-{
-    PanesTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TESSARY_WINDOW_TEST(PanesTest)
 
 #include "PanesTest.moc"

@@ -1,50 +1,101 @@
-// The settings dialog, opened from the main window's Settings item: its opening repair,
-// the stored words, Save, Cancel, the folder buttons, the tool tips and Help.
+// The settings: the words the window and the settings dialog read, and the dialog opened
+// from the main window's Settings item: its opening repair, Save, Cancel, the folder
+// buttons and the tool tips; the topics of the Help menu and of the dialog's Help.
 
-#include "FileListBox.h"
 #include "HtmlHelpApi.h"
-#include "Tessary.h"
 #include "WindowFixture.h"
 #include "frmSettings.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QDir>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
 
 using namespace tessary;
-using tessary::testing::WindowFixture;
+using namespace tessary::testing;
 
 namespace {
 
-const QString moveQuestion =
-    QStringLiteral("If you enable this option pages will be deleted from the source file, \r\n"
-                   "are you sure you want to enable this option?");
-
-// Opens the settings dialog from the menu and runs act on it while it is open. A dialog
-// that act leaves open is closed afterwards without its question and without saving.
-// False when no settings dialog came up.
-bool whileOpen(Tessary& window, const std::function<void(frmSettings&)>& act)
+// Opens the settings dialog from the menu and runs act on it while it is open. Returns
+// what the dialog shows after act: the folder boxes, the mode and prompting selected,
+// "open" or "closed"; nothing when no dialog came up. A dialog act leaves open is closed
+// afterwards without its question and without saving.
+QStringList whileOpen(Tessary& window, const std::function<void(frmSettings&)>& act = {})
 {
-    bool seen = false;
+    QStringList seen;
     QTimer::singleShot(0, &window, [&] {
         auto* dialog = qobject_cast<frmSettings*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
-        seen = true;
-        act(*dialog);
+        if (act)
+            act(*dialog);
+        const auto selected = [](const auto& options, const char* first, const char* second) {
+            return QString(options[0]->isChecked() ? first : "") +
+                   (options[1]->isChecked() ? second : "");
+        };
+        seen = QStringList{dialog->txtSrcDir->text(), dialog->txtDesDir->text(),
+                           selected(dialog->optModeSettings, "Copy", "Move"),
+                           selected(dialog->optPromptSettings, "Yes", "No"),
+                           dialog->isVisible() ? "open" : "closed"};
         if (dialog->isVisible())
             dialog->done(QDialog::Rejected);
     });
     window.mnuSettings->trigger();
     return seen;
 }
+
+// The words stored for the transfer mode and for prompting; the transfer mode of the window
+// and of the dialog; whether the window prompts, and the prompting the dialog selects. Only
+// the exact words count.
+const std::tuple<const char*, QString, QString, QString, bool, QString> words[] = {
+    {"Move, No", "Move", "No", "Move", false, "No"},
+    {"Copy, Yes", "Copy", "Yes", "Copy", true, "Yes"},
+    {"lower case", "move", "yes", "Copy", false, "Yes"},
+    {"trailing blanks", "Move ", "Yes ", "Copy", false, "Yes"},
+    {"No with a trailing blank", "Copy", "No ", "Copy", false, "Yes"},
+    {"other words", "Verschieben", "false", "Copy", false, "Yes"},
+    {"only the mode stored", "Move", "", "Move", false, "Yes"},
+    {"only the prompt stored", "", "Yes", "Copy", true, "Yes"},
+    {"nothing stored", "", "", "Copy", false, "Yes"},
+};
+
+// What the source and the destination folder setting name when the dialog opens: 0
+// nothing, 1 a deleted folder, 2 a file, 3 a folder.
+const std::tuple<const char*, int, int> repairs[] = {
+    {"nothing stored", 0, 0},
+    {"source folder deleted", 1, 3},
+    {"destination names a file", 3, 2},
+    {"both folders there", 3, 3},
+};
+
+// Move and prompting before; chosen in the dialog; what is done to the folder boxes
+// ("browse" a source folder, "empty" both boxes, "delete" both folders); the answer to the
+// Move warning (0: none expected); the transfer mode after.
+const std::tuple<const char*, bool, bool, bool, bool, QString, int, QString> saves[] = {
+    {"Copy and prompts, from Move without prompts", true, false, false, true, "browse", 0, "Copy"},
+    {"Move, warning answered Yes", false, true, true, false, "browse", MsgYes, "Move"},
+    {"Move, warning answered No", false, true, true, true, "browse", MsgNo, "Copy"},
+    {"Move while in Move, answered No", true, true, true, false, "browse", MsgNo, "Copy"},
+    {"empty boxes store the program folder", false, true, false, true, "empty", 0, "Copy"},
+    {"folders deleted meanwhile are stored as shown", false, true, false, true, "delete", 0,
+     "Copy"},
+};
+
+// The folder button clicked (true: source), whether a folder is chosen, and how the dialog
+// is cancelled ("button", "escape" or "close").
+const std::tuple<const char*, bool, bool, QString> cancels[] = {
+    {"source chosen, Cancel button", true, true, "button"},
+    {"source not chosen, Escape key", true, false, "escape"},
+    {"destination chosen, close box", false, true, "close"},
+    {"destination not chosen, Cancel button", false, false, "button"},
+};
+
+// The menu item, or the settings dialog's Help button; the help command and page.
+const std::tuple<const char*, const char*, int, QString> helpItems[] = {
+    {"Contents", "mnuContents", HH_DISPLAY_TOC, ""},
+    {"About", "menuAbout", HH_DISPLAY_TOPIC, "abouttessary.html"},
+    {"the settings dialog's Help", "cmdHelpSettings", HH_DISPLAY_TOPIC, "settings.html"},
+};
 
 } // namespace
 
@@ -56,386 +107,223 @@ private slots:
     void init()
     {
         QVERIFY(f.reset());
-        m_src = f.folder(QStringLiteral("stored-src"));
-        m_des = f.folder(QStringLiteral("stored-des"));
+        m_src = f.folder("stored-src");
+        m_des = f.folder("stored-des");
     }
 
-    void openingRepairsAFolderThatIsNotThereBeforeTheDialogShows_data()
-    {
-        QTest::addColumn<QString>("source"); // "" nothing stored, "gone", "file" or "folder"
-        QTest::addColumn<QString>("destination");
-        QTest::newRow("nothing stored") << ""
-                                        << "";
-        QTest::newRow("source folder deleted") << "gone"
-                                               << "folder";
-        QTest::newRow("destination names a file") << "folder"
-                                                  << "file";
-        QTest::newRow("both folders there") << "folder"
-                                            << "folder";
-    }
+    void theStoredWordsAreReadExactly_data() { addRows(words); }
 
-    void openingRepairsAFolderThatIsNotThereBeforeTheDialogShows()
+    void theStoredWordsAreReadExactly()
     {
-        QFETCH(QString, source);
-        QFETCH(QString, destination);
-        const auto stored = [this](const QString& kind, const QString& folder) {
-            if (kind == QLatin1String("gone"))
-                QDir(folder).removeRecursively();
-            if (kind == QLatin1String("file"))
-                WindowFixture::writeBytes(folder + QStringLiteral(".txt"), "x");
-            return kind == QLatin1String("file") ? folder + QStringLiteral(".txt") : folder;
-        };
-        if (!source.isEmpty())
-            f.settings->write(SettingsStore::SrcDir, stored(source, m_src));
-        if (!destination.isEmpty())
-            f.settings->write(SettingsStore::DesDir, stored(destination, m_des));
-        const bool repairSrc = source != QLatin1String("folder");
-        const bool repairDes = destination != QLatin1String("folder");
+        const auto& [name, mode, prompt, transfer, prompting, dialogPrompt] = rowOf(words);
+        store(mode, prompt);
         const auto window = f.start();
+        QCOMPARE(f.transferMode(*window), transfer);
+        QCOMPARE(window->flags.PromptBeforeAction, prompting);
+        // The start stores the defaults in place of empty words, and leaves any other.
+        QCOMPARE(f.stored(), (QStringList{m_src, m_des, mode.isEmpty() ? "Copy" : mode,
+                                          prompt.isEmpty() ? "Yes" : prompt}));
 
-        QStringList shownBeforeDialog;
-        QString srcBox;
-        QString desBox;
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) {
-            shownBeforeDialog = f.boxes->texts();
-            srcBox = dialog.txtSrcDir->text();
-            desBox = dialog.txtDesDir->text();
-            f.boxes->answer(MsgYes);
-            dialog.cmdCancelSettings->click();
-        }));
-
-        QStringList repairs;
-        if (repairSrc)
-            repairs << QStringLiteral("Registry settings lost or Source Directory is invalid or "
-                                      "no longer exists, setting\r\n path to application's "
-                                      "default directory");
-        if (repairDes)
-            repairs << QStringLiteral("Registry settings lost or Destination Directory is "
-                                      "invalid or no longer exists, setting\r\n path to "
-                                      "application's default directory");
-        QCOMPARE(shownBeforeDialog, repairs);
-        for (qsizetype i = 0; i < repairs.size(); ++i) {
-            QCOMPARE(f.boxes->boxes()[i].caption, QStringLiteral("Tessary"));
-            QCOMPARE(f.boxes->boxes()[i].buttons, MsgButtons::Ok);
-            QCOMPARE(f.boxes->boxes()[i].icon, MsgIcon::None);
-        }
-        const QString program = f.programFolder->path();
-        QCOMPARE(srcBox, repairSrc ? program : m_src);
-        QCOMPARE(desBox, repairDes ? program : m_des);
-        // The repair stays although the dialog was cancelled.
-        QCOMPARE(f.settings->read(SettingsStore::SrcDir), srcBox);
-        QCOMPARE(f.settings->read(SettingsStore::DesDir), desBox);
-    }
-
-    void onlyTheExactWordsSelectMoveAndNo_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("prompt");
-        QTest::addColumn<bool>("moveSelected");
-        QTest::addColumn<bool>("noSelected");
-        QTest::newRow("Move, No") << "Move"
-                                  << "No" << true << true;
-        QTest::newRow("Copy, Yes") << "Copy"
-                                   << "Yes" << false << false;
-        QTest::newRow("move, no") << "move"
-                                  << "no" << false << false;
-        QTest::newRow("with a trailing blank") << "Move "
-                                               << "No " << false << false;
-        QTest::newRow("empty") << ""
-                               << "" << false << false;
-        QTest::newRow("other words") << "Verschieben"
-                                     << "false" << false << false;
-    }
-
-    void onlyTheExactWordsSelectMoveAndNo()
-    {
-        QFETCH(QString, mode);
-        QFETCH(QString, prompt);
-        QFETCH(bool, moveSelected);
-        QFETCH(bool, noSelected);
-        storeFolders();
-        const auto window = f.start();
-        // After start-up, which stores its own defaults in place of empty values.
-        f.settings->write(SettingsStore::DefaultMode, mode);
-        f.settings->write(SettingsStore::PromptActions, prompt);
-
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) {
-            QCOMPARE(dialog.optModeSettings[1]->isChecked(), moveSelected);
-            QCOMPARE(dialog.optModeSettings[0]->isChecked(), !moveSelected);
-            QCOMPARE(dialog.optPromptSettings[1]->isChecked(), noSelected);
-            QCOMPARE(dialog.optPromptSettings[0]->isChecked(), !noSelected);
-        }));
-        // The words stay as they were until the next Save.
-        QCOMPARE(f.settings->read(SettingsStore::DefaultMode), mode);
-        QCOMPARE(f.settings->read(SettingsStore::PromptActions), prompt);
+        // The dialog reads the words as they are stored when it opens, and leaves them.
+        store(mode, prompt);
+        QCOMPARE(whileOpen(*window), (QStringList{m_src, m_des, transfer, dialogPrompt, "open"}));
+        QCOMPARE(f.stored(), (QStringList{m_src, m_des, mode, prompt}));
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void saveStoresAllFourBeforeTheMoveWarning_data()
+    void openingRepairsAFolderThatIsNotThereBeforeTheDialogShows_data() { addRows(repairs); }
+
+    void openingRepairsAFolderThatIsNotThereBeforeTheDialogShows()
     {
-        QTest::addColumn<bool>("moveBefore");
-        QTest::addColumn<bool>("promptBefore");
-        QTest::addColumn<bool>("move");
-        QTest::addColumn<bool>("prompt");
-        QTest::addColumn<int>("answer"); // to the Move warning; 0: none expected
-        QTest::addColumn<bool>("moveAfter");
-        QTest::newRow("Copy and prompts, from Move without prompts")
-            << true << false << false << true << 0 << false;
-        QTest::newRow("Move, warning answered Yes")
-            << false << true << true << false << int(MsgYes) << true;
-        QTest::newRow("Move, warning answered No")
-            << false << true << true << true << int(MsgNo) << false;
-        QTest::newRow("Move while in Move, answered No")
-            << true << true << true << false << int(MsgNo) << false;
+        const auto& [name, source, destination] = rowOf(repairs);
+        QStringList repaired;
+        for (const auto& [setting, kind, folder, which] :
+             {std::tuple{SettingsStore::SrcDir, source, m_src, "Source"},
+              std::tuple{SettingsStore::DesDir, destination, m_des, "Destination"}}) {
+            if (kind == 1)
+                QVERIFY(QDir(folder).removeRecursively());
+            if (kind == 2)
+                QVERIFY(f.writeBytes(folder + ".txt", "x"));
+            if (kind != 0)
+                f.settings->write(setting, kind == 2 ? folder + ".txt" : folder);
+            if (kind != 3)
+                repaired << f.box("Tessary", QString("Registry settings lost or %1 Directory is "
+                                                     "invalid or no longer exists, setting\r\n "
+                                                     "path to application's default directory")
+                                                 .arg(which));
+        }
+        const auto window = f.start();
+
+        QStringList shownBeforeDialog;
+        const QStringList seen =
+            whileOpen(*window, [&](frmSettings&) { shownBeforeDialog = f.shown(); });
+        QCOMPARE(shownBeforeDialog, repaired);
+        const QString program = f.programFolder->path();
+        const QStringList folders = {source != 3 ? program : m_src,
+                                     destination != 3 ? program : m_des};
+        QCOMPARE(seen.mid(0, 2), folders);
+        // The repair stays although the dialog was cancelled.
+        QCOMPARE(f.stored().mid(0, 2), folders);
     }
+
+    void saveStoresAllFourBeforeTheMoveWarning_data() { addRows(saves); }
 
     void saveStoresAllFourBeforeTheMoveWarning()
     {
-        QFETCH(bool, moveBefore);
-        QFETCH(bool, promptBefore);
-        QFETCH(bool, move);
-        QFETCH(bool, prompt);
-        QFETCH(int, answer);
-        QFETCH(bool, moveAfter);
-        storeFolders();
-        f.settings->write(SettingsStore::DefaultMode, QString(moveBefore ? "Move" : "Copy"));
-        f.settings->write(SettingsStore::PromptActions, QString(promptBefore ? "Yes" : "No"));
+        const auto& [name, moveBefore, promptBefore, move, prompt, boxes, answer, transfer] =
+            rowOf(saves);
+        store(moveBefore ? "Move" : "Copy", promptBefore ? "Yes" : "No");
         const auto window = f.start();
-        QCOMPARE(window->mnuMove->isChecked(), moveBefore);
-        QCOMPARE(window->flags.PromptBeforeAction, promptBefore);
         const QString listFolder = window->TiffFileList->path();
-        const QString chosen = f.folder(QStringLiteral("chosen"));
+        const QString chosen = f.folder("chosen");
         f.folders->choose(chosen);
         if (answer != 0)
             f.boxes->answer(answer);
 
-        bool closed = false;
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) {
-            dialog.cmdBrowseSrc->click();
+        QStringList tips;
+        const QStringList seen = whileOpen(*window, [&](frmSettings& dialog) {
+            const QList<QLineEdit*> folderBoxes = {dialog.txtSrcDir, dialog.txtDesDir};
+            // Hovering over a folder box shows its text as tip; an empty box keeps its tip.
+            const auto hover = [&] {
+                tips.clear();
+                for (QLineEdit* box : folderBoxes) {
+                    f.hover(box, box->rect().center());
+                    tips << box->toolTip();
+                }
+            };
+            hover();
+            // Typing does not change a folder box.
+            QTest::keyClicks(dialog.txtSrcDir, "typed");
+            if (boxes == "browse")
+                dialog.cmdBrowseSrc->click();
+            for (int i = 0; i < 2; ++i)
+                if (boxes == "empty")
+                    folderBoxes[i]->clear();
+                else if (boxes == "delete")
+                    QDir(i == 0 ? m_src : m_des).removeRecursively();
+            hover();
             dialog.optModeSettings[move ? 1 : 0]->click();
             dialog.optPromptSettings[prompt ? 0 : 1]->click();
             dialog.cmdSaveSettings->click();
-            closed = !dialog.isVisible();
-        }));
-
-        QVERIFY(closed);
-        QCOMPARE(f.boxes->texts(), answer != 0 ? QStringList{moveQuestion} : QStringList());
+        });
+        QCOMPARE(tips, (QStringList{boxes == "browse" ? chosen : m_src, m_des}));
+        // The folders are stored as the boxes show them, an empty box as the program folder.
+        const QString program = f.programFolder->path();
+        const QStringList shown = {boxes == "browse"  ? chosen
+                                   : boxes == "empty" ? ""
+                                                      : m_src,
+                                   boxes == "empty" ? "" : m_des};
+        const QStringList stored = {shown[0].isEmpty() ? program : shown[0],
+                                    shown[1].isEmpty() ? program : shown[1], move ? "Move" : "Copy",
+                                    prompt ? "Yes" : "No"};
+        QCOMPARE(seen, shown + stored.mid(2) << "closed");
+        QCOMPARE(f.shown(), answer != 0 ? QStringList{f.moveWarning()} : QStringList());
         QCOMPARE(f.boxes->unexpected(), 0);
-        QCOMPARE(window->mnuMove->isChecked(), moveAfter);
-        QCOMPARE(window->mnuCopy->isChecked(), !moveAfter);
+        QCOMPARE(f.transferMode(*window), transfer);
         QCOMPARE(window->flags.PromptBeforeAction, prompt);
-        QCOMPARE(f.settings->read(SettingsStore::SrcDir), chosen);
-        QCOMPARE(f.settings->read(SettingsStore::DesDir), m_des);
-        QCOMPARE(f.settings->read(SettingsStore::DefaultMode), QString(move ? "Move" : "Copy"));
-        QCOMPARE(f.settings->read(SettingsStore::PromptActions), QString(prompt ? "Yes" : "No"));
+        QCOMPARE(f.stored(), stored);
         // The saved source folder waits for the next start.
         QCOMPARE(window->TiffFileList->path(), listFolder);
-
-        // The next start follows what was stored, whatever the warning's answer was.
-        f.boxes->clear();
-        const auto next = f.start();
-        QCOMPARE(next->mnuMove->isChecked(), move);
-        QCOMPARE(next->flags.PromptBeforeAction, prompt);
-        QCOMPARE(next->TiffFileList->path(), chosen);
-        QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void saveStoresTheFolderBoxesWithoutTestingThem_data()
-    {
-        QTest::addColumn<bool>("empty");
-        QTest::newRow("empty boxes store the program folder") << true;
-        QTest::newRow("folders deleted meanwhile are stored as shown") << false;
-    }
+    void theFolderButtonsAndCancelStoreNothing_data() { addRows(cancels); }
 
-    void saveStoresTheFolderBoxesWithoutTestingThem()
+    void theFolderButtonsAndCancelStoreNothing()
     {
-        QFETCH(bool, empty);
-        storeFolders();
+        const auto& [name, source, choose, way] = rowOf(cancels);
+        store("Copy", "Yes");
         const auto window = f.start();
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) {
-            // Typing does not change a folder box.
-            QTest::keyClicks(dialog.txtSrcDir, QStringLiteral("typed"));
-            QCOMPARE(dialog.txtSrcDir->text(), m_src);
-            if (empty) {
-                dialog.txtSrcDir->clear();
-                dialog.txtDesDir->clear();
-            } else {
-                QDir(m_src).removeRecursively();
-                QDir(m_des).removeRecursively();
-            }
-            dialog.cmdSaveSettings->click();
-        }));
-        const QString program = f.programFolder->path();
-        QCOMPARE(f.settings->read(SettingsStore::SrcDir), empty ? program : m_src);
-        QCOMPARE(f.settings->read(SettingsStore::DesDir), empty ? program : m_des);
-        QVERIFY(f.boxes->boxes().isEmpty());
-    }
-
-    void cancellingAsksFirstAndStoresNothing_data()
-    {
-        QTest::addColumn<QString>("way");
-        QTest::newRow("Cancel button") << "button";
-        QTest::newRow("Escape key") << "escape";
-        QTest::newRow("close box") << "close";
-    }
-
-    void cancellingAsksFirstAndStoresNothing()
-    {
-        QFETCH(QString, way);
-        storeFolders();
-        const auto window = f.start();
-        const QString chosen = f.folder(QStringLiteral("chosen"));
-        f.folders->choose(chosen);
+        const QString chosen = f.folder("chosen");
+        choose ? f.folders->choose(chosen) : f.folders->cancel();
         f.boxes->answer(MsgNo);
         f.boxes->answer(MsgYes);
         const auto cancel = [&way](frmSettings& dialog) {
-            if (way == QLatin1String("button"))
-                dialog.cmdCancelSettings->click();
-            else if (way == QLatin1String("escape"))
-                QTest::keyClick(&dialog, Qt::Key_Escape);
-            else
-                dialog.close();
+            way == "button"   ? dialog.cmdCancelSettings->click()
+            : way == "escape" ? QTest::keyClick(&dialog, Qt::Key_Escape)
+                              : void(dialog.close());
         };
 
-        bool openAfterNo = false;
-        bool editsKept = false;
-        bool closedAfterYes = false;
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) {
-            dialog.cmdBrowseSrc->click();
+        QStringList afterNo;
+        const QStringList afterYes = whileOpen(*window, [&](frmSettings& dialog) {
+            (source ? dialog.cmdBrowseSrc : dialog.cmdBrowseDes)->click();
             dialog.optModeSettings[1]->click();
             cancel(dialog);
-            openAfterNo = dialog.isVisible();
-            editsKept =
-                dialog.txtSrcDir->text() == chosen && dialog.optModeSettings[1]->isChecked();
+            afterNo = QStringList{dialog.txtSrcDir->text(), dialog.txtDesDir->text()};
+            afterNo << (dialog.isVisible() ? "open" : "closed");
             cancel(dialog);
-            closedAfterYes = !dialog.isVisible();
-        }));
-
-        QVERIFY(openAfterNo);
-        QVERIFY(editsKept);
-        QVERIFY(closedAfterYes);
-        QCOMPARE(f.boxes->boxes().size(), 2);
-        for (const ScriptedMessageBoxService::Box& box : f.boxes->boxes()) {
-            QCOMPARE(box.text, QStringLiteral("Do you really want to cancel without saving "
-                                              "changes?"));
-            QCOMPARE(box.caption, QStringLiteral("Cancel"));
-            QCOMPARE(box.buttons, MsgButtons::YesNo);
-            QCOMPARE(box.icon, MsgIcon::None);
-        }
-        QCOMPARE(f.settings->read(SettingsStore::SrcDir), m_src);
-        QCOMPARE(f.settings->read(SettingsStore::DefaultMode), QStringLiteral("Copy"));
-        QVERIFY(window->mnuCopy->isChecked());
-
-        // The next opening shows the stored folder again.
-        QString shown;
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) { shown = dialog.txtSrcDir->text(); }));
-        QCOMPARE(shown, m_src);
-    }
-
-    void folderButtonsAlwaysStartAtTheProgramFolder_data()
-    {
-        QTest::addColumn<bool>("source");
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("source, chosen") << true << false;
-        QTest::newRow("source, cancelled") << true << true;
-        QTest::newRow("destination, chosen") << false << false;
-        QTest::newRow("destination, cancelled") << false << true;
-    }
-
-    void folderButtonsAlwaysStartAtTheProgramFolder()
-    {
-        QFETCH(bool, source);
-        QFETCH(bool, cancel);
-        storeFolders();
-        const auto window = f.start();
-        const QString chosen = f.folder(QStringLiteral("chosen"));
-        if (cancel)
-            f.folders->cancel();
-        else
-            f.folders->choose(chosen);
-
-        QString srcBox;
-        QString desBox;
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) {
-            (source ? dialog.cmdBrowseSrc : dialog.cmdBrowseDes)->click();
-            srcBox = dialog.txtSrcDir->text();
-            desBox = dialog.txtDesDir->text();
-        }));
-
+        });
+        // The folder chooser always starts at the program folder, over the main window.
         QCOMPARE(f.folders->requests().size(), 1);
-        QCOMPARE(f.folders->requests().first().start, f.programFolder->path());
-        QCOMPARE(f.folders->requests().first().owner, window.get());
-        QCOMPARE(srcBox, source && !cancel ? chosen : m_src);
-        QCOMPARE(desBox, !source && !cancel ? chosen : m_des);
-        // Only Save stores a choice.
-        QCOMPARE(f.settings->read(SettingsStore::SrcDir), m_src);
-        QCOMPARE(f.settings->read(SettingsStore::DesDir), m_des);
+        QVERIFY(f.folders->requests().first().owner == window.get() &&
+                f.folders->requests().first().start == f.programFolder->path());
+        // After No the dialog stays open with the choices kept; after Yes it closes.
+        QCOMPARE(afterNo, (QStringList{source && choose ? chosen : m_src,
+                                       !source && choose ? chosen : m_des, "open"}));
+        QCOMPARE(afterYes.mid(2), (QStringList{"Move", "Yes", "closed"}));
+        const QString question = f.box(
+            "Cancel", "Do you really want to cancel without saving changes?", MsgButtons::YesNo);
+        QCOMPARE(f.shown(), (QStringList{question, question}));
+        QCOMPARE(f.stored(), (QStringList{m_src, m_des, "Copy", "Yes"}));
+        QCOMPARE(f.transferMode(*window), "Copy");
+        // The next opening shows the stored folders again.
+        QCOMPARE(whileOpen(*window).mid(0, 2), (QStringList{m_src, m_des}));
     }
 
-    void aFolderBoxShowsItsTextAsToolTipWhenTheMouseMoves()
-    {
-        storeFolders();
-        const auto window = f.start();
-        QString srcTip;
-        QString desTip;
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) {
-            dialog.txtDesDir->setToolTip(QStringLiteral("earlier"));
-            dialog.txtDesDir->clear();
-            for (QLineEdit* box : {dialog.txtSrcDir, dialog.txtDesDir}) {
-                const QPointF at = box->rect().center();
-                QMouseEvent move(QEvent::MouseMove, at, box->mapToGlobal(at), Qt::NoButton,
-                                 Qt::NoButton, Qt::NoModifier);
-                QApplication::sendEvent(box, &move);
-            }
-            srcTip = dialog.txtSrcDir->toolTip();
-            desTip = dialog.txtDesDir->toolTip();
-        }));
-        QCOMPARE(srcTip, m_src);
-        QCOMPARE(desTip, QStringLiteral("earlier")); // an empty box keeps its tip
-    }
+    void helpItemsOpenTheirTopics_data() { addRows(helpItems); }
 
-    void helpOpensTheSettingsPageAndTheDialogStaysOpen()
+    void helpItemsOpenTheirTopics()
     {
-        storeFolders();
-        const QString helpFile = f.programFolder->filePath(QStringLiteral("Tessary.chm"));
+        // The help file's own messages and pages are the help control's.
+        const auto& [name, item, command, page] = rowOf(helpItems);
+        store("Copy", "Yes");
+        const QString helpFile = f.programFolder->filePath("Tessary.chm");
         f.help->addFile(helpFile);
         const auto window = f.start();
-        bool open = false;
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) {
-            QCOMPARE(dialog.parentWidget(), window.get());
-            QVERIFY(dialog.isModal());
-            dialog.cmdHelpSettings->click();
-            open = dialog.isVisible();
-        }));
-        QVERIFY(open);
+        if (auto* action = window->findChild<QAction*>(item)) {
+            action->trigger();
+        } else {
+            // The settings dialog stays open beside the help page, modal to the window only.
+            bool overTheWindow = false;
+            const QStringList seen = whileOpen(*window, [&](frmSettings& dialog) {
+                overTheWindow = dialog.parentWidget() == window.get() &&
+                                dialog.windowModality() == Qt::WindowModal;
+                dialog.findChild<QPushButton*>(item)->click();
+            });
+            QVERIFY(overTheWindow && seen.last() == "open");
+        }
         QCOMPARE(f.help->helpCalls().size(), 1);
         const auto& call = f.help->helpCalls().first();
-        QCOMPARE(call.target.value_or(QString()), helpFile + QStringLiteral(">Main"));
-        QCOMPARE(call.command, HH_DISPLAY_TOPIC);
-        QCOMPARE(call.text.value_or(QString()), QStringLiteral("settings.html"));
+        QCOMPARE(call.owner, nullptr); // the help window belongs to no form
+        QCOMPARE((QStringList{call.target.value_or(""), QString::number(call.command),
+                              call.text.value_or("")}),
+                 (QStringList{helpFile + ">Main", QString::number(command), page}));
         QVERIFY(f.boxes->boxes().isEmpty());
     }
 
     void saveSaysSoWhenTheSettingsCannotBeStored()
     {
         // A file where the store's folder belongs: nothing can be written.
-        QVERIFY(WindowFixture::writeBytes(f.dir(QStringLiteral("settings")), "x"));
+        QVERIFY(f.writeBytes(f.dir("settings"), "x"));
         const auto window = f.start();
-        QVERIFY(whileOpen(*window, [&](frmSettings& dialog) { dialog.cmdSaveSettings->click(); }));
-        const QStringList texts = f.boxes->texts();
-        QCOMPARE(texts.size(), 3); // the two repairs, then the failure
-        QCOMPARE(texts.last(), frmSettings::NotSavedText);
-        QCOMPARE(f.boxes->boxes().last().icon, MsgIcon::Exclamation);
+        whileOpen(*window, [&](frmSettings& dialog) { dialog.cmdSaveSettings->click(); });
+        // The two repairs, then the failure.
+        QCOMPARE(f.shown().mid(2),
+                 QStringList{
+                     f.box("Tessary",
+                           "The settings could not be saved. They apply until Tessary is closed.",
+                           MsgButtons::Ok, MsgIcon::Exclamation)});
         // What was chosen applies to this run all the same.
-        QVERIFY(window->flags.PromptBeforeAction);
-        QVERIFY(window->mnuCopy->isChecked());
+        QVERIFY(window->flags.PromptBeforeAction && f.transferMode(*window) == "Copy");
     }
 
 private:
-    void storeFolders()
+    // Stores the folders made at init and the words given.
+    void store(const QString& mode, const QString& prompt)
     {
         f.settings->write(SettingsStore::SrcDir, m_src);
         f.settings->write(SettingsStore::DesDir, m_des);
+        f.settings->write(SettingsStore::DefaultMode, mode);
+        f.settings->write(SettingsStore::PromptActions, prompt);
     }
 
     WindowFixture f;
@@ -443,10 +331,6 @@ private:
     QString m_des;
 };
 
-int runSettingsDialogTests(int argc, char** argv)
-{
-    SettingsDialogTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TESSARY_WINDOW_TEST(SettingsDialogTest)
 
 #include "SettingsDialogTest.moc"

@@ -1,63 +1,53 @@
-#include "Tessary.h"
+// The main window as it starts and ends: the working files, a low screen, its fixed size,
+// the names of its controls, the About box and the failures an event leaves to the window.
 
-#include "FakeHelpPlatform.h"
-#include "FileListBox.h"
-#include "FixedScreenSize.h"
+#include "EventBoundary.h"
 #include "HiddenFiles.h"
-#include "ImagingEdit.h"
-#include "ProgramFolder.h"
-#include "RecordingLauncher.h"
-#include "ScriptedFileDialogService.h"
-#include "ScriptedFolderChooser.h"
-#include "ScriptedMessageBoxService.h"
-#include "SettingsStore.h"
-#include "SynchronousProgressService.h"
-#include "mdlFunctions.h"
+#include "ImagingError.h"
+#include "WindowFixture.h"
+#include "frmAbout.h"
 
 #include <QAccessible>
-#include <QAction>
-#include <QDir>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QRadioButton>
+#include <QPlainTextEdit>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
-#include <memory>
-#include <optional>
+#include <QTimer>
+#include <QtTest>
+#include <new>
+#include <stdexcept>
 
 using namespace tessary;
+using namespace tessary::testing;
 
 namespace {
 
-const QString resources = QStringLiteral(TESSARY_RESOURCES_DIR);
+#ifdef Q_OS_WIN
+const QString displayTool = "C:\\Windows\\System32\\rundll32.exe";
+const QStringList displayArguments = {"shell32.dll,Control_RunDLL", "desk.cpl,,3"};
+#else
+const QString displayTool = "/usr/bin/xfce4-display-settings";
+const QStringList displayArguments;
+#endif
 
-bool touch(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
-}
+const std::tuple<const char*, QSize, int, bool> screens[] = {
+    {"640 by 480", {640, 480}, 1, true},
+    {"799 by 599", {799, 599}, 1, true},
+    {"800 by 600", {800, 600}, 1, false},
+    {"1024 by 480", {1024, 480}, 1, false},
+    {"640 by 768", {640, 768}, 1, false},
+    {"no display tool", {640, 480}, 0, true},
+    {"a display tool that fails to start", {640, 480}, 2, true},
+};
 
-QStringList entries(const FileListBox& list)
-{
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names.append(list.entry(i));
-    return names;
-}
-
-// Moves the mouse over the window's client area at point, as the platform would report it.
-void moveMouse(Tessary& window, QPoint point)
-{
-    QWidget* client = window.centralWidget();
-    QMouseEvent move(QEvent::MouseMove, QPointF(point), client->mapToGlobal(QPointF(point)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(client, &move);
-}
+// What a handler throws and the message shown.
+const std::tuple<const char*, void (*)(), QString> failures[] = {
+    {"a component's error",
+     [] { throw ImagingError(ImagingError::EngineFailure, "scan.tif is not a TIFF file"); },
+     "scan.tif is not a TIFF file"},
+    {"no memory", [] { throw std::bad_alloc(); },
+     "There is not enough memory to finish the action."},
+    {"anything else", [] { throw std::runtime_error("the disk went away"); },
+     "The action could not be finished: the disk went away"},
+};
 
 } // namespace
 
@@ -66,372 +56,135 @@ class TessaryTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_root.emplace();
-        QDir(m_root->path()).mkpath(QStringLiteral("program"));
-        m_programFolder.emplace(dir(QStringLiteral("program")));
-        QVERIFY(QFile::copy(resources + QStringLiteral("/blank.tif"),
-                            program(QStringLiteral("blank.tif"))));
-        m_settings.emplace(dir(QStringLiteral("settings")),
-                           [] { return QStringLiteral("Tessary"); });
-        m_boxes.emplace();
-        m_dialogs.emplace();
-        m_folders.emplace();
-        m_launcher.emplace();
-    }
-
-    void firstAndSecondStart()
-    {
-        {
-            const auto window = start();
-            QVERIFY(window->mnuCopy->isChecked());
-            QVERIFY(!window->mnuMove->isChecked());
-            QVERIFY(window->optMode(4)->isChecked());
-            for (const int index : {1, 2, 3})
-                QVERIFY(!window->optMode(index)->isChecked());
-            // Prompting stays off for the first run although "Yes" is stored for the next.
-            QVERIFY(!window->flags.PromptBeforeAction);
-            QCOMPARE(window->TiffFileList->path(), m_programFolder->path());
-            QCOMPARE(window->lblSource->text(), QStringLiteral("Source Image"));
-            QCOMPARE(window->lblDestination->text(), QStringLiteral("Destination Image"));
-            QCOMPARE(window->imgSrc->image(), QString());
-            QCOMPARE(window->imgDes->image(), QString());
-            QCOMPARE(window->txtPageSrc->text(), QString());
-            QCOMPARE(window->txtPageDes->text(), QString());
-            QVERIFY(m_boxes->boxes().isEmpty());
-        }
-        QCOMPARE(m_settings->read(SettingsStore::DefaultMode), QStringLiteral("Copy"));
-        QCOMPARE(m_settings->read(SettingsStore::PromptActions), QStringLiteral("Yes"));
-        QCOMPARE(m_settings->read(SettingsStore::SrcDir), QString());
-        QCOMPARE(m_settings->read(SettingsStore::DesDir), QString());
-
-        const auto second = start();
-        QVERIFY(second->flags.PromptBeforeAction);
-        QVERIFY(second->mnuCopy->isChecked());
-    }
-
-    void storedWordsAreReadExactly_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("prompt");
-        QTest::addColumn<bool>("move");
-        QTest::addColumn<bool>("prompting");
-        QTest::addColumn<QString>("modeAfter");
-        QTest::addColumn<QString>("promptAfter");
-        QTest::newRow("Move, Yes") << "Move"
-                                   << "Yes" << true << true << "Move"
-                                   << "Yes";
-        QTest::newRow("Copy, No") << "Copy"
-                                  << "No" << false << false << "Copy"
-                                  << "No";
-        QTest::newRow("lower case") << "move"
-                                    << "yes" << false << false << "move"
-                                    << "yes";
-        QTest::newRow("trailing blanks") << "Move "
-                                         << "Yes " << false << false << "Move "
-                                         << "Yes ";
-        QTest::newRow("only the mode stored") << "Move"
-                                              << "" << true << false << "Move"
-                                              << "Yes";
-        QTest::newRow("only the prompt stored") << ""
-                                                << "Yes" << false << true << "Copy"
-                                                << "Yes";
-    }
-
-    void storedWordsAreReadExactly()
-    {
-        QFETCH(QString, mode);
-        QFETCH(QString, prompt);
-        QFETCH(bool, move);
-        QFETCH(bool, prompting);
-        QFETCH(QString, modeAfter);
-        QFETCH(QString, promptAfter);
-        if (!mode.isEmpty())
-            m_settings->write(SettingsStore::DefaultMode, mode);
-        if (!prompt.isEmpty())
-            m_settings->write(SettingsStore::PromptActions, prompt);
-        const auto window = start();
-        QCOMPARE(window->mnuMove->isChecked(), move);
-        QCOMPARE(window->mnuCopy->isChecked(), !move);
-        QCOMPARE(window->flags.PromptBeforeAction, prompting);
-        QCOMPARE(m_settings->read(SettingsStore::DefaultMode), modeAfter);
-        QCOMPARE(m_settings->read(SettingsStore::PromptActions), promptAfter);
-        QVERIFY(m_boxes->boxes().isEmpty());
-    }
-
-    void theFileListShowsTheStoredSourceFolderWhenItExists_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("existing folder") << QStringLiteral("scans") << true;
-        QTest::newRow("deleted folder") << QStringLiteral("gone") << false;
-        QTest::newRow("a file, not a folder") << QStringLiteral("scans/a.tif") << false;
-        QTest::newRow("nothing stored") << QString() << false;
-    }
-
-    void theFileListShowsTheStoredSourceFolderWhenItExists()
-    {
-        QFETCH(QString, stored);
-        QFETCH(bool, shown);
-        QDir(m_root->path()).mkpath(QStringLiteral("scans"));
-        QVERIFY(touch(dir(QStringLiteral("scans/a.tif"))));
-        const QString value = stored.isEmpty() ? QString() : dir(stored);
-        if (!value.isEmpty())
-            m_settings->write(SettingsStore::SrcDir, value);
-        const auto window = start();
-        QCOMPARE(window->TiffFileList->path(), shown ? value : m_programFolder->path());
-        // The stored folder is left as it was, even when it is not used.
-        QCOMPARE(m_settings->read(SettingsStore::SrcDir), value);
-        QVERIFY(m_boxes->boxes().isEmpty());
-    }
-
-    void theFileListShowsVisibleTifFilesInListOrder()
-    {
-        const QString scans = dir(QStringLiteral("scans"));
-        QDir(m_root->path()).mkpath(QStringLiteral("scans/folder.tif"));
-        for (const char* name : {"b.tif", "A.TIF", "c.Tif", "a2.tif", "d.tiff", "e.txt", "tif",
-                                 ".dot.tif", "listed.tif", "x.tif.bak"})
-            QVERIFY(touch(scans + QLatin1Char('/') + QString::fromLatin1(name)));
-        QVERIFY(HiddenFiles::hide(scans + QStringLiteral("/listed.tif")));
-        m_settings->write(SettingsStore::SrcDir, scans);
-        const auto window = start();
-        QCOMPARE(entries(*window->TiffFileList),
-                 (QStringList{"A.TIF", "a2.tif", "b.tif", "c.Tif"}));
-
-        // The list follows its folder.
-        QVERIFY(touch(scans + QStringLiteral("/0-new.tif")));
-        QTRY_COMPARE(window->TiffFileList->entry(0), QStringLiteral("0-new.tif"));
-        QCOMPARE(window->TiffFileList->entry(99), QString());
-    }
+    void init() { QVERIFY(f.reset()); }
 
     void workingFilesAreTidiedAtStartAndExit()
     {
-        QVERIFY(touch(program(QStringLiteral("temp.tif"))));
-        auto window = start();
-        QVERIFY(!QFile::exists(program(QStringLiteral("temp.tif"))));
-        QVERIFY(QFile::exists(program(QStringLiteral("blank.tif"))));
-        QVERIFY(HiddenFiles::isHidden(program(QStringLiteral("blank.tif"))));
+        const QString blank = f.programFolder->filePath("blank.tif");
+        const QString temp = f.programFolder->filePath("temp.tif");
+        QVERIFY(f.writeBytes(temp, {}));
+        auto window = f.start();
+        QVERIFY(!QFile::exists(temp) && QFile::exists(blank) && HiddenFiles::isHidden(blank));
         // The program folder is the source folder here: the hidden blank.tif is not listed.
-        QVERIFY(!entries(*window->TiffFileList).contains(QStringLiteral("blank.tif")));
+        QVERIFY(!f.listed(*window).contains("blank.tif"));
         QVERIFY(mdlFunctions::CheckWorkingFiles(*window));
 
         // A temp.tif made during the run is gone after File > Exit.
         window->show();
-        QVERIFY(touch(program(QStringLiteral("temp.tif"))));
+        QVERIFY(f.writeBytes(temp, {}));
         window->mnuExit->trigger();
-        QVERIFY(!window->isVisible());
-        QVERIFY(!QFile::exists(program(QStringLiteral("temp.tif"))));
-        QVERIFY(HiddenFiles::isHidden(program(QStringLiteral("blank.tif"))));
+        QVERIFY(!window->isVisible() && !QFile::exists(temp) && HiddenFiles::isHidden(blank));
 
-        QVERIFY(QFile::remove(program(QStringLiteral("blank.tif"))));
-        QVERIFY(!mdlFunctions::CheckWorkingFiles(*window));
-        QVERIFY(m_boxes->boxes().isEmpty());
+        // A missing blank.tif is told by the check, but not reported at start.
+        QVERIFY(QFile::remove(blank) && !mdlFunctions::CheckWorkingFiles(*window));
+        window = f.start();
+        QVERIFY(f.boxes->boxes().isEmpty());
     }
 
-    void aMissingBlankIsNotReportedAtStart()
-    {
-        QVERIFY(QFile::remove(program(QStringLiteral("blank.tif"))));
-        const auto window = start();
-        QVERIFY(m_boxes->boxes().isEmpty());
-    }
-
-    void aLowScreenIsReportedAndOpensTheDisplaySettings_data()
-    {
-        QTest::addColumn<QSize>("screen");
-        QTest::addColumn<bool>("reported");
-        QTest::newRow("640 by 480") << QSize(640, 480) << true;
-        QTest::newRow("799 by 599") << QSize(799, 599) << true;
-        QTest::newRow("800 by 600") << QSize(800, 600) << false;
-        QTest::newRow("1024 by 480") << QSize(1024, 480) << false;
-        QTest::newRow("640 by 768") << QSize(640, 768) << false;
-    }
+    void aLowScreenIsReportedAndOpensTheDisplaySettings_data() { addRows(screens); }
 
     void aLowScreenIsReportedAndOpensTheDisplaySettings()
     {
-        QFETCH(QSize, screen);
-        QFETCH(bool, reported);
-        installDisplayTool();
-        const auto window = start(screen);
-        if (!reported) {
-            QVERIFY(m_boxes->boxes().isEmpty());
-            QVERIFY(m_launcher->starts().isEmpty());
-            return;
-        }
-        QCOMPARE(m_boxes->boxes().size(), 1);
-        const ScriptedMessageBoxService::Box& box = m_boxes->boxes().first();
-        QCOMPARE(box.text,
-                 QStringLiteral("The minimal screen resolution to use Tessary is 800 by 600"));
-        QCOMPARE(box.caption, QStringLiteral("Tessary"));
-        QCOMPARE(box.buttons, MsgButtons::Ok);
-        QCOMPARE(m_launcher->starts().size(), 1);
-        QCOMPARE(m_launcher->starts().first().program, m_displayTool);
-        QCOMPARE(m_launcher->starts().first().arguments, m_displayArguments);
-        // Start-up goes on as usual.
-        QVERIFY(window->optMode(4)->isChecked());
-        QCOMPARE(m_settings->read(SettingsStore::PromptActions), QStringLiteral("Yes"));
-    }
+        const auto& [name, screen, tool, reported] = rowOf(screens);
+        if (tool != 0)
+            f.launcher->install(QFileInfo(displayTool).fileName(), displayTool);
+        if (tool == 2)
+            f.launcher->failStarts();
+        f.screen.emplace(screen);
+        const auto window = f.start();
 
-    void aLowScreenWithoutADisplayToolOnlyShowsTheMessage()
-    {
-        const auto window = start(QSize(640, 480));
-        QCOMPARE(m_boxes->boxes().size(), 1);
-        QVERIFY(m_launcher->starts().isEmpty());
-    }
-
-    void aDisplayToolThatFailsToStartIsReported()
-    {
-        installDisplayTool();
-        m_launcher->failStarts();
-        const auto window = start(QSize(640, 480));
-        QCOMPARE(m_boxes->boxes().size(), 2);
-        QVERIFY(m_boxes->boxes().at(1).text.contains(m_displayTool));
-        QCOMPARE(m_boxes->boxes().at(1).caption, QStringLiteral("Tessary"));
-        QVERIFY(window->mnuCopy->isChecked());
+        QStringList expected;
+        if (reported)
+            expected << f.box("Tessary",
+                              "The minimal screen resolution to use Tessary is 800 by 600");
+        if (reported && tool == 2)
+            expected << f.box("Tessary",
+                              "The display settings could not be opened (" + displayTool + ").",
+                              MsgButtons::Ok, MsgIcon::Exclamation);
+        QCOMPARE(f.shown(), expected);
+        QCOMPARE(f.launcher->starts().size(), reported && tool != 0 ? 1 : 0);
+        if (reported && tool != 0)
+            QCOMPARE(f.launcher->starts().first().program + ' ' +
+                         f.launcher->starts().first().arguments.join(' '),
+                     QString(displayTool + ' ' + displayArguments.join(' ')));
+        // Start-up goes on as usual: Copy without prompting, New File, empty panes, the
+        // defaults stored for the next start.
+        QCOMPARE(QStringList({f.transferMode(*window), QString::number(f.pageMode(*window)),
+                              window->flags.PromptBeforeAction ? "prompts" : "silent"}) +
+                     f.pane(*window, true) + f.pane(*window, false) + f.stored(),
+                 (QStringList{"Copy", "4", "silent", "", "Source Image", "", "",
+                              "Destination Image", "", "", "", "Copy", "Yes"}));
     }
 
     void movingOverTheBackgroundRestoresAWindowChangedInBothDirections()
     {
-        const auto window = start();
+        const auto window = f.start();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        const QSize designed = window->size();
-        QCOMPARE(designed, window->designedSize());
-        QCOMPARE(window->minimumSize(), window->maximumSize());
-
+        const QSize designed = window->designedSize();
         // As a window manager may force it despite the fixed border.
-        window->setMinimumSize(0, 0);
-        window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        window->resize(designed.width() + 60, designed.height());
-        moveMouse(*window, QPoint(1, 1));
-        QCOMPARE(window->size(), QSize(designed.width() + 60, designed.height()));
-
-        window->resize(designed + QSize(60, 40));
-        const QPoint overButton = window->cmdSwap->geometry().center();
-        moveMouse(*window, overButton);
-        QCOMPARE(window->size(), designed + QSize(60, 40));
-        moveMouse(*window, QPoint(1, 1));
-        QCOMPARE(window->size(), designed);
-    }
-
-    void theWindowIsLaidOutInTwips_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QRect>("pixels");
-        // 15 twips to the pixel on a screen of 96 dots per inch.
-        QTest::newRow("client area") << QStringLiteral("client") << QRect(0, 0, 735, 548);
-        QTest::newRow("cmdDelPage") << QStringLiteral("cmdDelPage") << QRect(648, 428, 81, 29);
-        QTest::newRow("imgDes") << QStringLiteral("imgDes") << QRect(432, 20, 297, 377);
-    }
-
-    void theWindowIsLaidOutInTwips()
-    {
-        QFETCH(QString, control);
-        QFETCH(QRect, pixels);
-        const auto window = start();
-        if (window->logicalDpiX() != 96)
-            QSKIP("the screen is not of 96 dots per inch");
-        QWidget* found = window->findChild<QWidget*>(control);
-        QVERIFY(found);
-        QCOMPARE(found->geometry(), pixels);
-        QCOMPARE(window->optMode(4)->geometry(), QRect(20, 152, 69, 17));
-    }
-
-    void theWindowAsFirstShown()
-    {
-        const auto window = start();
-        QCOMPARE(window->windowTitle(), QStringLiteral("Brovane's Tessary"));
-        QVERIFY(!window->windowIcon().isNull());
-        QCOMPARE(window->Picture1->pixmap().size(), QSize(87, 52));
-        QCOMPARE(window->Picture1->cursor().shape(), Qt::BitmapCursor);
-        QCOMPARE(window->Picture1->palette().color(QPalette::Window),
-                 window->palette().color(QPalette::Window));
-        QCOMPARE(window->cmdSwap->toolTip(),
-                 QStringLiteral("Append, Insert, Replace or Create a New File"));
-        QCOMPARE(window->cmdRange->toolTip(),
-                 QStringLiteral("Append, Insert Replace Multiple Pages"));
-        QCOMPARE(window->mnuCopy->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-        QCOMPARE(window->mnuMove->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
-        QCOMPARE(window->mnuSettings->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
-        QCOMPARE(window->optMode(0), nullptr);
-        QCOMPARE(window->optMode(5), nullptr);
-    }
-
-    void choosingTheCheckedCopyItemKeepsExactlyCopyChecked()
-    {
-        const auto window = start();
-        window->mnuCopy->trigger();
-        QVERIFY(window->mnuCopy->isChecked());
-        QVERIFY(!window->mnuMove->isChecked());
+        window->setMinimumSize(0, 0), window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        for (const QSize changed : {QSize(60, 0), QSize(60, 40)}) {
+            window->resize(designed + changed);
+            f.hover(window->centralWidget(),
+                    window->cmdSwap->geometry().center()); // over a control
+            QCOMPARE(window->size(), designed + changed);
+            f.hover(window->centralWidget(), QPoint(1, 1));
+            QCOMPARE(window->size(), changed.height() == 0 ? designed + changed : designed);
+        }
     }
 
     void everyControlHasADistinctAccessibleName()
     {
-        const auto window = start();
+        const auto window = f.start();
         QSet<QString> names;
-        int controls = 0;
         for (QWidget* control : window->centralWidget()->findChildren<QWidget*>()) {
-            if (control->objectName().isEmpty() ||
-                control->objectName().startsWith(QLatin1String("qt_")))
+            if (control->objectName().isEmpty() || control->objectName().startsWith("qt_"))
                 continue;
-            ++controls;
             QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
-            QVERIFY(accessible);
-            const QString name = accessible->text(QAccessible::Name);
-            QVERIFY2(!name.isEmpty(), qPrintable(control->objectName()));
-            QVERIFY2(!names.contains(name), qPrintable(name));
+            const QString name = accessible ? accessible->text(QAccessible::Name) : QString();
+            QVERIFY2(!name.isEmpty() && !names.contains(name), qPrintable(control->objectName()));
             names.insert(name);
         }
-        QCOMPARE(controls, 34);
-        QVERIFY(names.contains(QStringLiteral("Source page number")));
-        QVERIFY(names.contains(QStringLiteral("Page Mode")));
-        QVERIFY(names.contains(QStringLiteral("Delete Page")));
+        for (const char* name : {"Source page number", "Page Mode", "Delete Page"})
+            QVERIFY(names.contains(name));
+    }
+
+    void versionAndTheLogoShowTheAboutBoxOverTheWindow()
+    {
+        const auto window = f.start();
+        QVERIFY(QFile::copy(TESSARY_RESOURCES_DIR "/about.txt",
+                            f.programFolder->filePath("about.txt")));
+        window->show();
+        for (const bool logo : {false, true}) {
+            QString seen;
+            QTimer::singleShot(0, this, [&] {
+                auto* box = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
+                if (box && box->parentWidget() == window.get() && box->isModal())
+                    seen = box->lblVersion->text() + " " + box->txtDescription->toPlainText();
+                if (box)
+                    box->cmdOK->click();
+            });
+            logo ? QTest::mouseClick(window->Picture1, Qt::LeftButton)
+                 : window->mnuVersion->trigger();
+            QVERIFY2(seen.startsWith("Version 0.9.5 Tessary"), qPrintable(seen));
+        }
+    }
+
+    void failuresLeftToTheEventAreShownAndTheProgramGoesOn_data() { addRows(failures); }
+
+    void failuresLeftToTheEventAreShownAndTheProgramGoesOn()
+    {
+        const auto& [name, fail, text] = rowOf(failures);
+        EventBoundary::run(*f.boxes, nullptr, fail);
+        QCOMPARE(f.shown(),
+                 QStringList{f.box("Tessary", text, MsgButtons::Ok, MsgIcon::Exclamation)});
     }
 
 private:
-    QString dir(const QString& name) const { return QDir(m_root->path()).filePath(name); }
-    QString program(const QString& name) const { return m_programFolder->filePath(name); }
-
-    std::unique_ptr<Tessary> start(QSize screen = QSize(1024, 768))
-    {
-        m_screen.emplace(screen);
-        return std::make_unique<Tessary>(TessaryServices{*m_boxes, *m_dialogs, *m_folders,
-                                                         *m_launcher, *m_screen, *m_programFolder,
-                                                         *m_settings, m_help, m_progress});
-    }
-
-    void installDisplayTool()
-    {
-#ifdef Q_OS_WIN
-        m_displayTool = QStringLiteral("C:\\Windows\\System32\\rundll32.exe");
-        m_launcher->install(QStringLiteral("rundll32.exe"), m_displayTool);
-        m_displayArguments = {QStringLiteral("shell32.dll,Control_RunDLL"),
-                              QStringLiteral("desk.cpl,,3")};
-#else
-        m_displayTool = QStringLiteral("/usr/bin/xfce4-display-settings");
-        m_launcher->install(QStringLiteral("xfce4-display-settings"), m_displayTool);
-        m_displayArguments = {};
-#endif
-    }
-
-    std::optional<QTemporaryDir> m_root;
-    std::optional<ProgramFolder> m_programFolder;
-    std::optional<SettingsStore> m_settings;
-    std::optional<ScriptedMessageBoxService> m_boxes;
-    std::optional<ScriptedFileDialogService> m_dialogs;
-    std::optional<ScriptedFolderChooser> m_folders;
-    std::optional<RecordingLauncher> m_launcher;
-    std::optional<FixedScreenSize> m_screen;
-    FakeHelpPlatform m_help;
-    SynchronousProgressService m_progress;
-    QString m_displayTool;
-    QStringList m_displayArguments;
+    WindowFixture f;
 };
 
-int runTessaryTests(int argc, char** argv)
-{
-    TessaryTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TESSARY_WINDOW_TEST(TessaryTest)
 
 #include "TessaryTest.moc"

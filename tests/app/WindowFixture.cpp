@@ -1,35 +1,24 @@
 #include "WindowFixture.h"
 
-#include "FileListBox.h"
 #ifdef TESSARY_WITH_PAGE_OPERATIONS
 #include "OperationHandlers.h"
 #endif
-#include "Tessary.h"
 #include "TestTiff.h"
-
-#include <QDir>
-#include <QFile>
-#include <QPushButton>
-#include <QTest>
 
 namespace tessary::testing {
 
-bool WindowFixture::reset()
+bool WindowFixture::reset(bool listScans)
 {
     root.emplace();
     if (!root->isValid())
         return false;
     programFolder.emplace(folder(QStringLiteral("program")));
     settings.emplace(dir(QStringLiteral("settings")), [] { return QStringLiteral("Tessary"); });
-    boxes.emplace();
-    dialogs.emplace();
-    folders.emplace();
-    launcher.emplace();
-    screen.emplace(QSize(1024, 768));
-    help.emplace();
-    progress.emplace();
-    threadedProgress.reset();
+    (boxes.emplace(), dialogs.emplace(), folders.emplace(), launcher.emplace(), help.emplace());
+    screen.emplace(QSize(1024, 768)), progress.emplace(), threadedProgress.reset();
     help->setSeparator(QDir::separator());
+    if (listScans)
+        settings->write(SettingsStore::SrcDir, folder(QStringLiteral("scans")));
     return QFile::copy(QStringLiteral(TESSARY_RESOURCES_DIR "/blank.tif"),
                        programFolder->filePath(QStringLiteral("blank.tif")));
 }
@@ -54,17 +43,6 @@ std::unique_ptr<Tessary> WindowFixture::start()
                                                      progressService, pageOperations()});
 }
 
-QString WindowFixture::dir(const QString& name) const
-{
-    return QDir::toNativeSeparators(QDir(root->path()).filePath(name));
-}
-
-QString WindowFixture::folder(const QString& name) const
-{
-    QDir(root->path()).mkpath(name);
-    return dir(name);
-}
-
 bool WindowFixture::writeTiff(const QString& path, int pages)
 {
     QList<TestTiff::Page> made;
@@ -73,39 +51,19 @@ bool WindowFixture::writeTiff(const QString& path, int pages)
     return TestTiff::write(path, made);
 }
 
-bool WindowFixture::writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray WindowFixture::bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool WindowFixture::pick(Tessary& window, const QString& name)
 {
     FileListBox& list = *window.TiffFileList;
+    list.refresh();
     const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
     if (found.isEmpty())
         return false;
-    if (!window.isVisible()) {
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
-            return false;
-    }
+    if (!window.isVisible() && (window.show(), !QTest::qWaitForWindowExposed(&window)))
+        return false;
     list.scrollToItem(found.first());
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                       list.visualItemRect(found.first()).center());
     return true;
-}
-
-void WindowFixture::openDestination(Tessary& window, const QString& path)
-{
-    dialogs->choosePath(path);
-    window.cmdOpenDes->click();
 }
 
 } // namespace tessary::testing

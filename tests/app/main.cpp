@@ -2,23 +2,18 @@
 
 #include <QApplication>
 
-int runTessaryTests(int argc, char** argv);
-int runPanesTests(int argc, char** argv);
-int runModesTests(int argc, char** argv);
-int runHelpMenuTests(int argc, char** argv);
-int runSettingsDialogTests(int argc, char** argv);
-int runNavigationTests(int argc, char** argv);
-int runDesktopTests(int argc, char** argv);
+int runTessaryTest(int argc, char** argv);
+int runPanesTest(int argc, char** argv);
+int runSettingsDialogTest(int argc, char** argv);
+int runNavigationTest(int argc, char** argv);
+int runDesktopTest(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    int failures = runTessaryTests(argc, argv);
-    failures += runPanesTests(argc, argv);
-    failures += runModesTests(argc, argv);
-    failures += runHelpMenuTests(argc, argv);
-    failures += runSettingsDialogTests(argc, argv);
-    failures += runNavigationTests(argc, argv);
-    failures += runDesktopTests(argc, argv);
+    int failures = 0;
+    for (const auto run :
+         {runTessaryTest, runPanesTest, runSettingsDialogTest, runNavigationTest, runDesktopTest})
+        failures += run(argc, argv);
     return failures == 0 ? 0 : 1;
 }

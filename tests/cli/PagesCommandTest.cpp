@@ -4,151 +4,136 @@
 
 #include "../engine/TestTiff.h"
 
-#include <fstream>
-#include <gtest/gtest.h>
+#include <iterator>
 #include <sstream>
+#include <tuple>
 
-using namespace tessary;
-namespace fs = std::filesystem;
+using namespace testtiff;
+using tessary::runPagesCommand;
 
 namespace {
 
-struct Result
-{
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result run(std::vector<std::string> args)
-{
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = runPagesCommand(args, out, err);
-    return {status, out.str(), err.str()};
-}
+// Exit status, standard error, standard output.
+using Result = std::tuple<int, std::string, std::string>;
 
 class PagesCommand : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        testtiff::write(file("dest.tif"), testtiff::numbered(4));
-        testtiff::Page colour;
-        colour.samples = 3;
-        colour.photometric = 2;
-        colour.compression = 5;
-        colour.name = "c";
-        testtiff::write(file("colour.tif"), {colour});
+        write(dir / "dest.tif", numbered(4));
+        write(dir / "colour.tif", numbered(1, colour, "c"));
     }
-    std::string file(const std::string& name) const { return (dir / name).string(); }
 
-    testtiff::TempDir dir;
+    // Runs a command line; its words with a dot in them name files of the test's folder.
+    Result run(const std::string& line)
+    {
+        std::istringstream in(line);
+        std::vector<std::string> args{std::istream_iterator<std::string>(in), {}};
+        for (std::string& arg : args) {
+            if (arg.find('.') != std::string::npos && arg[0] != '-')
+                arg = (dir / arg).string();
+        }
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = runPagesCommand(args, out, err);
+        return {status, err.str(), out.str()};
+    }
+
+    TempDir dir;
 };
 
-TEST_F(PagesCommand, infoPrintsEveryPageAsJson)
+TEST_F(PagesCommand, infoPrintsTheFactsOfEveryPageAsJson)
 {
-    const Result r = run({"info", file("dest.tif"), "--json"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    const std::string page = "{\"width\": 40, \"height\": 30, \"bits\": 8, \"samples\": 1, "
-                             "\"compression\": \"none\", \"photometric\": \"min-is-black\", "
-                             "\"xres\": 300, \"yres\": 300, \"unit\": \"inch\", \"tiled\": false}";
-    EXPECT_EQ(r.out, "{\"pages\": 4, \"page\": [" + page + ", " + page + ", " + page + ", " + page +
-                         "]}\n");
+    write(dir / "info.tif", {fax, colour, Page{}});
+    const std::string page = R"({"width": 40, "height": 30, "bits": )";
+    const std::string facts = R"(, "xres": 300, "yres": 300, "unit": "inch", "tiled": )";
+    EXPECT_EQ(run("info info.tif --json"),
+              Result(0, "",
+                     R"({"pages": 3, "page": [)" + page +
+                         R"(1, "samples": 1, "compression": "CCITT G4", "photometric": )"
+                         R"("min-is-white")" +
+                         facts + "false}, " + page +
+                         R"(8, "samples": 3, "compression": "LZW", "photometric": "RGB")" + facts +
+                         "true}, " + page +
+                         R"(8, "samples": 1, "compression": "none", "photometric": )"
+                         R"("min-is-black")" +
+                         facts + "false}]}\n"));
 }
 
-TEST_F(PagesCommand, eachOperationChangesTheFileAndSaysNothing)
+TEST_F(PagesCommand, eachCommandSaysNothingOrOneLineAndChangesFilesOnlyOnSuccess)
 {
-    struct Step
-    {
-        std::vector<std::string> args;
-        std::string names;
-    };
-    const Step steps[] = {
-        {{"append", file("dest.tif"), file("colour.tif"), "1", "1"}, "1 2 3 4 c"},
-        {{"insert", file("dest.tif"), file("dest.tif"), "5", "1", "1"}, "c 1 2 3 4 c"},
-        {{"replace", file("dest.tif"), file("dest.tif"), "2", "6", "1"}, "c 1 2 3 4 1"},
-        {{"delete", file("dest.tif"), "1", "2"}, "2 3 4 1"},
-    };
-    for (const Step& step : steps) {
-        const Result r = run(step.args);
-        EXPECT_EQ(r.status, 0) << step.args[0] << ": " << r.err;
-        EXPECT_EQ(r.out + r.err, "");
-        EXPECT_EQ(testtiff::pageNames(file("dest.tif")), step.names) << step.args[0];
-    }
-    EXPECT_EQ(run({"extract", file("dest.tif"), "2", "2", file("new.tif")}).status, 0);
-    EXPECT_EQ(testtiff::pageNames(file("new.tif")), "3 4");
-}
-
-TEST_F(PagesCommand, failuresExitNonZeroWithOneLineAndChangeNothing)
-{
-    const auto before = testtiff::bytes(file("dest.tif"));
     struct Case
     {
-        std::vector<std::string> args;
+        std::string line;
         int status;
         std::string err;
+        std::string names = {}; // of dest.tif after success
     };
-    const Case cases[] = {
-        {{"delete", file("dest.tif"), "9", "1"},
-         1,
-         "tessary-pages: dest.tif has no page 9; it has 4 page(s).\n"},
-        {{"append", file("dest.tif"), file("missing.tif"), "1", "1"},
-         1,
-         "tessary-pages: missing.tif does not exist.\n"},
-        {{"delete", file("dest.tif"), "one", "1"},
-         2,
-         "tessary-pages: FIRST must be a whole number, not 'one'\n"},
-        {{"delete", file("dest.tif"), "1"},
-         2,
-         "tessary-pages: 'delete' takes 3 arguments; see tessary-pages --help\n"},
-        {{"extract", file("dest.tif"), "1", "1", file("colour.tif")},
-         2,
-         "tessary-pages: " + file("colour.tif") +
-             " already exists; extract writes only new files\n"},
-        {{"shuffle", file("dest.tif")},
-         2,
-         "tessary-pages: unknown command 'shuffle'; see tessary-pages --help\n"},
+    std::vector<Case> cases = {
+        {"append dest.tif colour.tif 1 1", 0, "", "1 2 3 4 c1"},
+        {"insert dest.tif dest.tif 5 1 1", 0, "", "c1 1 2 3 4 c1"},
+        {"replace dest.tif dest.tif 2 6 1", 0, "", "c1 1 2 3 4 1"},
+        {"delete dest.tif 1 2", 0, "", "2 3 4 1"},
+        {"extract dest.tif 2 2 new.tif", 0, "", "2 3 4 1"},
+        {"delete dest.tif 9 1", 1, "dest.tif has no page 9; it has 4 page(s)."},
+        {"append dest.tif missing.tif 1 1", 1, "missing.tif does not exist."},
+        {"delete dest.tif one 1", 2, "FIRST must be a whole number, not 'one'"},
+        {"extract dest.tif 1 1 colour.tif", 2,
+         (dir / "colour.tif").string() + " already exists; extract writes only new files"},
+        {"shuffle dest.tif", 2, "unknown command 'shuffle'; see tessary-pages --help"},
+        {"render dest.tif 5 x.pgm", 1, "dest.tif has no page 5; it has 4 page(s)."},
     };
-    for (const Case& c : cases) {
-        const Result r = run(c.args);
-        EXPECT_EQ(r.status, c.status) << c.args[0];
-        EXPECT_EQ(r.err, c.err);
-        EXPECT_EQ(r.out, "");
+    // Each command with too few arguments.
+    for (const auto& [command, count] : {std::pair{"append", 4},
+                                         {"insert", 5},
+                                         {"replace", 5},
+                                         {"delete", 3},
+                                         {"extract", 4},
+                                         {"render", 3}}) {
+        cases.push_back({command + std::string(" dest.tif"), 2,
+                         "'" + std::string(command) + "' takes " + std::to_string(count) +
+                             " arguments; see tessary-pages --help"});
     }
-    EXPECT_EQ(testtiff::bytes(file("dest.tif")), before);
-    EXPECT_FALSE(fs::exists(file("new.tif")));
+    for (const Case& c : cases) {
+        const auto before = bytes(dir / "dest.tif");
+        EXPECT_EQ(run(c.line),
+                  Result(c.status, c.err.empty() ? "" : "tessary-pages: " + c.err + "\n", ""))
+            << c.line;
+        EXPECT_TRUE(c.status ? bytes(dir / "dest.tif") == before
+                             : pageNames(dir / "dest.tif") == c.names)
+            << c.line << ": " << pageNames(dir / "dest.tif");
+    }
+    EXPECT_EQ(pageNames(dir / "new.tif"), "3 4");
+    EXPECT_FALSE(fs::exists(dir / "x.pgm"));
 }
 
 TEST_F(PagesCommand, renderWritesGreyPagesAsPgmAndColourAsPpm)
 {
-    ASSERT_EQ(run({"render", file("dest.tif"), "2", file("p.pgm")}).status, 0);
-    ASSERT_EQ(run({"render", file("colour.tif"), "1", file("c.ppm")}).status, 0);
-    const auto grey = testtiff::bytes(file("p.pgm"));
-    const std::string greyHeader = "P5\n40 30\n255\n";
-    ASSERT_EQ(grey.size(), greyHeader.size() + 40 * 30);
-    EXPECT_EQ(std::string(grey.begin(), grey.begin() + std::ptrdiff_t(greyHeader.size())),
-              greyHeader);
-    const auto reference = testtiff::rgba(file("dest.tif"), 2);
-    for (std::size_t i = 0; i < reference.size(); ++i)
-        ASSERT_EQ(grey[greyHeader.size() + i], reference[i] & 0xff) << i;
-    const auto colour = testtiff::bytes(file("c.ppm"));
-    EXPECT_EQ(colour.size(), std::string("P6\n40 30\n255\n").size() + 40 * 30 * 3);
-    EXPECT_EQ(run({"render", file("dest.tif"), "5", file("x.pgm")}).status, 1);
-    EXPECT_FALSE(fs::exists(file("x.pgm")));
+    ASSERT_EQ(run("render dest.tif 2 p.pgm"), Result(0, "", ""));
+    ASSERT_EQ(run("render colour.tif 1 c.ppm"), Result(0, "", ""));
+    std::string grey = "P5\n40 30\n255\n";
+    for (const std::uint32_t pixel : rgba(dir / "dest.tif", 2))
+        grey += char(pixel & 0xff);
+    std::string rgb = "P6\n40 30\n255\n";
+    for (const std::uint32_t pixel : rgba(dir / "colour.tif", 1))
+        rgb += {char(pixel & 0xff), char(pixel >> 8 & 0xff), char(pixel >> 16 & 0xff)};
+    const auto pgm = bytes(dir / "p.pgm");
+    const auto ppm = bytes(dir / "c.ppm");
+    EXPECT_EQ(std::string(pgm.begin(), pgm.end()), grey);
+    EXPECT_EQ(std::string(ppm.begin(), ppm.end()), rgb);
 }
 
 TEST_F(PagesCommand, helpPrintsTheForms)
 {
-    const Result r = run({"--help"});
-    EXPECT_EQ(r.status, 0);
+    const auto [status, err, out] = run("--help");
+    // Without a command, the same on standard error.
+    EXPECT_EQ(std::tuple(status, err, run("")), std::tuple(0, "", Result(2, out, "")));
     for (const char* form :
          {"info FILE [--json]", "append DEST SRC FIRST COUNT", "insert DEST SRC FIRST BEFORE COUNT",
           "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT",
           "extract SRC FIRST COUNT NEWFILE", "render FILE PAGE OUT.pnm", "--wait SECONDS"})
-        EXPECT_NE(r.out.find(form), std::string::npos) << form;
-    EXPECT_EQ(run({}).status, 2);
+        EXPECT_TRUE(contains(out, form));
 }
 
 } // namespace

@@ -1,155 +1,154 @@
 #include "OperationsFixture.h"
 
 #include "EngineCall.h"
-#include "FileListBox.h"
-#include "ImagingEdit.h"
-#include "PageInfo.h"
-#include "Tessary.h"
+#include "TestTiff.h"
 #include "TiffDocument.h"
+#include "frmRange.h"
 
-#include <QDir>
-#include <QFile>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QtEndian>
-#include <cmath>
+#include <numeric>
 
 namespace tessary::testing {
 
 namespace {
 
-std::uint8_t level(int label, std::uint32_t x, std::uint32_t y)
+QList<TestTiff::Page> pages(const QList<int>& labels)
 {
-    return std::uint8_t((label * 37 + int(x) + 2 * int(y)) & 0xff);
-}
-
-constexpr std::uint32_t pageWidth = 24;
-
-std::uint32_t heightOf(int label)
-{
-    return 16 + std::uint32_t(label % 7);
+    QList<TestTiff::Page> made;
+    for (const int label : labels)
+        made.append(TestTiff::plain(24, 16, std::uint8_t(label)));
+    return made;
 }
 
 } // namespace
 
-TestTiff::Page LabelledPages::page(int label)
-{
-    TestTiff::Page page;
-    page.width = pageWidth;
-    page.height = heightOf(label);
-    page.pixel = [label](std::uint32_t x, std::uint32_t y) {
-        return level(label, x, y);
-    };
-    page.xDpi = 100 + std::uint32_t(label);
-    page.yDpi = 200;
-    return page;
-}
-
-QList<TestTiff::Page> LabelledPages::pages(const QList<int>& labels)
-{
-    QList<TestTiff::Page> made;
-    for (const int label : labels)
-        made.append(page(label));
-    return made;
-}
-
-bool LabelledPages::write(const QString& path, const QList<int>& labels)
+bool writeLabelled(const QString& path, const QList<int>& labels)
 {
     return TestTiff::write(path, pages(labels));
 }
 
-QList<int> LabelledPages::run(int first, int last)
+QList<int> labels(int first, int last)
 {
-    QList<int> labels;
-    for (int label = first; label <= last; ++label)
-        labels.append(label);
+    QList<int> labels(last - first + 1);
+    std::iota(labels.begin(), labels.end(), first);
     return labels;
 }
 
-QList<int> LabelledPages::of(const QString& path)
+QList<int> labelsOf(const QString& path)
 {
     QList<int> labels;
     try {
         const auto document = TiffDocument::open(EngineCall::toPath(path));
-        for (std::int32_t number = 1; number <= document->pageCount(); ++number) {
-            const PageImage image = document->decode(number);
-            const PageInfo info = document->pageInfo(number);
-            const int label = int(std::lround(info.xResolution)) - 100;
-            bool same = image.format == PageImage::Format::Grey8 && image.width == pageWidth &&
-                        image.height == heightOf(label) && info.yResolution == 200;
-            for (std::uint32_t y = 0; same && y < image.height; ++y)
-                for (std::uint32_t x = 0; same && x < image.width; ++x)
-                    same = image.row(y)[x] == level(label, x, y);
-            labels.append(same ? label : -1);
-        }
+        for (std::int32_t number = 1; number <= document->pageCount(); ++number)
+            labels.append(document->decode(number).pixels.at(0));
     } catch (const std::exception&) {
         return {};
     }
     return labels;
 }
 
-QByteArray LabelledPages::withDamagedPage(const QList<int>& labels, int damaged)
+bool OperationsFixture::damageSource() const
 {
-    QByteArray bytes = TestTiff::bytes(pages(labels));
-    // Walk the page chain to the page's directory and point its data past the end.
-    std::uint32_t directory = qFromLittleEndian<std::uint32_t>(bytes.constData() + 4);
-    for (int number = 1; number < damaged; ++number) {
-        const auto entries = qFromLittleEndian<std::uint16_t>(bytes.constData() + directory);
-        directory =
-            qFromLittleEndian<std::uint32_t>(bytes.constData() + directory + 2 + 12 * entries);
-    }
-    const auto entries = qFromLittleEndian<std::uint16_t>(bytes.constData() + directory);
-    for (std::uint16_t i = 0; i < entries; ++i) {
-        char* entry = bytes.data() + directory + 2 + 12 * i;
-        if (qFromLittleEndian<std::uint16_t>(entry) == 273)
-            qToLittleEndian<std::uint32_t>(std::uint32_t(bytes.size() + 4096), entry + 8);
-    }
-    return bytes;
+    // The fourth page's strip offset (tag 273, a LONG, one value).
+    QByteArray bytes = TestTiff::bytes(pages(labels(1, 12)));
+    qsizetype entry = -1;
+    for (int number = 1; number <= 4; ++number)
+        entry = bytes.indexOf(QByteArray("\x11\x01\x04\x00\x01\x00\x00\x00", 8), entry + 1);
+    qToLittleEndian<std::uint32_t>(std::uint32_t(bytes.size() + 4096), bytes.data() + entry + 8);
+    return writeBytes(source, bytes);
 }
 
 bool OperationsFixture::reset()
 {
-    if (!WindowFixture::reset())
+    if (!WindowFixture::reset(true))
         return false;
-    scans = folder(QStringLiteral("scans"));
-    settings->write(SettingsStore::SrcDir, scans);
-    return true;
+    source = scan(QStringLiteral("source.tif"));
+    target = scan(QStringLiteral("target.tif"));
+    return writeLabelled(source, labels(1, 12)) && writeLabelled(target, labels(21, 26));
 }
 
 std::unique_ptr<Tessary> OperationsFixture::start(bool prompt, bool move)
 {
-    settings->write(SettingsStore::PromptActions,
-                    prompt ? QStringLiteral("Yes") : QStringLiteral("No"));
-    settings->write(SettingsStore::DefaultMode,
-                    move ? QStringLiteral("Move") : QStringLiteral("Copy"));
+    settings->write(SettingsStore::PromptActions, QString::fromLatin1(prompt ? "Yes" : "No"));
+    settings->write(SettingsStore::DefaultMode, QString::fromLatin1(move ? "Move" : "Copy"));
     return WindowFixture::start();
 }
 
-QString OperationsFixture::scan(const QString& name) const
+std::unique_ptr<Tessary> OperationsFixture::open(bool prompt, bool move, int sourcePage,
+                                                 int destinationPage, int mode)
 {
-    return scans + QDir::separator() + name;
+    auto window = start(prompt, move);
+    if (sourcePage > 0)
+        QTest::qVerify(show(*window, true, QStringLiteral("source.tif"), sourcePage), "show",
+                       "the source is shown", __FILE__, __LINE__);
+    if (destinationPage > 0)
+        show(*window, false, QStringLiteral("target.tif"), destinationPage);
+    if (mode > 0)
+        chooseMode(*window, mode);
+    return window;
 }
 
-bool OperationsFixture::showSource(Tessary& window, const QString& name, int page)
+int OperationsFixture::press(Tessary& window, const QString& range, bool* leftOpen,
+                             QString* proposed)
 {
-    window.TiffFileList->refresh();
-    if (!pick(window, name) || window.imgSrc->image() != scan(name))
+    return drive<frmRange>([&] { (range.isEmpty() ? window.cmdSwap : window.cmdRange)->click(); },
+                           [&](frmRange& dialog) {
+                               if (proposed)
+                                   *proposed = dialog.txtFrom->text() + u',' + dialog.txtTo->text();
+                               typeInto(dialog, dialog.txtFrom, dialog.txtTo, range, leftOpen);
+                           });
+}
+
+QString OperationsFixture::changed() const
+{
+    const QStringList files{source, target};
+    QStringList names;
+    for (int i = 0; i < 2; ++i)
+        if (bytesOf(files[i]) != m_kept.value(i))
+            names.append(QFileInfo(files[i]).fileName());
+    return names.join(QLatin1Char(' '));
+}
+
+bool OperationsFixture::show(Tessary& window, bool source, const QString& name, int page)
+{
+    if (!source)
+        openDestination(window, scan(name));
+    else if (!pick(window, name) || window.imgSrc->image() != scan(name))
         return false;
-    window.imgSrc->setPage(page);
-    window.imgSrc->display();
-    return window.imgSrc->page() == page;
+    ImagingEdit& viewer = source ? *window.imgSrc : *window.imgDes;
+    viewer.setPage(page);
+    viewer.display();
+    (source ? window.txtPageSrc : window.txtPageDes)->setText(QString::number(page));
+    return viewer.page() == page;
 }
 
-void OperationsFixture::showDestination(Tessary& window, const QString& name, int page)
+QStringList OperationsFixture::seen(const Tessary& window, bool source)
 {
-    openDestination(window, scan(name));
-    window.imgDes->setPage(page);
-    window.imgDes->display();
+    return pane(window, source) << QString::number(
+               (source ? window.imgSrc : window.imgDes)->page());
 }
 
-void OperationsFixture::chooseMode(Tessary& window, int index)
+QStringList OperationsFixture::showing(bool source, const QString& path, qsizetype pages, int page)
 {
-    window.optMode(index)->click();
+    const QString name = QString::fromLatin1(source ? "Source Image" : "Destination Image");
+    if (path.isEmpty())
+        return {path, name, QString(), QStringLiteral("0")};
+    const QString number = QString::number(page);
+    return {
+        path,
+        QStringLiteral("%1 - %2 Page(s)   %3").arg(name).arg(pages).arg(QFileInfo(path).fileName()),
+        number, number};
+}
+
+QList<Box> told(const QString& text, MsgIcon icon)
+{
+    return text.isEmpty() ? QList<Box>()
+                          : QList<Box>{{text, Tessary::AppTitle, MsgButtons::Ok, icon}};
+}
+
+Box asked(const QString& text)
+{
+    return {text, Tessary::AppTitle, MsgButtons::YesNo, MsgIcon::None};
 }
 
 } // namespace tessary::testing

@@ -17,9 +17,7 @@
 #include <QTest>
 
 using namespace tessary;
-using tessary::testing::DialogDriver;
-using tessary::testing::LabelledPages;
-using tessary::testing::OperationsFixture;
+using namespace tessary::testing;
 
 class UndoTest : public QObject
 {
@@ -32,8 +30,8 @@ private slots:
         QVERIFY(f.reset());
         // The source a.tif of pages 1 to 6 at page 4, the destination b.tif of pages 21 to
         // 25 at page 2; c.tif is the new file.
-        QVERIFY(LabelledPages::write(f.scan(QStringLiteral("a.tif")), LabelledPages::run(1, 6)));
-        QVERIFY(LabelledPages::write(f.scan(QStringLiteral("b.tif")), LabelledPages::run(21, 25)));
+        QVERIFY(writeLabelled(f.scan(QStringLiteral("a.tif")), labels(1, 6)));
+        QVERIFY(writeLabelled(f.scan(QStringLiteral("b.tif")), labels(21, 25)));
         m_history.emplace(f.dir(QStringLiteral("history")));
     }
 
@@ -78,22 +76,17 @@ private slots:
         if (action == QLatin1String("delete")) {
             window->cmdDelPage->click();
         } else if (action == QLatin1String("reorder")) {
-            DialogDriver<frmReorder> driver({[&](frmReorder& dialog) {
-                dialog.txtPage->setText(QStringLiteral("4"));
-                dialog.txtInsert->setText(QStringLiteral("2"));
-                dialog.chkCopy->setChecked(mode == 1);
-                dialog.cmdOK->click();
-            }});
-            window->cmdReorder->click();
+            drive<frmReorder>([&] { window->cmdReorder->click(); },
+                              [&](frmReorder& dialog) {
+                                  dialog.txtPage->setText(QStringLiteral("4"));
+                                  dialog.txtInsert->setText(QStringLiteral("2"));
+                                  dialog.chkCopy->setChecked(mode == 1);
+                                  dialog.cmdOK->click();
+                              });
         } else {
             f.chooseMode(*window, mode);
             f.dialogs->choosePath(files[2]);
-            DialogDriver<frmRange> driver({[](frmRange& dialog) {
-                dialog.txtFrom->setText(QStringLiteral("2"));
-                dialog.txtTo->setText(QStringLiteral("3"));
-                dialog.cmdOK->click();
-            }});
-            (action == QLatin1String("page") ? window->cmdSwap : window->cmdRange)->click();
+            f.press(*window, action == QLatin1String("page") ? QString() : QStringLiteral("2,3"));
         }
         const QList<QByteArray> after = bytesOf(files);
         QVERIFY(after != before);
@@ -123,18 +116,18 @@ private slots:
         window->cmdDelPage->click();
         window->cmdDelPage->click();
         const QString target = f.scan(QStringLiteral("b.tif"));
-        QVERIFY(LabelledPages::write(target, {7, 8}));
+        QVERIFY(writeLabelled(target, {7, 8}));
         f.boxes->answer(MsgOk);
         window->mnuUndo->trigger();
         QCOMPARE(f.boxes->texts(),
                  QStringList{QStringLiteral("Delete Page 1 of b.tif cannot be undone: b.tif has "
                                             "been changed since; nothing was changed. The step "
                                             "is taken off the history.")});
-        QCOMPARE(LabelledPages::of(target), (QList<int>{7, 8}));
+        QCOMPARE(labelsOf(target), (QList<int>{7, 8}));
         QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo Delete Page 2 of b.tif"));
         // A step whose file is gone drops out quietly, and the one before is not taken for it.
-        QVERIFY(LabelledPages::write(f.scan(QStringLiteral("c.tif")), {9, 10}));
-        f.showDestination(*window, QStringLiteral("c.tif"), 1);
+        QVERIFY(writeLabelled(f.scan(QStringLiteral("c.tif")), {9, 10}));
+        f.show(*window, false, QStringLiteral("c.tif"), 1);
         window->cmdDelPage->click();
         QVERIFY(QFile::remove(f.scan(QStringLiteral("c.tif"))));
         window->mnuUndo->trigger();
@@ -179,14 +172,14 @@ private slots:
         window->cmdDelPage->click();
         window->cmdDelPage->click();
         window->mnuUndo->trigger();
-        QCOMPARE(LabelledPages::of(f.scan(QStringLiteral("b.tif"))), (QList<int>{21, 23, 24, 25}));
+        QCOMPARE(labelsOf(f.scan(QStringLiteral("b.tif"))), (QList<int>{21, 23, 24, 25}));
         QVERIFY(!window->mnuUndo->isEnabled());
     }
 
     void theLastTwentyStepsAreKept()
     {
         const QString target = f.scan(QStringLiteral("b.tif"));
-        QVERIFY(LabelledPages::write(target, LabelledPages::run(1, 22)));
+        QVERIFY(writeLabelled(target, labels(1, 22)));
         const auto window = start();
         for (int i = 0; i < 21; ++i)
             window->cmdDelPage->click();
@@ -194,9 +187,9 @@ private slots:
         for (; window->mnuUndo->isEnabled(); ++undone)
             window->mnuUndo->trigger();
         QCOMPARE(undone, 20);
-        QList<int> first = LabelledPages::run(1, 22);
+        QList<int> first = labels(1, 22);
         first.removeAt(1);
-        QCOMPARE(LabelledPages::of(target), first);
+        QCOMPARE(labelsOf(target), first);
     }
 
     void aStepThatCannotBeKeptIsDoneAndSaysSo_data()
@@ -228,14 +221,15 @@ private slots:
         }
         const auto window = start();
         window->cmdDelPage->click();
-        QCOMPARE(LabelledPages::of(f.scan(QStringLiteral("b.tif"))), (QList<int>{21, 23, 24, 25}));
+        QCOMPARE(labelsOf(f.scan(QStringLiteral("b.tif"))), (QList<int>{21, 23, 24, 25}));
         QCOMPARE(window->mnuUndo->text(), QStringLiteral("Cannot Undo Delete Page 2 of b.tif"));
         QVERIFY(!window->mnuUndo->isEnabled());
         QVERIFY2(window->mnuUndo->toolTip().startsWith(reason),
                  qPrintable(window->mnuUndo->toolTip()));
         // Nothing is left behind beside the file.
-        QCOMPARE(QDir(f.scans).entryList(QDir::Hidden | QDir::Files),
-                 (QStringList{QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
+        QCOMPARE(QDir(f.dir(QStringLiteral("scans"))).entryList(QDir::Hidden | QDir::Files),
+                 (QStringList{QStringLiteral("a.tif"), QStringLiteral("b.tif"),
+                              QStringLiteral("source.tif"), QStringLiteral("target.tif")}));
     }
 
 private:
@@ -249,8 +243,8 @@ private:
             *f.boxes, *f.dialogs, *f.folders, *f.launcher, *f.screen, *f.programFolder, *f.settings,
             *f.help, *f.progress, operations::handlers(), &*m_history});
         if (show) {
-            f.showSource(*window, QStringLiteral("a.tif"), 4);
-            f.showDestination(*window, QStringLiteral("b.tif"), 2);
+            f.show(*window, true, QStringLiteral("a.tif"), 4);
+            f.show(*window, false, QStringLiteral("b.tif"), 2);
         }
         return window;
     }
@@ -267,10 +261,5 @@ private:
     std::optional<UndoHistory> m_history;
 };
 
-int runUndoTests(int argc, char** argv)
-{
-    UndoTest test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(UndoTest)
 #include "UndoTest.moc"

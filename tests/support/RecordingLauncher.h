@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QUrl>
 
 namespace tessary {
 
@@ -18,9 +19,17 @@ public:
         QStringList arguments;
     };
 
-    bool startDetached(const QString& program, const QStringList& arguments) override;
-    QString findProgram(const QString& name) const override;
-    bool openUrl(const QUrl& url) override;
+    bool startDetached(const QString& program, const QStringList& arguments) override
+    {
+        m_starts.append({program, arguments});
+        return !m_fail;
+    }
+    QString findProgram(const QString& name) const override { return m_installed.value(name); }
+    bool openUrl(const QUrl& url) override
+    {
+        m_urls.append(url);
+        return !m_fail;
+    }
 
     // Makes findProgram(name) answer path.
     void install(const QString& name, const QString& path) { m_installed.insert(name, path); }

@@ -11,7 +11,12 @@ namespace tessary {
 class ScriptedFileDialogService : public FileDialogService
 {
 public:
-    std::optional<QString> choose(QWidget* owner, const Request& request) override;
+    std::optional<QString> choose(QWidget*, const Request& request) override
+    {
+        m_requests.append(request);
+        m_unexpected += m_script.isEmpty();
+        return m_script.isEmpty() ? std::nullopt : m_script.takeFirst();
+    }
 
     // Queues the path chosen at the next dialog.
     void choosePath(const QString& path) { m_script.append(path); }

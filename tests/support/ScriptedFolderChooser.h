@@ -19,7 +19,12 @@ public:
     };
 
     std::optional<QString> chooseFolder(QWidget* owner, const QString& title,
-                                        const QString& start) override;
+                                        const QString& start) override
+    {
+        m_requests.append({owner, title, start});
+        m_unexpected += m_script.isEmpty();
+        return m_script.isEmpty() ? std::nullopt : m_script.takeFirst();
+    }
 
     // Queues the folder chosen at the next request.
     void choose(const QString& folder) { m_script.append(folder); }

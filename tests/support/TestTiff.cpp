@@ -6,42 +6,28 @@ namespace tessary::testing {
 
 namespace {
 
-void put16(QByteArray& out, std::uint16_t value)
+// Appends value's bytes, least significant first.
+void put(QByteArray& out, std::uint32_t value, int bytes)
 {
-    out.append(char(value & 0xff));
-    out.append(char(value >> 8));
+    for (int i = 0; i < bytes; ++i)
+        out.append(char((value >> (8 * i)) & 0xff));
 }
 
-void put32(QByteArray& out, std::uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.append(char((value >> shift) & 0xff));
-}
-
-void set32(QByteArray& out, qsizetype at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out[at + i] = char((value >> (8 * i)) & 0xff);
-}
-
+// The page's one strip; for 1-bit pages min-is-black, a set bit white.
 QByteArray strip(const TestTiff::Page& page)
 {
     QByteArray data;
     for (std::uint32_t y = 0; y < page.height; ++y) {
-        if (page.bits == 8) {
-            for (std::uint32_t x = 0; x < page.width; ++x)
+        std::uint8_t byte = 0;
+        for (std::uint32_t x = 0; x < page.width; ++x) {
+            if (page.bits == 8) {
                 data.append(char(page.pixel(x, y)));
-        } else {
-            // Min-is-black: a set bit is white.
-            std::uint8_t byte = 0;
-            for (std::uint32_t x = 0; x < page.width; ++x) {
-                if (page.pixel(x, y) >= 128)
-                    byte |= std::uint8_t(0x80 >> (x % 8));
-                if (x % 8 == 7 || x + 1 == page.width) {
-                    data.append(char(byte));
-                    byte = 0;
-                }
+                continue;
             }
+            if (page.pixel(x, y) >= 128)
+                byte |= std::uint8_t(0x80 >> (x % 8));
+            if (x % 8 == 7 || x + 1 == page.width)
+                data.append(char(std::exchange(byte, 0)));
         }
     }
     return data;
@@ -51,20 +37,17 @@ QByteArray strip(const TestTiff::Page& page)
 
 TestTiff::Page TestTiff::plain(std::uint32_t width, std::uint32_t height, std::uint8_t grey)
 {
-    Page page;
-    page.width = width;
-    page.height = height;
-    page.pixel = [grey](std::uint32_t, std::uint32_t) {
+    const auto level = [grey](std::uint32_t, std::uint32_t) {
         return grey;
     };
-    return page;
+    return {width, height, 8, level};
 }
 
 QByteArray TestTiff::bytes(const QList<Page>& pages)
 {
     QByteArray out("II*\0", 4);
     qsizetype nextLink = out.size();
-    put32(out, 0);
+    put(out, 0, 4);
     for (const Page& page : pages) {
         const QByteArray data = strip(page);
         const std::uint32_t dataOffset = std::uint32_t(out.size());
@@ -72,47 +55,31 @@ QByteArray TestTiff::bytes(const QList<Page>& pages)
         if (out.size() % 2)
             out.append('\0');
         const std::uint32_t resolutionOffset = std::uint32_t(out.size());
-        put32(out, page.xDpi);
-        put32(out, 1);
-        put32(out, page.yDpi);
-        put32(out, 1);
+        for (const std::uint32_t value : {page.xDpi, 1u, page.yDpi, 1u})
+            put(out, value, 4);
 
-        const std::uint32_t ifdOffset = std::uint32_t(out.size());
-        set32(out, nextLink, ifdOffset);
-        struct Entry
-        {
-            std::uint16_t tag;
-            std::uint16_t type; // 3 SHORT, 4 LONG, 5 RATIONAL
-            std::uint32_t value;
-        };
-        const Entry entries[] = {
-            {256, 4, page.width},
-            {257, 4, page.height},
-            {258, 3, std::uint32_t(page.bits)},
-            {259, 3, 1},
-            {262, 3, 1},
-            {273, 4, dataOffset},
-            {277, 3, 1},
-            {278, 4, page.height},
-            {279, 4, std::uint32_t(data.size())},
-            {282, 5, resolutionOffset},
-            {283, 5, resolutionOffset + 8},
-            {296, 3, 2},
-        };
-        put16(out, std::uint16_t(std::size(entries)));
-        for (const Entry& entry : entries) {
-            put16(out, entry.tag);
-            put16(out, entry.type);
-            put32(out, 1);
-            if (entry.type == 3) {
-                put16(out, std::uint16_t(entry.value));
-                put16(out, 0);
-            } else {
-                put32(out, entry.value);
-            }
+        // Link the previous directory (or the header) to this one.
+        QByteArray link;
+        put(link, std::uint32_t(out.size()), 4);
+        out.replace(nextLink, 4, link);
+        // Width, length, bits, no compression, min-is-black, the strip's offset, one sample,
+        // rows per strip, the strip's bytes, the two resolutions, per inch.
+        const std::uint16_t tags[] = {256, 257, 258, 259, 262, 273, 277, 278, 279, 282, 283, 296};
+        const std::uint16_t types[] = {4, 4, 3, 3, 3, 4, 3, 4, 4, 5, 5, 3}; // SHORT, LONG, RATIONAL
+        const auto bits = std::uint32_t(page.bits);
+        const auto size = std::uint32_t(data.size());
+        const std::uint32_t values[] = {
+            page.width,       page.height,          bits, 1, 1, dataOffset, 1, page.height, size,
+            resolutionOffset, resolutionOffset + 8, 2};
+        put(out, std::size(tags), 2);
+        for (std::size_t i = 0; i < std::size(tags); ++i) {
+            put(out, tags[i], 2);
+            put(out, types[i], 2);
+            put(out, 1, 4);
+            put(out, values[i], 4); // a SHORT in its first two bytes
         }
         nextLink = out.size();
-        put32(out, 0);
+        put(out, 0, 4);
     }
     return out;
 }
