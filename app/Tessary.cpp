@@ -15,6 +15,7 @@
 #include "ProgramFolder.h"
 #include "ScreenSize.h"
 #include "SettingsStore.h"
+#include "ShortcutGuard.h"
 #include "ShowHelpTopic.h"
 #include "UndoHistory.h"
 #include "VirtualKey.h"
@@ -127,6 +128,7 @@ Tessary::Tessary(const TessaryServices& services, QWidget* parent)
     m_keyUp = std::make_unique<KeyUpWatcher>(*this, [this](std::int16_t code, std::int16_t shift) {
         EventBoundary::run(messageBoxes(), this, [=, this] { Form_KeyUp(code, shift); });
     });
+    m_shortcuts = std::make_unique<ShortcutGuard>(*this, &Tessary::isKeyShortcut);
 
     Form_Load();
 }
@@ -743,6 +745,26 @@ void Tessary::imgDes_SelectionRectDrawn(std::int32_t left, std::int32_t top, std
 {
     if (std::int64_t(left) + top + width + height != 0)
         mdlFunctions::ZoomToSelection(*imgDes);
+}
+
+bool Tessary::isKeyShortcut(std::int16_t keyCode, std::int16_t shift)
+{
+    if (shift != VirtualKey::CtrlMask && shift != VirtualKey::AltMask)
+        return false;
+    switch (keyCode) {
+    case VirtualKey::Add:
+    case VirtualKey::Subtract:
+    case VirtualKey::Multiply:
+    case VirtualKey::Divide:
+    case VirtualKey::Numpad2:
+    case VirtualKey::Numpad4:
+    case VirtualKey::Numpad6:
+    case VirtualKey::Numpad8:
+    case VirtualKey::Insert:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void Tessary::Form_KeyUp(std::int16_t keyCode, std::int16_t shift)

@@ -25,6 +25,7 @@ namespace tessary {
 
 class FileListBox;
 class KeyUpWatcher;
+class ShortcutGuard;
 class ImagingAdmin;
 class ImagingEdit;
 class ProgramFolder;
@@ -173,6 +174,9 @@ public slots:
     // of its controls has the focus: keyCode a virtual-key code, shift the modifiers held
     // (Shift 1, Ctrl 2, Alt 4; see VirtualKey).
     void Form_KeyUp(std::int16_t keyCode, std::int16_t shift);
+    // Whether Form_KeyUp takes the key as a shortcut: its press then types nothing into
+    // the control with the focus.
+    static bool isKeyShortcut(std::int16_t keyCode, std::int16_t shift);
 
     // Modes and menus.
     void optMode_Click(int index);
@@ -234,6 +238,7 @@ private:
     QSize m_designedSize;
     FormLayout m_layout;
     std::unique_ptr<KeyUpWatcher> m_keyUp;
+    std::unique_ptr<ShortcutGuard> m_shortcuts;
     bool m_unloaded = false;
     bool m_pageOperationRunning = false;
     bool m_closeRequested = false;

@@ -3,12 +3,15 @@
 
 #include "TestTiff.h"
 #include "WindowFixture.h"
+#include "frmSettings.h"
 
 #include <QScrollBar>
+#include <QTimer>
 #include <QWindow>
 
 using namespace tessary;
 using namespace tessary::testing;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -93,19 +96,19 @@ constexpr int alt = Qt::AltModifier | Qt::KeypadModifier;
 // and how far it scrolls across and down.
 const std::tuple<const char*, int, int, const char*, bool, float, int, int> keys[] = {
     {"Ctrl+keypad +", Qt::Key_Plus, ctrl, "txtPageSrc", true, 115, 0, 0},
-    {"Ctrl+keypad -", Qt::Key_Minus, ctrl, "imgSrc", true, 85, 0, 0},
+    {"Ctrl+keypad -", Qt::Key_Minus, ctrl, "txtPageDes", true, 85, 0, 0},
     {"Ctrl+keypad 2", Qt::Key_2, ctrl, "TiffFileList", true, 0, 0, 150},
     {"Ctrl+keypad 8", Qt::Key_8, ctrl, "cmdSwap", true, 0, 0, -150},
     {"Ctrl+keypad 6", Qt::Key_6, ctrl, "txtPageDes", true, 0, 150, 0},
     {"Ctrl+keypad 4", Qt::Key_4, ctrl, "imgDes", true, 0, -150, 0},
-    {"Ctrl+keypad /", Qt::Key_Slash, ctrl, "cmdReset", true, -1, 0, 0},
+    {"Ctrl+keypad /", Qt::Key_Slash, ctrl, "txtPageSrc", true, -1, 0, 0},
     {"Alt+keypad +", Qt::Key_Plus, alt, "txtPageDes", false, 115, 0, 0},
-    {"Alt+keypad -", Qt::Key_Minus, alt, "imgDes", false, 85, 0, 0},
+    {"Alt+keypad -", Qt::Key_Minus, alt, "txtPageSrc", false, 85, 0, 0},
     {"Alt+keypad 2", Qt::Key_2, alt, "cmdDes", false, 0, 0, 150},
     {"Alt+keypad 8", Qt::Key_8, alt, "txtPageSrc", false, 0, 0, -150},
     {"Alt+keypad 6", Qt::Key_6, alt, "TiffFileList", false, 0, 150, 0},
     {"Alt+keypad 4", Qt::Key_4, alt, "imgSrc", false, 0, -150, 0},
-    {"Alt+keypad *", Qt::Key_Asterisk, alt, "cmdZoomIn", false, -1, 0, 0},
+    {"Alt+keypad *", Qt::Key_Asterisk, alt, "txtPageDes", false, -1, 0, 0},
     // Nothing matches these.
     {"Ctrl+keypad *", Qt::Key_Asterisk, ctrl, "txtPageSrc", true, 0, 0, 0},
     {"Alt+keypad /", Qt::Key_Slash, alt, "txtPageSrc", true, 0, 0, 0},
@@ -270,7 +273,42 @@ private slots:
             if (!zoomed)
                 QCOMPARE(scrolled, QPoint(300, 400) + QPoint(across, down) * (pane == source));
         }
+        // A key the window takes as a shortcut types nothing into the page box.
+        if (zoom != 0 || across != 0 || down != 0)
+            QCOMPARE(window->txtPageSrc->text() + window->txtPageDes->text(), u"11"_s);
         QVERIFY(f.boxes->boxes().isEmpty());
+    }
+
+    // Ctrl+M, Ctrl+C and Ctrl+T run their menu items whichever control has the focus: a
+    // page box does not take Ctrl+C as its own copy.
+    void theMenuShortcutsRunFromEveryControl()
+    {
+        f.settings->write(SettingsStore::DesDir, QDir::toNativeSeparators(m_pages.path()));
+        const auto window = startWithBothPanes();
+        int settingsShown = 0;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (auto* dialog = qobject_cast<frmSettings*>(QApplication::activeModalWidget())) {
+                ++settingsShown;
+                f.boxes->answer(MsgYes); // to leaving without saving
+                dialog->reject();
+            }
+        });
+        closer.start(10);
+        QStringList modes;
+        for (const char* name : {"txtPageSrc", "txtPageDes", "TiffFileList", "cmdSwap", "imgDes"}) {
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            window->findChild<QWidget*>(name)->setFocus();
+            f.boxes->answer(MsgYes); // to the Move warning
+            for (const Qt::Key key : {Qt::Key_M, Qt::Key_C, Qt::Key_T}) {
+                QTest::keyClick(window->windowHandle(), key, Qt::ControlModifier);
+                modes << f.transferMode(*window);
+            }
+        }
+        QCOMPARE(modes.join(u' '), u"Move Copy Copy "_s.repeated(5).trimmed());
+        QCOMPARE(settingsShown, 5);
+        QCOMPARE(f.boxes->unexpected(), 0);
     }
 
 private:
