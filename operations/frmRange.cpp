@@ -79,6 +79,8 @@ frmRange::frmRange(Tessary& window)
     setTabOrder(cmdCancel, txtFrom);
     setTabOrder(txtFrom, txtTo);
     cmdOK->setFocus();
+    // Enter in a page box acts as OK, with all its checks; Escape as Cancel.
+    cmdOK->setDefault(true);
 
     connect(txtFrom, &QLineEdit::textChanged, this, &frmRange::txtFrom_Change);
     connect(txtTo, &QLineEdit::textChanged, this, &frmRange::txtTo_Change);

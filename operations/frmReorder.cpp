@@ -81,6 +81,8 @@ frmReorder::frmReorder(Tessary& window)
     setTabOrder(cmdCancel, chkCopy);
     txtPage->setFocus();
 
+    // Enter in the page box acts as OK, with all its checks; Escape as Cancel.
+    cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmReorder::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmReorder::cmdCancel_Click);
 

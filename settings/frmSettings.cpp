@@ -173,6 +173,11 @@ void frmSettings::buildControls()
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     cmdBrowseSrc->setFocus();
+    // Enter saves (Escape asks the Cancel question); it never opens a folder browser,
+    // whichever control has the focus.
+    cmdSaveSettings->setDefault(true);
+    cmdBrowseSrc->setAutoDefault(false);
+    cmdBrowseDes->setAutoDefault(false);
 
     connect(cmdBrowseSrc, &QPushButton::clicked, this, &frmSettings::cmdBrowseSrc_Click);
     connect(cmdBrowseDes, &QPushButton::clicked, this, &frmSettings::cmdBrowseDes_Click);

@@ -204,8 +204,10 @@ private slots:
             hover();
             dialog.optModeSettings[move ? 1 : 0]->click();
             dialog.optPromptSettings[prompt ? 0 : 1]->click();
-            dialog.cmdSaveSettings->click();
+            // Enter in a folder box saves: it opens no folder browser.
+            QTest::keyClick(dialog.txtSrcDir, Qt::Key_Return);
         });
+        QCOMPARE(f.folders->requests().size(), boxes == "browse" ? 1 : 0);
         QCOMPARE(tips, (QStringList{boxes == "browse" ? chosen : m_src, m_des}));
         // The folders are stored as the boxes show them, an empty box as the program folder.
         const QString program = f.programFolder->path();

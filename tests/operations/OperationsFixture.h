@@ -87,19 +87,26 @@ int drive(const std::function<void()>& trigger, const std::function<void(Dialog&
     return shown;
 }
 
-// Types "first,second" into the dialog's two boxes and presses OK; a dialog left open (said
-// in leftOpen) is cancelled.
+// Types "first,second" into the dialog's two boxes and presses Enter, which acts as OK; a
+// dialog left open (said in leftOpen) is closed with Escape, which acts as Cancel.
 template <typename Dialog>
 void typeInto(Dialog& dialog, QLineEdit* first, QLineEdit* second, const QString& texts,
               bool* leftOpen = nullptr)
 {
     first->setText(texts.section(QLatin1Char(','), 0, 0));
     second->setText(texts.section(QLatin1Char(','), 1, 1));
-    dialog.cmdOK->click();
+    // The user tabs from the button with the focus into the boxes.
+    while (!dialog.focusWidget() || !dialog.focusWidget()->inherits("QLineEdit"))
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
     if (leftOpen)
         *leftOpen = dialog.isVisible();
     if (dialog.isVisible())
+        QTest::keyClick(first, Qt::Key_Escape);
+    if (dialog.isVisible()) {
+        QTest::qFail("Escape leaves the dialog open", __FILE__, __LINE__);
         dialog.cmdCancel->click();
+    }
 }
 
 } // namespace tessary::testing
