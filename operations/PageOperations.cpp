@@ -2,6 +2,7 @@
 
 #include "EngineCall.h"
 #include "FileStamp.h"
+#include "HiddenFiles.h"
 #include "ImagingAdmin.h"
 #include "ImagingEdit.h"
 #include "ImagingError.h"
@@ -116,8 +117,31 @@ bool transferPages(Tessary& window, Transfer transfer, std::int32_t first, std::
     return true;
 }
 
+// Whether the disk finds the names in folder without regard to letter case: an entry's
+// name in other letters still names it. A folder without a name to try follows the
+// system's custom.
+bool namesIgnoreCase(const QString& folder)
+{
+    const QDir dir(folder);
+    for (const QString& name :
+         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        QString flipped = name;
+        for (QChar& c : flipped)
+            c = c.isUpper() ? c.toLower() : c.toUpper();
+        if (flipped != name)
+            return isSameFile(EngineCall::toPath(dir.filePath(name)),
+                              EngineCall::toPath(dir.filePath(flipped)));
+    }
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return true;
+#else
+    return false;
+#endif
+}
+
 // True when the two names lead to one place on disk: the same file, or (for a file not
-// made yet) the same folder and a name that differs at most in letter case.
+// made yet) the same folder and the same name, in other letters only where the disk
+// ignores letter case.
 bool sameLocation(const QString& a, const QString& b)
 {
     if (isSameFile(EngineCall::toPath(a), EngineCall::toPath(b)))
@@ -126,13 +150,13 @@ bool sameLocation(const QString& a, const QString& b)
     const QFileInfo second(b);
     const QString firstFolder = QFileInfo(first.absolutePath()).canonicalFilePath();
     const QString secondFolder = QFileInfo(second.absolutePath()).canonicalFilePath();
-#ifdef Q_OS_WIN
-    constexpr Qt::CaseSensitivity folderCase = Qt::CaseInsensitive;
-#else
-    constexpr Qt::CaseSensitivity folderCase = Qt::CaseSensitive;
-#endif
-    return !firstFolder.isEmpty() && firstFolder.compare(secondFolder, folderCase) == 0 &&
-           first.fileName().compare(second.fileName(), Qt::CaseInsensitive) == 0;
+    if (firstFolder.isEmpty() ||
+        !isSameFile(EngineCall::toPath(firstFolder), EngineCall::toPath(secondFolder)))
+        return false;
+    if (first.fileName() == second.fileName())
+        return true;
+    return first.fileName().compare(second.fileName(), Qt::CaseInsensitive) == 0 &&
+           namesIgnoreCase(firstFolder);
 }
 
 // The working file that path names (temp.tif or blank.tif, in the program folder or the
@@ -238,6 +262,12 @@ bool SaveNewFile(Tessary& window)
     ImagingAdmin& admin = *window.imgAdmSrc;
     ImagingEdit& destination = *window.imgDes;
     admin.setInitialFolder(window.programFolder().path());
+    // The working files stay out of the Save dialog's list, as out of every other.
+    const ProgramFolder& folder = window.programFolder();
+    for (const QString& name : {tempName, blankName})
+        for (const QString& path : {folder.filePath(name), folder.workingFilePath(name)})
+            if (QFileInfo(path).isFile())
+                HiddenFiles::hide(path);
     // A failure of a step passes on to the next, except where going on would write a file
     // the user did not choose.
     try {

@@ -1,12 +1,48 @@
 #include "QtFileDialogService.h"
 
+#include "HiddenFiles.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHash>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSortFilterProxyModel>
 
 namespace tessary {
+
+namespace {
+
+// Leaves out of the dialog's list the files a folder's ".hidden" file names, as the
+// desktop's file managers and the program's own file list do (the dialog itself leaves
+// out only names that start with a dot).
+class HiddenFilesFilter : public QSortFilterProxyModel
+{
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override
+    {
+        const QModelIndex index = sourceModel()->index(row, 0, parent);
+        const QFileInfo file(index.data(QFileSystemModel::FilePathRole).toString());
+        if (file.fileName().isEmpty() || file.isDir())
+            return true;
+        const QString folder = file.absolutePath();
+        auto listed = m_listed.find(folder);
+        if (listed == m_listed.end())
+            listed = m_listed.insert(folder, HiddenFiles::listedIn(folder));
+        return !listed->contains(file.fileName());
+    }
+
+private:
+    mutable QHash<QString, QSet<QString>> m_listed;
+};
+
+} // namespace
 
 QString QtFileDialogService::caseless(const QString& nameFilter)
 {
@@ -56,6 +92,7 @@ std::optional<QString> QtFileDialogService::choose(QWidget* owner, const Request
                 dialog->setDefaultSuffix(match.captured(1));
         }
     }
+    dialog->setProxyModel(new HiddenFilesFilter(dialog));
     dialog->setWindowModality(Qt::ApplicationModal);
     const int result = dialog->exec();
     std::optional<QString> chosen;

@@ -1,11 +1,16 @@
-// The platform's own pieces: reading typed numbers, and the progress dialog.
+// The platform's own pieces: reading typed numbers, the progress dialog and the file dialog.
 
+#include "HiddenFiles.h"
 #include "NumericText.h"
+#include "QtFileDialogService.h"
 #include "QtProgressService.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QListView>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -107,6 +112,36 @@ private slots:
                          !NumericText::readWhole(text),
                      text);
         }
+    }
+
+    // The Save dialog lists a folder's TIFF files except those the folder hides (the
+    // working files blank.tif and temp.tif in the program folder).
+    void theFileDialogLeavesOutTheFilesAFolderHides()
+    {
+        QTemporaryDir folder;
+        for (const char* name : {"scan.tif", "blank.tif", "temp.tif", "notes.txt"})
+            QVERIFY(QFile(folder.filePath(name)).open(QIODevice::WriteOnly));
+        QVERIFY(HiddenFiles::hide(folder.filePath("blank.tif")) &&
+                HiddenFiles::hide(folder.filePath("temp.tif")));
+        QStringList listed;
+        int probes = 0; // the folder is read in the background: 5 s at most
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            const auto* view = dialog ? dialog->findChild<QListView*>("listView") : nullptr;
+            if (!view)
+                return;
+            listed.clear();
+            for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+                listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
+            if (listed.contains("scan.tif") || ++probes == 250)
+                dialog->reject();
+        });
+        probe.start(20);
+        QtFileDialogService().choose(
+            nullptr,
+            {FileDialogService::Mode::Save, "Save As", folder.path(), {"TIFF Image (*.tif)"}});
+        QCOMPARE(listed, QStringList{"scan.tif"});
     }
 
     void shortWorkRunsWithoutADialogAndWithoutOtherEvents()
