@@ -64,17 +64,17 @@ frmAbout::frmAbout(QWidget* mainWindow, const ProgramFolder& programFolder, Laun
     pboxBrovane->setPixmap(QPixmap(QStringLiteral(":/logo.png")));
     pboxBrovane->setAccessibleName(QStringLiteral("Tessary logo"));
 
+    // Labels that show information have no accessible name of their own: a screen reader
+    // reads their text.
     lblTitle = new QLabel(this);
     lblTitle->setGeometry(twips(2250, 240, 3225, 360));
     lblTitle->setFont(textFontOf(12, true));
     setTextColour(lblTitle, fromBgr(0xFF0000));
-    lblTitle->setAccessibleName(QStringLiteral("Title"));
 
     lblVersion = new QLabel(this);
     lblVersion->setGeometry(twips(2250, 660, 3225, 225));
     lblVersion->setFont(textFontOf(9.75, true, true));
     setTextColour(lblVersion, fromBgr(0x0000FF));
-    lblVersion->setAccessibleName(QStringLiteral("Version"));
 
     txtDescription = new QPlainTextEdit(this);
     txtDescription->setGeometry(twips(2280, 1080, 3255, 1215));
@@ -107,7 +107,6 @@ frmAbout::frmAbout(QWidget* mainWindow, const ProgramFolder& programFolder, Laun
     lblEmail->setCursor(QCursor(QPixmap(QStringLiteral(":/hand-cursor.png")), 13, 9));
     lblEmail->setMouseTracking(true);
     lblEmail->installEventFilter(this);
-    lblEmail->setAccessibleName(QStringLiteral("E-mail address"));
     lblEmail->setAccessibleDescription(QStringLiteral("Writes a new e-mail to this address"));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);

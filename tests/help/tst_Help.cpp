@@ -17,6 +17,7 @@
 #include "PortableHelpPlatform.h"
 #endif
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -498,7 +499,11 @@ private slots:
         QStringList shown;
         for (const char* record : {"1.2.3.4", "10.01.0.012", "0.9.5"}) {
             const auto about = aboutBox(QString::fromLatin1(record));
-            shown.append(about->windowTitle() + u'/' + about->lblVersion->text() + u'/' +
+            // The labels as a screen reader says them.
+            QStringList heard;
+            for (QLabel* label : {about->lblTitle, about->lblVersion, about->lblEmail})
+                heard << QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+            shown.append(about->windowTitle() + u'/' + heard.join(u'/') + u'/' +
                          about->txtDescription->toPlainText());
             QVERIFY(about->txtDescription->isReadOnly());
             // No file at the first showing, an empty one at the second.
@@ -507,9 +512,11 @@ private slots:
             description.close();
         }
         // The build is left out, leading zeros too; a text that is not a record shows nothing.
-        QCOMPARE(shown, (QStringList{"Tessary/Version 1.2.4/About file missing, reinstall.",
-                                     "Tessary/Version 10.1.12/",
-                                     "Tessary//Pages in, pages out.\nLine two."}));
+        const QString title = u"Tessary/Tessary/"_s, address = u'/' + frmAbout::ContactAddress;
+        QCOMPARE(shown,
+                 (QStringList{title + "Version 1.2.4" + address + "/About file missing, reinstall.",
+                              title + "Version 10.1.12" + address + '/',
+                              title + address + "/Pages in, pages out.\nLine two."}));
     }
 
     void theAddressLightsUpWritesAMailAndOkClosesTheBox()
