@@ -35,6 +35,7 @@ const Kind kinds[] = {
     {"grey8_white_deflate", {.photometric = white, .compression = deflate}},
     {"grey8_lzw_predictor", {.compression = lzw, .predictor = 2}},
     {"grey8_tiled_packbits", {.compression = packbits, .tiled = true}},
+    {"grey8_white_tiled_lzw", {.photometric = white, .compression = lzw, .tiled = true}},
     {"grey8_jpeg", {.compression = jpg}},
     {"grey16", {.bits = 16}},
     {"grey16_lzw_predictor", {.bits = 16, .compression = lzw, .predictor = 2}},
