@@ -38,6 +38,7 @@ const Kind kinds[] = {
     {"grey8_white_tiled_lzw", {.photometric = white, .compression = lzw, .tiled = true}},
     {"grey8_jpeg", {.compression = jpg}},
     {"grey16", {.bits = 16}},
+    {"grey16_tiled", {.bits = 16, .tiled = true}},
     {"grey16_lzw_predictor", {.bits = 16, .compression = lzw, .predictor = 2}},
     {"grey_alpha", {.samples = 2, .extraSample = EXTRASAMPLE_ASSOCALPHA}},
     {"palette1", {.bits = 1, .photometric = palette}},
