@@ -87,6 +87,38 @@ struct RgbaReaderEnd
     ~RgbaReaderEnd() { TIFFRGBAImageEnd(reader); }
 };
 
+// libtiff's general reader (as of 4.5.0) refuses an uncompressed tile unless the buffer it
+// reads raw data into holds exactly one tile; its own is rounded up to a multiple of 1024
+// bytes, so a valid page of small tiles would show as damaged. While the reader runs, it
+// reads into a buffer of exactly one tile; afterwards into one of its own again.
+class ExactTileBuffer
+{
+public:
+    explicit ExactTileBuffer(TIFF* tif)
+        : m_tif(tif)
+    {
+        std::uint16_t compression = COMPRESSION_NONE;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+        if (!TIFFIsTiled(tif) || compression != COMPRESSION_NONE)
+            return;
+        const tmsize_t size = TIFFTileSize(tif);
+        m_buffer = allocate(size);
+        if (m_buffer && !TIFFReadBufferSetup(tif, m_buffer.get(), size))
+            m_buffer.reset();
+    }
+    ~ExactTileBuffer()
+    {
+        if (m_buffer)
+            TIFFReadBufferSetup(m_tif, nullptr, 1);
+    }
+    ExactTileBuffer(const ExactTileBuffer&) = delete;
+    ExactTileBuffer& operator=(const ExactTileBuffer&) = delete;
+
+private:
+    TIFF* m_tif;
+    std::unique_ptr<std::uint8_t, FreeDeleter> m_buffer;
+};
+
 } // namespace
 
 PageDecoder::PageDecoder(LibtiffHandle& handle, std::uint64_t maxDecodedBytes, bool scaleToFit)
@@ -293,6 +325,7 @@ PageImage PageDecoder::decodeNative(PageImage::Format format)
 PageImage PageDecoder::decodeWithRgbaReader(bool grey)
 {
     TIFF* tif = m_handle.get();
+    const ExactTileBuffer tileBuffer(tif);
     TIFFRGBAImage reader{};
     beginRgbaReader(tif, reader);
     // Asking for the page's own orientation reads the rows as stored; orient() then turns
@@ -446,6 +479,7 @@ PageImage PageDecoder::scaleWithRgbaReader(bool grey, std::uint32_t factor)
         bandRows = maxBandBytes / rowBytes / factor * factor;
     }
 
+    const ExactTileBuffer tileBuffer(tif);
     TIFFRGBAImage reader{};
     beginRgbaReader(tif, reader);
     const RgbaReaderEnd end{&reader};

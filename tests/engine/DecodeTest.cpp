@@ -35,8 +35,10 @@ const Kind kinds[] = {
     {"grey8_white_deflate", {.photometric = white, .compression = deflate}},
     {"grey8_lzw_predictor", {.compression = lzw, .predictor = 2}},
     {"grey8_tiled_packbits", {.compression = packbits, .tiled = true}},
+    {"grey8_white_tiled_lzw", {.photometric = white, .compression = lzw, .tiled = true}},
     {"grey8_jpeg", {.compression = jpg}},
     {"grey16", {.bits = 16}},
+    {"grey16_tiled", {.bits = 16, .tiled = true}},
     {"grey16_lzw_predictor", {.bits = 16, .compression = lzw, .predictor = 2}},
     {"grey_alpha", {.samples = 2, .extraSample = EXTRASAMPLE_ASSOCALPHA}},
     {"palette1", {.bits = 1, .photometric = palette}},
@@ -162,6 +164,30 @@ TEST(Decode, rowsAFaxCodecNeverReachedShowWhiteAndTheDamageIsReported)
             << y;
     document->decode(1);
     EXPECT_EQ(document->decode(2).pixels, first.pixels);
+}
+
+TEST(Decode, aStripThatFailsToDecodeShowsWhiteAndIsReportedWholeOrScaled)
+{
+    // One row a strip; the codes of the fifth strip are garbage, its neighbours are intact.
+    TempDir dir;
+    const fs::path path = dir / "strips.tif";
+    write(path, {{.compression = lzw, .rowsPerStrip = 1}});
+    std::vector<std::uint8_t> expected = TiffDocument::open(path)->decode(1).pixels;
+    std::fill_n(expected.begin() + 4 * 40, 40, 255);
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    ASSERT_TRUE(tif);
+    const std::uint64_t strip = TIFFGetStrileOffset(tif, 4);
+    TIFFClose(tif);
+    patch(path, strip, 0xffffffff);
+
+    const auto document = TiffDocument::open(path);
+    for (std::uint32_t scale : {1u, 2u}) {
+        std::string damage;
+        const PageImage image = document->decode(
+            1, {.maxDecodedBytes = 40 * 30 / scale / scale, .scaleToFit = true}, &damage);
+        EXPECT_TRUE(contains(damage, "Part of page 1 of strips.tif is damaged")) << scale;
+        EXPECT_TRUE(image.pixels == averaged(expected, 40, 30, 1, scale)) << scale;
+    }
 }
 
 TEST(Open, filesThatAreNoTiffsGiveASentenceNamingThem)

@@ -10,6 +10,7 @@
 
 #include "FaultyFileLayer.h"
 #include "TestTiff.h"
+#include "WholeFile.h"
 
 #include <algorithm>
 #include <array>
@@ -281,6 +282,23 @@ TEST(Durability, aRewriteIsSyncedRenamedAndItsFolderSyncedAndAnAppendSyncedAroun
         EXPECT_EQ(points[n - 3] + ", " + points[n - 2] + ", " + points[n - 1], last);
         for (std::size_t i = 1; i + 3 < n; ++i)
             EXPECT_EQ(points[i].substr(points[i].find(' ') + 1), file) << points[i];
+    }
+}
+
+TEST(Durability, aWholeFileWriteThatFailsBeforeItsRenameLeavesTheOldFileAndNoTemporary)
+{
+    TempDir dir;
+    writeBytes(dir / "page.pgm", {'o', 'l', 'd'});
+    // Creating, writing, taking the old file's permissions, syncing and renaming.
+    for (int failAt = 1; failAt <= 5; ++failAt) {
+        FaultyFileLayer faulty;
+        faulty.failAt = failAt;
+        EXPECT_TRUE(
+            contains(errorOf([&] { tessary::writeWholeFile(dir / "page.pgm", "new", faulty); }),
+                     "page.pgm"));
+        EXPECT_EQ(faulty.trail.size(), std::size_t(failAt));
+        EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"page.pgm"}) << failAt;
+        EXPECT_EQ(bytes(dir / "page.pgm"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
     }
 }
 

@@ -34,10 +34,10 @@ void check(bool ok, const std::string& what)
 
 using Tiff = std::unique_ptr<TIFF, void (*)(TIFF*)>;
 
-// The file opened for reading at page (from 1).
-Tiff openAt(const fs::path& path, int page)
+// The file opened for reading at page (from 1); mapped into memory if mode says "r".
+Tiff openAt(const fs::path& path, int page, const char* mode = "rm")
 {
-    Tiff tif(TIFFOpen(path.c_str(), "rm"), TIFFClose);
+    Tiff tif(TIFFOpen(path.c_str(), mode), TIFFClose);
     check(tif && TIFFSetDirectory(tif.get(), tdir_t(page - 1)),
           "read page " + std::to_string(page) + " of " + path.string());
     return tif;
@@ -290,7 +290,9 @@ std::string pageNames(const fs::path& path)
 std::vector<std::uint32_t> rgba(const fs::path& path, int page, std::uint32_t* width,
                                 std::uint32_t* height)
 {
-    const Tiff tif = openAt(path, page);
+    // Mapped: read through its own buffer, libtiff 4.5.0's reader refuses uncompressed tiles
+    // of a size that is no multiple of 1024 bytes.
+    const Tiff tif = openAt(path, page, "r");
     std::uint32_t w = 0;
     std::uint32_t h = 0;
     std::vector<std::uint32_t> raster;
