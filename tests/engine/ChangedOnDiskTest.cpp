@@ -67,15 +67,14 @@ protected:
         asDestination.expectDestination = seen;
         tessary::OperationOptions asSource;
         asSource.expectSource = seen;
-        for (const auto& [step, options] :
-             {std::pair{"append shown.tif other.tif 1 1", asDestination},
-              {"delete shown.tif 1 1", asDestination},
-              {"replace shown.tif other.tif 1 1 1", asDestination},
-              {"append other.tif shown.tif 1 1", asSource},
-              {"extract shown.tif 1 1 new.tif", asSource}}) {
-            EXPECT_TRUE(contains(
-                errorOf([&] { run(engine, dir.path(), step, options); }, ErrorKind::Changed),
-                "shown.tif changed on disk"));
+        for (const auto& row : {std::pair{"append shown.tif other.tif 1 1", asDestination},
+                                {"delete shown.tif 1 1", asDestination},
+                                {"replace shown.tif other.tif 1 1 1", asDestination},
+                                {"append other.tif shown.tif 1 1", asSource},
+                                {"extract shown.tif 1 1 new.tif", asSource}}) {
+            EXPECT_TRUE(contains(errorOf([&] { run(engine, dir.path(), row.first, row.second); },
+                                         ErrorKind::Changed),
+                                 "shown.tif changed on disk"));
         }
         EXPECT_EQ(bytes(dir / "other.tif"), other);
         EXPECT_EQ(bytes(dir / "shown.tif"), shown);
