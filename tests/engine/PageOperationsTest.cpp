@@ -15,8 +15,11 @@ namespace {
 const Page g4 = sized(fax, 120, 90);
 
 // The files the pages come from, by the first letter of their names (digits: dest.tif).
-const std::map<char, std::string> origins = {
-    {'s', "source.tif"}, {'b', "big.tif"}, {'m', "motorola.tif"}, {'g', "motorola-g4.tif"}};
+const std::map<char, std::string> origins = {{'s', "source.tif"},
+                                             {'b', "big.tif"},
+                                             {'m', "motorola.tif"},
+                                             {'g', "motorola-g4.tif"},
+                                             {'h', "huge.tif"}};
 
 class PageOperations : public ::testing::Test
 {
@@ -32,6 +35,14 @@ protected:
         write(origin / "big.tif", numbered(3, colour, "b"), true);
         write(origin / "motorola.tif", numbered(2, colour, "m"), false, 'b');
         write(origin / "motorola-g4.tif", numbered(1, g4, "g"), false, 'b');
+        // A BigTIFF page whose private tag holds 64-bit numbers no classic file can hold.
+        write(origin / "huge.tif", numbered(1, colour, "h"), true);
+        const auto huge = bytes(origin / "huge.tif");
+        std::uint64_t entry = directoryOffset(origin / "huge.tif", 1) + 8;
+        while (huge.at(entry) != 0xe9 || huge.at(entry + 1) != 0xfd) // tag 65001
+            entry += 20;
+        patch(origin / "huge.tif", entry + 2, 16, 2); // LONG8
+        patch(origin / "huge.tif", entry + 4, 2);     // two of them
         for (const std::string& name : listing(origin))
             fs::copy_file(origin / name, dir / name);
         fs::create_symlink(dir / "dest.tif", dir / "link.tif");
@@ -83,6 +94,9 @@ const Change changes[] = {
     // Pages keep their meaning across byte orders.
     {{"append dest.tif motorola.tif 1 2"}, "dest.tif", "1 2 3 4 5 m1 m2", 42},
     {{"insert motorola-g4.tif dest.tif 1 1 1"}, "motorola-g4.tif", "1 g1", 42},
+    // A page classic TIFF cannot hold makes the destination a BigTIFF, rewritten whole.
+    {{"append dest.tif huge.tif 1 1"}, "dest.tif", "1 2 3 4 5 h1", 43},
+    {{"insert dest.tif huge.tif 1 5 1"}, "dest.tif", "1 2 3 4 h1 5", 43},
 };
 
 class PageChanges : public PageOperations, public ::testing::WithParamInterface<Change>
