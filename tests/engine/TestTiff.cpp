@@ -57,7 +57,7 @@ void writePage(TIFF* tif, const Page& p, int index, int total)
     for (const auto& [tag, value] : fields)
         TIFFSetField(tif, tag, value);
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, 300.0);
-    TIFFSetField(tif, TIFFTAG_YRESOLUTION, 300.0);
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, p.yResolution);
     TIFFSetField(tif, TIFFTAG_PAGENUMBER, std::uint16_t(index), std::uint16_t(total));
     TIFFSetField(tif, TIFFTAG_SOFTWARE, "tessary tests");
     if (!p.name.empty())

@@ -45,6 +45,7 @@ struct Page
     std::uint16_t compression = 1; // none
     std::uint16_t planar = 1;
     std::uint16_t orientation = 1;
+    double yResolution = 300; // the x resolution is 300 pixels an inch
     std::uint16_t predictor = 1;
     std::uint16_t extraSample = 0xffff; // ExtraSamples value when samples carry alpha
     bool tiled = false;
