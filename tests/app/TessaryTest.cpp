@@ -8,6 +8,8 @@
 #include "frmAbout.h"
 
 #include <QAccessible>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QTimer>
@@ -132,6 +134,24 @@ private slots:
             f.hover(window->centralWidget(), QPoint(1, 1));
             QCOMPARE(window->size(), changed.height() == 0 ? designed + changed : designed);
         }
+    }
+
+    // The menu bar as the user reads it: each menu's items, submenus in brackets.
+    void theMenusHoldTheirItemsInOrder()
+    {
+        const auto window = f.start();
+        const std::function<QString(const QList<QAction*>&)> items = [&](const auto& actions) {
+            QStringList texts;
+            for (const QAction* a : actions)
+                texts << (a->isSeparator() ? QString("-")
+                          : a->menu()      ? a->text() + " (" + items(a->menu()->actions()) + ")"
+                                           : a->text());
+            return texts.join(", ");
+        };
+        QCOMPARE(items(window->menuBar()->actions()),
+                 "&File (Open (Source with Imaging, Destination with Imaging), Exit), "
+                 "Edi&t (Mode (Copy, Move), Settings, -, Undo, Redo), "
+                 "&Help (Contents, About, Version)");
     }
 
     void everyControlHasADistinctAccessibleName()
