@@ -89,7 +89,7 @@ protected:
         testtiff::Page wide;
         wide.width = 64;
         testtiff::write(files() / "s.tif", testtiff::numbered(3, wide));
-        keeping.folder = std::get<1>(GetParam()) ? history() : fs::path();
+        keeping.places.folder = std::get<1>(GetParam()) ? history() : fs::path();
     }
 
     const Change& change() const { return std::get<0>(GetParam()); }
@@ -112,7 +112,7 @@ protected:
     void undo(UndoRecord& record, FileLayer& layer = FileLayer::system())
     {
         FileLocks locks;
-        record.undo(layer, locks, {}, keeping.folder);
+        record.undo(layer, locks, {}, keeping.places);
     }
     void redo(UndoRecord& record, FileLayer& layer = FileLayer::system())
     {
@@ -182,6 +182,7 @@ TEST_P(UndoRecords, aFailureAtAnyPointLeavesTheFileAsItWas)
     // Each point of an undo, then of a redo, fails in turn, writing half of its bytes.
     for (const bool undoing : {true, false}) {
         for (int point = 1;; ++point) {
+            ASSERT_LT(point, 1000) << "a failed step leaves the record unable to be taken";
             FaultyFileLayer layer;
             layer.failAt = point;
             layer.shortWrite = true;
