@@ -52,9 +52,7 @@ void checkRun(const TiffSource& source, std::int32_t first, std::int32_t count)
 EngineError changedSinceOpened(const fs::path& path)
 {
     return EngineError(ErrorKind::Changed,
-                       quoted(path) +
-                           " changed on disk after it was opened; open it again and repeat "
-                           "the operation. Nothing was changed.");
+                       quoted(path) + " changed on disk after it was opened; nothing was changed.");
 }
 
 void checkStamp(const TiffSource& source, const std::optional<FileStamp>& expected)

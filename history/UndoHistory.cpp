@@ -306,6 +306,8 @@ void UndoHistory::end(const QString& caption)
         return cannotKeep(caption, notWrittenText.arg(QDir::toNativeSeparators(m_folder), error));
     m_cannotUndo.clear();
     m_problem.clear();
+    if (m_sweepPending)
+        sweep();
     emit changed();
 }
 
@@ -415,6 +417,8 @@ QList<UndoHistory::File> UndoHistory::takeStep(bool undo, ProgressService* progr
     // has in hand, and an undone new file lives on only in it.
     enforceLimits(index);
     save();
+    if (m_sweepPending)
+        sweep();
     emit changed();
     return files;
 }
@@ -480,12 +484,11 @@ void UndoHistory::passOn(const Change& change)
 void UndoHistory::dropStep(std::size_t index)
 {
     for (const Change& change : m_steps[index].changes) {
-        const fs::path& kept = change.record.kept;
         change.record.discard(FileLayer::system());
-        // A place that cannot be reached now is cleared once it can.
-        std::error_code ec;
-        if (!kept.empty() &&
-            (fs::exists(fs::symlink_status(kept, ec)) || !fs::is_directory(kept.parent_path(), ec)))
+        // A place outside the folder is cleared of what no step needs, now or once it can be
+        // reached again.
+        const fs::path& kept = change.record.kept;
+        if (!kept.empty() && kept.parent_path() != m_places.folder)
             m_sweepPending = true;
     }
     m_steps.erase(m_steps.begin() + std::ptrdiff_t(index));
