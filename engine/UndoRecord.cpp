@@ -132,13 +132,15 @@ EngineError keptGone(const fs::path& file)
                                                 "changed.");
 }
 
-// Refuses a file that may not be written now (the refusal changes nothing, and the record
-// can be taken once it may), then one that is not as expected, or not the one locked.
-void expectFile(const fs::path& path, const FileStamp& expected, const FileLock* lock)
+// Refuses a file that may not be written now, or whose folder may not be (inPlace: the
+// change is written into the file itself, and leaves its folder alone): the refusal changes
+// nothing, and the record can be taken once it may. Then refuses a file that is not as
+// expected, or not the one locked.
+void expectFile(const fs::path& path, const FileStamp& expected, const FileLock* lock, bool inPlace)
 {
     if (isReadOnly(path))
         throw EngineError(ErrorKind::ReadOnly, quoted(path) + " is read-only; it was not changed.");
-    if (isReadOnly(path.parent_path()))
+    if (!inPlace && isReadOnly(path.parent_path()))
         throw EngineError(ErrorKind::ReadOnly,
                           "The folder of " + quoted(path) + " is read-only; nothing was changed.");
     const auto now = FileStamp::of(path);
@@ -195,7 +197,7 @@ void UndoRecord::undo(FileLayer& files, FileLocks& locks, const LockWait& wait,
     if (undone)
         return;
     FileLock* lock = locks.lock(files, file, wait);
-    expectFile(file, after, lock);
+    expectFile(file, after, lock, kind == Kind::Extended);
     switch (kind) {
     case Kind::Extended:
         undoExtended(files, places);
@@ -222,7 +224,7 @@ void UndoRecord::redo(FileLayer& files, FileLocks& locks, const LockWait& wait)
         after = restamp(file);
     } else {
         FileLock* lock = locks.lock(files, file, wait);
-        expectFile(file, before, lock);
+        expectFile(file, before, lock, kind == Kind::Extended);
         if (kind == Kind::Extended) {
             redoExtended(files);
             undone = false;
