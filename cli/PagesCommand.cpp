@@ -2,6 +2,7 @@
 
 #include "EngineError.h"
 #include "PageEngine.h"
+#include "PageList.h"
 #include "TiffDocument.h"
 #include "WholeFile.h"
 
@@ -24,6 +25,10 @@ const char* const usage =
     "  replace DEST SRC FIRST AT COUNT      overwrite COUNT pages of DEST from AT with pages of "
     "SRC\n"
     "  delete FILE FIRST COUNT              remove COUNT pages from FIRST\n"
+    "  delete FILE LIST                     remove the pages listed (LIST as for arrange)\n"
+    "  arrange FILE LIST...                 give FILE the pages listed, in that order: LIST like\n"
+    "                                       1-3,7,5-6 (pages of FILE; 9-7 runs backwards) and\n"
+    "                                       OTHER:4-9 (pages of the file OTHER)\n"
     "  extract SRC FIRST COUNT NEWFILE      write COUNT pages of SRC from FIRST into a new file\n"
     "  render FILE PAGE OUT.pnm             decode one page into a PGM (grey) or PPM (colour) "
     "image\n"
@@ -154,6 +159,16 @@ int render(const std::vector<std::string>& args)
     return 0;
 }
 
+// The pages listed by args from first on.
+std::vector<PageOf> pageList(const std::vector<std::string>& args, std::size_t first)
+{
+    try {
+        return readPageList({args.begin() + std::ptrdiff_t(first), args.end()});
+    } catch (const std::invalid_argument& e) {
+        throw UsageError{e.what()};
+    }
+}
+
 // Takes "--wait SECONDS" out of args (anywhere after the command) into options.
 void takeWaitOption(std::vector<std::string>& args, OperationOptions& options)
 {
@@ -193,9 +208,22 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err)
         expectArguments(args, 6);
         engine.replacePages(args[1], args[2], number(args[3], "FIRST"), number(args[4], "AT"),
                             number(args[5], "COUNT"), options);
+    } else if (command == "delete" && args.size() == 3) {
+        std::vector<std::int32_t> pages;
+        for (const PageOf& listed : pageList(args, 2)) {
+            if (!listed.file.empty())
+                throw UsageError{"delete removes pages of FILE alone, not of " +
+                                 listed.file.string()};
+            pages.push_back(listed.page);
+        }
+        engine.deletePages(args[1], pages, options);
     } else if (command == "delete") {
         expectArguments(args, 4);
         engine.deletePages(args[1], number(args[2], "FIRST"), number(args[3], "COUNT"), options);
+    } else if (command == "arrange") {
+        if (args.size() < 3)
+            throw UsageError{"'arrange' takes FILE and a list of pages; see tessary-pages --help"};
+        engine.arrangePages(args[1], pageList(args, 2), options);
     } else if (command == "extract") {
         expectArguments(args, 5);
         const std::int32_t first = number(args[2], "FIRST");

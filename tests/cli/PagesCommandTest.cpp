@@ -83,6 +83,19 @@ TEST_F(PagesCommand, eachCommandSaysNothingOrOneLineAndChangesFilesOnlyOnSuccess
          (dir / "colour.tif").string() + " already exists; extract writes only new files"},
         {"shuffle dest.tif", 2, "unknown command 'shuffle'; see tessary-pages --help"},
         {"render dest.tif 5 x.pgm", 1, "dest.tif has no page 5; it has 4 page(s)."},
+        // Lists: ranges, backwards, overlapping, and pages of another file.
+        {"arrange dest.tif 4,1-3", 0, "", "1 2 3 4"},
+        {"arrange dest.tif 3-2 colour.tif:1 2,2", 0, "", "3 2 c1 2 2"},
+        {"delete dest.tif 2-3,3,5", 0, "", "3 2"},
+        {"arrange dest.tif 1,3", 1, "dest.tif has no page 3; it has 2 page(s)."},
+        {"arrange dest.tif 1,,2", 2, "the list '1,,2' has an empty item"},
+        {"arrange dest.tif 0-1", 2, "pages count from 1; '0-1' names page 0"},
+        {"arrange dest.tif 1-x", 2, "'1-x' is no page or range of pages"},
+        {"arrange dest.tif", 2,
+         "'arrange' takes FILE and a list of pages; see tessary-pages --help"},
+        {"delete dest.tif 1-2", 1,
+         "Every page of dest.tif cannot be deleted; a file keeps at least one page. Nothing was "
+         "changed."},
     };
     // Each command with too few arguments.
     for (const auto& [command, count] : {std::pair{"append", 4},
@@ -131,8 +144,9 @@ TEST_F(PagesCommand, helpPrintsTheForms)
     EXPECT_EQ(std::tuple(status, err, run("")), std::tuple(0, "", Result(2, out, "")));
     for (const char* form :
          {"info FILE [--json]", "append DEST SRC FIRST COUNT", "insert DEST SRC FIRST BEFORE COUNT",
-          "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT",
-          "extract SRC FIRST COUNT NEWFILE", "render FILE PAGE OUT.pnm", "--wait SECONDS"})
+          "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT", "delete FILE LIST",
+          "arrange FILE LIST...", "extract SRC FIRST COUNT NEWFILE", "render FILE PAGE OUT.pnm",
+          "--wait SECONDS"})
         EXPECT_TRUE(contains(out, form));
 }
 
