@@ -508,14 +508,14 @@ void Tessary::Form_Load()
 
     selectPageMode(mdlFunctions::ModeNewFile);
 
-    // Prompting follows the stored word as read before the first-run default below is
-    // written, so a first run does not prompt until the next start.
-    flags.PromptBeforeAction = store.read(SettingsStore::PromptActions) == QStringLiteral("Yes");
-
     if (store.read(SettingsStore::DefaultMode).isEmpty())
         store.write(SettingsStore::DefaultMode, QStringLiteral("Copy"));
     if (store.read(SettingsStore::PromptActions).isEmpty())
         store.write(SettingsStore::PromptActions, QStringLiteral("Yes"));
+
+    // Read after the first-run default is stored, so that a first run prompts as the
+    // Settings dialog shows it does.
+    flags.PromptBeforeAction = store.read(SettingsStore::PromptActions) == QStringLiteral("Yes");
 }
 
 void Tessary::openDisplaySettings()
