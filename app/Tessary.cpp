@@ -872,6 +872,20 @@ void Tessary::runPageOperation(Slot slot, const std::function<void(Tessary&)>& o
                     },
                     Qt::QueuedConnection);
         });
+        // Whatever the operation left in them, the page boxes show the pages the panes show;
+        // a pane that was empty before keeps its box as it was.
+        const bool wereShown[] = {!imgSrc->image().isEmpty(), !imgDes->image().isEmpty()};
+        const auto mirrorPages = qScopeGuard([this, wereShown] {
+            const std::pair<ImagingEdit*, QLineEdit*> panes[] = {{imgSrc, txtPageSrc},
+                                                                 {imgDes, txtPageDes}};
+            for (std::size_t i = 0; i < 2; ++i) {
+                const auto [viewer, box] = panes[i];
+                const QString page =
+                    viewer->image().isEmpty() ? QString() : QString::number(viewer->page());
+                if ((wereShown[i] || !page.isEmpty()) && box->text() != page)
+                    box->setText(page);
+            }
+        });
         if (operation)
             operation(*this);
     }

@@ -88,6 +88,15 @@ private slots:
             f.dialogs->choosePath(files[2]);
             f.press(*window, action == QLatin1String("page") ? QString() : QStringLiteral("2,3"));
         }
+        // Each page box shows the page its pane shows, after the step and its undo and redo.
+        const auto mirrored = [&] {
+            for (const bool source : {true, false})
+                if (const QStringList seen = f.seen(*window, source);
+                    seen[2] != (seen[0].isEmpty() ? QString() : seen[3]))
+                    return false;
+            return true;
+        };
+        QVERIFY(mirrored());
         const QList<QByteArray> after = bytesOf(files);
         QVERIFY(after != before);
         QCOMPARE(after[0] != before[0], move);
@@ -103,9 +112,11 @@ private slots:
         QCOMPARE(window->imgDes->image(),
                  mode == 4 && action != QLatin1String("reorder") ? QString() : files[1]);
         QCOMPARE(window->imgDes->pageCount(), window->imgDes->image().isEmpty() ? 0 : 5);
+        QVERIFY(mirrored());
 
         window->mnuRedo->trigger();
         QCOMPARE(bytesOf(files), after);
+        QVERIFY(mirrored());
         QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo ") + caption);
         QCOMPARE(f.boxes->unexpected(), 0);
     }
