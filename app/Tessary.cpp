@@ -592,7 +592,7 @@ void Tessary::cmdBrowseSrc_Click()
     SettingsStore& store = settings();
     const QString start = mdlFunctions::FolderExists(store.read(SettingsStore::SrcDir))
                               ? store.read(SettingsStore::SrcDir)
-                              : programFolder().path();
+                              : programFolder().startFolder();
     // Only the list changes; the source pane keeps the file it shows.
     mdlBrowse::BrowseForFolder(browseTargets(), start, mdlBrowse::TagTessary);
 }

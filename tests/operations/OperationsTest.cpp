@@ -693,6 +693,37 @@ private slots:
         QCOMPARE(f.seen(*window, false), f.showing(false, f.target, after.size(), shown));
     }
 
+    // An installed copy's program folder cannot be written: with no folder stored, the
+    // dialogs start in the user's documents folder, and Settings repairs to it.
+    void aProgramFolderThatCannotBeWrittenSendsTheDialogsToTheDocuments()
+    {
+        const QString documents = f.folder(QStringLiteral("Documents"));
+        f.programFolder.emplace(f.programFolder->path(), documents, f.folder("own"));
+        f.settings->write(SettingsStore::SrcDir, QString());
+        const auto window = f.start();
+        f.dialogs->cancel();
+        window->cmdOpenDes->click();
+        f.folders->choose(f.dir(QStringLiteral("scans")));
+        window->cmdBrowseSrc->click();
+        QVERIFY(f.pick(*window, QStringLiteral("source.tif")));
+        f.chooseMode(*window, ModeNewFile);
+        f.dialogs->cancel();
+        f.press(*window);
+        // The two repairs, and Yes to leaving without saving.
+        f.boxes->answer(MsgOk), f.boxes->answer(MsgOk), f.boxes->answer(MsgYes);
+        QTimer::singleShot(0, window.get(), [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        window->mnuSettings->trigger();
+        QStringList starts{f.folders->requests().value(0).start};
+        for (const FileDialogService::Request& request : f.dialogs->requests())
+            starts << request.folder;
+        QCOMPARE(starts, QStringList(3, documents));
+        QCOMPARE(f.stored().mid(0, 2), QStringList(2, documents));
+        QCOMPARE(f.boxes->unexpected(), 0);
+    }
+
     void withoutADestination()
     {
         const auto window = f.start(true);
