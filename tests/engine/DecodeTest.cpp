@@ -194,6 +194,26 @@ TEST(Decode, aStripThatFailsToDecodeShowsWhiteAndIsReportedWholeOrScaled)
     }
 }
 
+TEST(Decode, aStripFailingInsideABandOfTheGeneralReaderIsReportedScaled)
+{
+    // Scaled, the general reader decodes a band of two strips at a time and calls the band
+    // read when only its second strip fails: the failure is reported all the same.
+    TempDir dir;
+    const fs::path path = dir / "deep.tif";
+    write(path, {{.bits = 16, .compression = lzw, .rowsPerStrip = 1}});
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    ASSERT_TRUE(tif);
+    const std::uint64_t strip = TIFFGetStrileOffset(tif, 5);
+    TIFFClose(tif);
+    patch(path, strip, 0xffffffff);
+
+    std::string damage;
+    const PageImage image = TiffDocument::open(path)->decode(
+        1, {.maxDecodedBytes = 40 * 30, .scaleToFit = true}, &damage);
+    EXPECT_EQ(image.scale, 2u);
+    EXPECT_TRUE(contains(damage, "Part of page 1 of deep.tif is damaged")) << damage;
+}
+
 TEST(Open, filesThatAreNoTiffsGiveASentenceNamingThem)
 {
     TempDir dir;
