@@ -418,7 +418,7 @@ void benchUndo(const fs::path& corpus, const fs::path& work, int reps,
                 plain.push_back(timeIt([&] { operation(engine, w, one, file.pages / 2, {}); }, 1));
                 copyFile(corpus / file.name, w);
                 tessary::UndoKeeping keeping;
-                keeping.folder = history;
+                keeping.places.folder = history;
                 tessary::OperationOptions options;
                 options.keep = &keeping;
                 kept.push_back(

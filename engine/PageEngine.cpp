@@ -29,20 +29,6 @@ struct PageRef
     std::int32_t page;
 };
 
-bool hasNoWriteBits(const fs::path& path)
-{
-    struct stat st
-    {};
-    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
-}
-
-// A file or folder counts as read-only when the user may not write it, or when it carries
-// no write permission for anyone (which the superuser would otherwise write regardless).
-bool isReadOnly(const fs::path& path)
-{
-    return ::access(path.c_str(), W_OK) != 0 || hasNoWriteBits(path);
-}
-
 void checkCount(std::int32_t count)
 {
     if (count < 1) {
@@ -66,9 +52,7 @@ void checkRun(const TiffSource& source, std::int32_t first, std::int32_t count)
 EngineError changedSinceOpened(const fs::path& path)
 {
     return EngineError(ErrorKind::Changed,
-                       quoted(path) +
-                           " changed on disk after it was opened; open it again and repeat "
-                           "the operation. Nothing was changed.");
+                       quoted(path) + " changed on disk after it was opened; nothing was changed.");
 }
 
 void checkStamp(const TiffSource& source, const std::optional<FileStamp>& expected)
@@ -398,6 +382,7 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     std::error_code ec;
     const bool replacing = fs::exists(target, ec);
     fs::path kept;
+    FileStamp found;
     // A change that fails was not made: what it could not keep is no problem to report.
     const auto forgetKept = [&, problems = options.keep ? options.keep->problems.size() : 0] {
         if (!kept.empty())
@@ -419,9 +404,10 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
         if (lock)
             lock->lockReplacement(*out);
         // The file about to be replaced lives on under a second name, to undo the change.
-        if (options.keep && replacing)
-            kept = options.keep->linkReplaced(files, target,
-                                              existing ? &existing->file().stamp() : nullptr);
+        if (options.keep && replacing) {
+            found = existing ? existing->file().stamp() : FileStamp::of(target).value_or(found);
+            kept = options.keep->linkReplaced(files, target, existing ? &found : nullptr);
+        }
         files.rename(tempPath, target);
     } catch (const std::system_error& e) {
         out.reset();
@@ -444,8 +430,10 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
         record.kind = replacing ? UndoRecord::Kind::Replaced : UndoRecord::Kind::Created;
         record.file = target;
         record.kept = kept;
-        if (replacing)
+        if (replacing) {
             record.before = FileStamp::of(kept).value_or(FileStamp());
+            record.found = found;
+        }
         record.after = FileStamp::of(target).value_or(FileStamp());
         options.keep->records.push_back(std::move(record));
     }
@@ -540,6 +528,7 @@ bool linkInPlace(FileLayer& files, Target& target, const std::vector<PageRef>& p
         record.kind = UndoRecord::Kind::Extended;
         record.file = target.real;
         record.before = dest.file().stamp();
+        record.found = record.before;
         record.after = out->stamp();
         record.oldSize = originalSize;
         record.pointerAt = pointerAt;
@@ -663,6 +652,12 @@ void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::i
     }
     std::error_code ec;
     const bool exists = fs::exists(real, ec);
+    // A link that leads nowhere, even through other links, is not written over.
+    if (fs::is_symlink(fs::symlink_status(real, ec)) && !exists) {
+        throw EngineError(ErrorKind::NotFound, quoted(newFile) +
+                                                   " is a link that leads to no file that can "
+                                                   "be made; nothing was written.");
+    }
     if (!exists && !fs::is_directory(real.parent_path(), ec)) {
         throw EngineError(ErrorKind::NotFound, "The folder of " + quoted(newFile) +
                                                    " does not exist; nothing was written.");

@@ -73,8 +73,9 @@ bool pageOperation(Tessary& window, ImagingEdit& viewer, const QString& fileName
         operation();
         return true;
     } catch (const ImagingError& error) {
+        const QString text = operations::showChangedAgain(window, error);
         showAgain(viewer, fileName);
-        tell(window, error.message, MsgIcon::Exclamation);
+        tell(window, text, MsgIcon::Exclamation);
         return false;
     }
 }
@@ -245,9 +246,10 @@ bool ExtractPageToNewFile(Tessary& window, const QString& tempPath, std::int32_t
     } catch (const ImagingError& error) {
         // Nothing was written; a temp.tif left by an earlier transfer must not be taken
         // for this page.
+        const QString text = operations::showChangedAgain(window, error);
         if (!destination.image().isEmpty())
             showAgain(destination, destination.image());
-        tell(window, error.message, MsgIcon::Exclamation);
+        tell(window, text, MsgIcon::Exclamation);
         return false;
     }
     destination.setImage(tempPath);
@@ -297,7 +299,7 @@ bool SaveNewFile(Tessary& window)
     try {
         destination.saveAs(chosen, operations::keeping(window, PaneDes));
     } catch (const ImagingError& error) {
-        tell(window, error.message, MsgIcon::Exclamation);
+        tell(window, operations::showChangedAgain(window, error), MsgIcon::Exclamation);
         noNewFile(window);
         return false;
     }
@@ -339,7 +341,7 @@ bool ExtractRangeToNewFile(Tessary& window, std::int32_t from, std::int32_t to)
     } catch (const ImagingError& error) {
         QFile::remove(temp);
         admin.setFileName(QString());
-        tell(window, error.message, MsgIcon::Exclamation);
+        tell(window, operations::showChangedAgain(window, error), MsgIcon::Exclamation);
         return false;
     }
 

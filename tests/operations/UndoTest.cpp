@@ -1,6 +1,8 @@
+#include "EngineCall.h"
 #include "ImagingEdit.h"
 #include "OperationHandlers.h"
 #include "OperationsFixture.h"
+#include "PageEngine.h"
 #include "Tessary.h"
 #include "UndoHistory.h"
 #include "frmRange.h"
@@ -241,6 +243,31 @@ private slots:
         QCOMPARE(QDir(f.dir(QStringLiteral("scans"))).entryList(QDir::Hidden | QDir::Files),
                  (QStringList{QStringLiteral("a.tif"), QStringLiteral("b.tif"),
                               QStringLiteral("source.tif"), QStringLiteral("target.tif")}));
+    }
+
+    void aFileChangedOnDiskIsShownAgainAndThenWorkedOn()
+    {
+        const auto window = start();
+        f.chooseMode(*window, 1);
+        const QString source = f.scan(QStringLiteral("a.tif"));
+        const QString target = f.scan(QStringLiteral("b.tif"));
+        const QString shownAgain =
+            QStringLiteral(" changed on disk after it was opened; nothing was changed. It is "
+                           "shown again as it is now.");
+        // Another program adds a page to a file: refused while the window showed the file as
+        // it was; once it shows it as it is, the operations go ahead on what it shows.
+        PageEngine().appendPages(EngineCall::toPath(target), EngineCall::toPath(source), 1, 1);
+        window->cmdDelPage->click();
+        PageEngine().appendPages(EngineCall::toPath(source), EngineCall::toPath(source), 1, 1);
+        window->cmdSwap->click();
+        QCOMPARE(f.boxes->texts(), (QStringList{QStringLiteral("b.tif") + shownAgain,
+                                                QStringLiteral("a.tif") + shownAgain}));
+        QCOMPARE(window->lblSource->text(), QStringLiteral("Source Image - 7 Page(s)   a.tif"));
+        QCOMPARE(window->txtPageSrc->text(), QStringLiteral("4"));
+        window->cmdDelPage->click();
+        window->cmdSwap->click();
+        QCOMPARE(f.boxes->texts().size(), 2);
+        QCOMPARE(labelsOf(target), (QList<int>{21, 23, 24, 25, 1, 4}));
     }
 
 private:
