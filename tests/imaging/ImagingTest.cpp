@@ -296,15 +296,13 @@ private slots:
         QVERIFY(shown(QSize(300, 300)));
         m_viewer->setImage(path(QStringLiteral("gone.tif")));
         m_viewer->display();
-        const QImage shot = m_viewer->viewport()->grab().toImage();
-        int blue = 0, red = 0;
-        for (int y = 0; y < shot.height(); ++y)
-            for (int x = 0; x < shot.width(); ++x) {
-                const QColor colour = shot.pixelColor(x, y);
-                blue += colour.blue() > 200 && colour.red() < 60;
-                red += colour.red() > 200 && colour.blue() < 60;
-            }
-        QVERIFY(blue > 20 && red == 0);
+        const QImage shot =
+            m_viewer->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const auto* pixels = reinterpret_cast<const QRgb*>(shot.constBits());
+        const auto count = [&](QRgb colour) {
+            return std::count(pixels, pixels + shot.width() * shot.height(), colour);
+        };
+        QVERIFY(count(qRgb(0, 0, 255)) > 0 && count(qRgb(255, 0, 0)) == 0);
     }
 
     // On a screen of two device pixels to a pixel (QT_SCALE_FACTOR=2, as on a laptop's fine
@@ -319,23 +317,19 @@ private slots:
         page.pixel = [](std::uint32_t x, std::uint32_t) {
             return std::uint8_t(x / 2 % 2 * 255);
         };
-        const QString file = path(QStringLiteral("columns.tif"));
-        QVERIFY(TestTiff::write(file, {page}));
+        QVERIFY(TestTiff::write(path(QStringLiteral("columns.tif")), {page}));
         QVERIFY(shown(QSize(300, 300)));
         QCOMPARE(m_viewer->viewport()->devicePixelRatioF(), ratio);
-        m_viewer->setImage(file);
+        m_viewer->setImage(path(QStringLiteral("columns.tif")));
         m_viewer->display();
         m_viewer->setZoom(float(50 / ratio));
         const QImage shot = m_viewer->viewport()->grab().toImage();
-        const int y = shot.height() / 2;
-        int grey = 0, columns = 0;
-        for (int x = shot.width() / 2 - 80; x < shot.width() / 2 + 80; ++x) {
-            const int level = qGray(shot.pixel(x, y));
-            grey += level > 40 && level < 215;
-            columns += level != qGray(shot.pixel(x + 1, y));
-        }
-        QVERIFY2(grey == 0 && columns > 150,
-                 qPrintable(QStringLiteral("%1 grey, %2 changes").arg(grey).arg(columns)));
+        QString row; // across the middle of the page: 0 black, 1 grey, 2 white
+        for (int x = shot.width() / 2 - 40; x < shot.width() / 2 + 40; ++x)
+            row += QString::number(qGray(shot.pixel(x, shot.height() / 2)) * 3 / 256);
+        QVERIFY2(!row.contains(u'1') && !row.contains(QStringLiteral("00")) &&
+                     !row.contains(QStringLiteral("22")),
+                 qPrintable(row));
     }
 
     void aDrawnRectangleIsReportedInImagePixelsAndZoomedTo()

@@ -4,6 +4,7 @@
 #include "TestTiff.h"
 #include "frmRange.h"
 #include "frmReorder.h"
+#include "frmSettings.h"
 
 #include <QCheckBox>
 #include <QProgressDialog>
@@ -701,21 +702,15 @@ private slots:
         f.programFolder.emplace(f.programFolder->path(), documents, f.folder("own"));
         f.settings->write(SettingsStore::SrcDir, QString());
         const auto window = f.start();
-        f.dialogs->cancel();
-        window->cmdOpenDes->click();
-        f.folders->choose(f.dir(QStringLiteral("scans")));
-        window->cmdBrowseSrc->click();
-        QVERIFY(f.pick(*window, QStringLiteral("source.tif")));
+        f.dialogs->cancel(), f.folders->cancel();
+        window->cmdOpenDes->click(), window->cmdBrowseSrc->click();
+        window->openFiles({f.source});
         f.chooseMode(*window, ModeNewFile);
         f.dialogs->cancel();
         f.press(*window);
         // The two repairs, and Yes to leaving without saving.
         f.boxes->answer(MsgOk), f.boxes->answer(MsgOk), f.boxes->answer(MsgYes);
-        QTimer::singleShot(0, window.get(), [] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                dialog->reject();
-        });
-        window->mnuSettings->trigger();
+        QCOMPARE(drive<frmSettings>([&] { window->mnuSettings->trigger(); }), 1);
         QStringList starts{f.folders->requests().value(0).start};
         for (const FileDialogService::Request& request : f.dialogs->requests())
             starts << request.folder;

@@ -92,11 +92,8 @@ private slots:
         }
         // Each page box shows the page its pane shows, after the step and its undo and redo.
         const auto mirrored = [&] {
-            for (const bool source : {true, false})
-                if (const QStringList seen = f.seen(*window, source);
-                    seen[2] != (seen[0].isEmpty() ? QString() : seen[3]))
-                    return false;
-            return true;
+            const QStringList s = f.seen(*window, true), d = f.seen(*window, false);
+            return s[2] == s[3] && d[2] == (d[0].isEmpty() ? QString() : d[3]);
         };
         QVERIFY(mirrored());
         const QList<QByteArray> after = bytesOf(files);
