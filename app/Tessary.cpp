@@ -508,14 +508,14 @@ void Tessary::Form_Load()
 
     selectPageMode(mdlFunctions::ModeNewFile);
 
-    // Prompting follows the stored word as read before the first-run default below is
-    // written, so a first run does not prompt until the next start.
-    flags.PromptBeforeAction = store.read(SettingsStore::PromptActions) == QStringLiteral("Yes");
-
     if (store.read(SettingsStore::DefaultMode).isEmpty())
         store.write(SettingsStore::DefaultMode, QStringLiteral("Copy"));
     if (store.read(SettingsStore::PromptActions).isEmpty())
         store.write(SettingsStore::PromptActions, QStringLiteral("Yes"));
+
+    // Read after the first-run default is stored, so that a first run prompts as the
+    // Settings dialog shows it does.
+    flags.PromptBeforeAction = store.read(SettingsStore::PromptActions) == QStringLiteral("Yes");
 }
 
 void Tessary::openDisplaySettings()
@@ -592,7 +592,7 @@ void Tessary::cmdBrowseSrc_Click()
     SettingsStore& store = settings();
     const QString start = mdlFunctions::FolderExists(store.read(SettingsStore::SrcDir))
                               ? store.read(SettingsStore::SrcDir)
-                              : programFolder().path();
+                              : programFolder().startFolder();
     // Only the list changes; the source pane keeps the file it shows.
     mdlBrowse::BrowseForFolder(browseTargets(), start, mdlBrowse::TagTessary);
 }
@@ -871,6 +871,20 @@ void Tessary::runPageOperation(Slot slot, const std::function<void(Tessary&)>& o
                                            [this, waiting] { (this->*waiting)(); });
                     },
                     Qt::QueuedConnection);
+        });
+        // Whatever the operation left in them, the page boxes show the pages the panes show;
+        // a pane that was empty before keeps its box as it was.
+        const bool wereShown[] = {!imgSrc->image().isEmpty(), !imgDes->image().isEmpty()};
+        const auto mirrorPages = qScopeGuard([this, wereShown] {
+            const std::pair<ImagingEdit*, QLineEdit*> panes[] = {{imgSrc, txtPageSrc},
+                                                                 {imgDes, txtPageDes}};
+            for (std::size_t i = 0; i < 2; ++i) {
+                const auto [viewer, box] = panes[i];
+                const QString page =
+                    viewer->image().isEmpty() ? QString() : QString::number(viewer->page());
+                if ((wereShown[i] || !page.isEmpty()) && box->text() != page)
+                    box->setText(page);
+            }
         });
         if (operation)
             operation(*this);

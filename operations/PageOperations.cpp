@@ -263,7 +263,7 @@ bool SaveNewFile(Tessary& window)
 {
     ImagingAdmin& admin = *window.imgAdmSrc;
     ImagingEdit& destination = *window.imgDes;
-    admin.setInitialFolder(window.programFolder().path());
+    admin.setInitialFolder(window.programFolder().startFolder());
     // The working files stay out of the Save dialog's list, as out of every other.
     const ProgramFolder& folder = window.programFolder();
     for (const QString& name : {tempName, blankName})

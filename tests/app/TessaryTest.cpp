@@ -109,12 +109,12 @@ private slots:
             QCOMPARE(f.launcher->starts().first().program + ' ' +
                          f.launcher->starts().first().arguments.join(' '),
                      QString(displayTool + ' ' + displayArguments.join(' ')));
-        // Start-up goes on as usual: Copy without prompting, New File, empty panes, the
-        // defaults stored for the next start.
+        // Start-up goes on as usual: Copy, prompting as the stored default says from this
+        // first run on, New File, empty panes, the defaults stored.
         QCOMPARE(QStringList({f.transferMode(*window), QString::number(f.pageMode(*window)),
                               window->flags.PromptBeforeAction ? "prompts" : "silent"}) +
                      f.pane(*window, true) + f.pane(*window, false) + f.stored(),
-                 (QStringList{"Copy", "4", "silent", "", "Source Image", "", "",
+                 (QStringList{"Copy", "4", "prompts", "", "Source Image", "", "",
                               "Destination Image", "", "", "", "Copy", "Yes"}));
     }
 

@@ -90,6 +90,12 @@ private slots:
             f.dialogs->choosePath(files[2]);
             f.press(*window, action == QLatin1String("page") ? QString() : QStringLiteral("2,3"));
         }
+        // Each page box shows the page its pane shows, after the step and its undo and redo.
+        const auto mirrored = [&] {
+            const QStringList s = f.seen(*window, true), d = f.seen(*window, false);
+            return s[2] == s[3] && d[2] == (d[0].isEmpty() ? QString() : d[3]);
+        };
+        QVERIFY(mirrored());
         const QList<QByteArray> after = bytesOf(files);
         QVERIFY(after != before);
         QCOMPARE(after[0] != before[0], move);
@@ -105,9 +111,11 @@ private slots:
         QCOMPARE(window->imgDes->image(),
                  mode == 4 && action != QLatin1String("reorder") ? QString() : files[1]);
         QCOMPARE(window->imgDes->pageCount(), window->imgDes->image().isEmpty() ? 0 : 5);
+        QVERIFY(mirrored());
 
         window->mnuRedo->trigger();
         QCOMPARE(bytesOf(files), after);
+        QVERIFY(mirrored());
         QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo ") + caption);
         QCOMPARE(f.boxes->unexpected(), 0);
     }
