@@ -372,6 +372,11 @@ void Tessary::buildMenus()
     // Why a step cannot be undone shows over its item.
     mnuEdit->setToolTipsVisible(true);
 
+    mnuTools = submenu(this, "mnuTools", QStringLiteral("Too&ls"));
+    mnuInterleave = item(mnuTools, "mnuInterleave", QStringLiteral("Interleave Two-Sided Scan..."));
+    mnuSplit = item(mnuTools, "mnuSplit", QStringLiteral("Split into Files..."));
+    mnuMerge = item(mnuTools, "mnuMerge", QStringLiteral("Merge Files..."));
+
     mnuHelp = submenu(this, "mnuHelp", QStringLiteral("&Help"));
     mnuContents = item(mnuHelp, "mnuContents", QStringLiteral("Contents"));
     menuAbout = item(mnuHelp, "menuAbout", QStringLiteral("About"));
@@ -379,6 +384,7 @@ void Tessary::buildMenus()
 
     menuBar()->addMenu(mnuFile);
     menuBar()->addMenu(mnuEdit);
+    menuBar()->addMenu(mnuTools);
     menuBar()->addMenu(mnuHelp);
     // The shortcuts work while any control of the window has the focus.
     for (QAction* shortcut : {mnuCopy, mnuMove, mnuSettings, mnuUndo, mnuRedo})
@@ -415,6 +421,9 @@ void Tessary::connectHandlers()
     handle(mnuSettings, &QAction::triggered, [this] { mnuSettings_Click(); });
     handle(mnuUndo, &QAction::triggered, [this] { mnuUndo_Click(); });
     handle(mnuRedo, &QAction::triggered, [this] { mnuRedo_Click(); });
+    handle(mnuInterleave, &QAction::triggered, [this] { mnuInterleave_Click(); });
+    handle(mnuSplit, &QAction::triggered, [this] { mnuSplit_Click(); });
+    handle(mnuMerge, &QAction::triggered, [this] { mnuMerge_Click(); });
     if (history()) {
         connect(history(), &UndoHistory::changed, this, &Tessary::updateHistoryItems);
         // The captions say what can be undone now: steps whose files are gone drop out.
@@ -921,6 +930,21 @@ void Tessary::mnuRedo_Click()
 {
     runPageOperation(&Tessary::mnuRedo_Click,
                      [](Tessary& window) { window.takeHistoryStep(false); });
+}
+
+void Tessary::mnuInterleave_Click()
+{
+    runPageOperation(&Tessary::mnuInterleave_Click, m_services.pageOperations.mnuInterleave_Click);
+}
+
+void Tessary::mnuSplit_Click()
+{
+    runPageOperation(&Tessary::mnuSplit_Click, m_services.pageOperations.mnuSplit_Click);
+}
+
+void Tessary::mnuMerge_Click()
+{
+    runPageOperation(&Tessary::mnuMerge_Click, m_services.pageOperations.mnuMerge_Click);
 }
 
 void Tessary::takeHistoryStep(bool undo)

@@ -160,8 +160,8 @@ bool sameLocation(const QString& a, const QString& b)
            namesIgnoreCase(firstFolder);
 }
 
-// The working file that path names (temp.tif or blank.tif, in the program folder or the
-// folder that holds temp.tif), or "".
+} // namespace
+
 QString workingFileNamed(const Tessary& window, const QString& path)
 {
     const ProgramFolder& folder = window.programFolder();
@@ -171,6 +171,8 @@ QString workingFileNamed(const Tessary& window, const QString& path)
                 return name;
     return {};
 }
+
+namespace {
 
 // The refusal of a name chosen for the new file.
 void refuseNewFileName(Tessary& window, const QString& text)

@@ -151,6 +151,7 @@ private slots:
         QCOMPARE(items(window->menuBar()->actions()),
                  "&File (Open (Source with Imaging, Destination with Imaging), Exit), "
                  "Edi&t (Mode (Copy, Move), Settings, -, Undo, Redo), "
+                 "Too&ls (Interleave Two-Sided Scan..., Split into Files..., Merge Files...), "
                  "&Help (Contents, About, Version)");
     }
 
