@@ -1,5 +1,7 @@
 #include "PageList.h"
 
+#include "Messages.h"
+
 #include <charconv>
 #include <optional>
 #include <stdexcept>
@@ -46,7 +48,7 @@ std::vector<PageOf> readPageList(const std::vector<std::string>& words)
             const auto colon = item.rfind(':');
             if (!pagesOf && colon != std::string::npos && colon > 0) {
                 pagesOf = range(std::string_view(item).substr(colon + 1));
-                file = item.substr(0, colon);
+                file = pathOf(item.substr(0, colon));
             }
             if (!pagesOf)
                 throw std::invalid_argument("'" + item + "' is no page or range of pages");

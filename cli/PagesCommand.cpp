@@ -110,7 +110,7 @@ int info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     const bool json = args.size() == 3 && args[2] == "--json";
     if (!json)
         expectArguments(args, 2);
-    const auto document = TiffDocument::open(args[1]);
+    const auto document = TiffDocument::open(pathOf(args[1]));
     std::vector<PageInfo> pages;
     for (std::int32_t page = 1; page <= document->pageCount(); ++page)
         pages.push_back(document->pageInfo(page));
@@ -152,7 +152,7 @@ int render(const std::vector<std::string>& args)
 {
     expectArguments(args, 4);
     const std::int32_t page = number(args[2], "PAGE");
-    const auto document = TiffDocument::open(args[1]);
+    const auto document = TiffDocument::open(pathOf(args[1]));
     std::string damage;
     const PageImage image = document->decode(page, {}, &damage);
     if (!damage.empty())
@@ -172,7 +172,7 @@ int render(const std::vector<std::string>& args)
                 bytes[header + 3 * i + std::size_t(c)] = char(std::uint8_t(p[c] + (255 - p[3])));
         }
     }
-    writeWholeFile(args[3], bytes);
+    writeWholeFile(pathOf(args[3]), bytes);
     return 0;
 }
 
@@ -234,7 +234,7 @@ int blankPages(std::vector<std::string> args, std::ostream& out)
 {
     const double threshold = blankThreshold(args);
     expectArguments(args, 2);
-    const std::vector<double> shares = BlankPage::inkShares(args[1]);
+    const std::vector<double> shares = BlankPage::inkShares(pathOf(args[1]));
     std::ostringstream pages;
     int blank = 0;
     for (std::int32_t page = 1; page <= std::int32_t(shares.size()); ++page) {
@@ -260,16 +260,20 @@ int batch(std::vector<std::string> args, const OperationOptions& options, std::o
         const bool reversed = takeFlag(args, "--backs-reversed");
         const bool uneven = takeFlag(args, "--allow-uneven");
         expectArguments(args, 4);
-        refuseExisting(args[3], force);
-        engine.extractPages(ScanBatch::interleave(args[1], args[2], reversed, uneven), args[3],
-                            options);
+        refuseExisting(pathOf(args[3]), force);
+        engine.extractPages(
+            ScanBatch::interleave(pathOf(args[1]), pathOf(args[2]), reversed, uneven),
+            pathOf(args[3]), options);
         return 0;
     }
     if (command == "merge") {
         if (args.size() < 3)
             throw UsageError{"'merge' takes OUT and one or more files; see tessary-pages --help"};
-        refuseExisting(args[1], force);
-        engine.extractPages(ScanBatch::merge({args.begin() + 2, args.end()}), args[1], options);
+        refuseExisting(pathOf(args[1]), force);
+        std::vector<std::filesystem::path> files;
+        for (auto file = args.begin() + 2; file != args.end(); ++file)
+            files.push_back(pathOf(*file));
+        engine.extractPages(ScanBatch::merge(files), pathOf(args[1]), options);
         return 0;
     }
     const auto every = takeValue(args, "--every");
@@ -284,14 +288,13 @@ int batch(std::vector<std::string> args, const OperationOptions& options, std::o
         const std::int32_t n = number(*every, "--every");
         if (n < 1)
             throw UsageError{"--every takes 1 or more pages, not " + *every};
-        parts = ScanBatch::splitEvery(TiffDocument::open(args[1])->pageCount(), n);
+        parts = ScanBatch::splitEvery(TiffDocument::open(pathOf(args[1]))->pageCount(), n);
     } else {
-        parts = ScanBatch::splitAtBlanks(args[1], threshold, blanks);
+        parts = ScanBatch::splitAtBlanks(pathOf(args[1]), threshold, blanks);
         if (parts.empty()) {
-            throw EngineError(ErrorKind::PageRange,
-                              tessary::quoted(std::filesystem::path(args[1])) +
-                                  " has no page that is not blank; "
-                                  "nothing was written.");
+            throw EngineError(ErrorKind::PageRange, tessary::quoted(pathOf(args[1])) +
+                                                        " has no page that is not blank; "
+                                                        "nothing was written.");
         }
     }
     std::vector<std::filesystem::path> names;
@@ -303,7 +306,7 @@ int batch(std::vector<std::string> args, const OperationOptions& options, std::o
         }
         refuseExisting(names.back(), force);
     }
-    ScanBatch::writeParts(engine, args[1], parts, names, options);
+    ScanBatch::writeParts(engine, pathOf(args[1]), parts, names, options);
     for (std::size_t i = 0; i < parts.size(); ++i)
         out << names[i].string() << ": pages " << ScanBatch::listText(parts[i]) << "\n";
     if (!blanks.empty())
@@ -344,16 +347,16 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err)
         takeWaitOption(args, options);
     if (command == "append") {
         expectArguments(args, 5);
-        engine.appendPages(args[1], args[2], number(args[3], "FIRST"), number(args[4], "COUNT"),
-                           options);
+        engine.appendPages(pathOf(args[1]), pathOf(args[2]), number(args[3], "FIRST"),
+                           number(args[4], "COUNT"), options);
     } else if (command == "insert") {
         expectArguments(args, 6);
-        engine.insertPages(args[1], args[2], number(args[3], "FIRST"), number(args[4], "BEFORE"),
-                           number(args[5], "COUNT"), options);
+        engine.insertPages(pathOf(args[1]), pathOf(args[2]), number(args[3], "FIRST"),
+                           number(args[4], "BEFORE"), number(args[5], "COUNT"), options);
     } else if (command == "replace") {
         expectArguments(args, 6);
-        engine.replacePages(args[1], args[2], number(args[3], "FIRST"), number(args[4], "AT"),
-                            number(args[5], "COUNT"), options);
+        engine.replacePages(pathOf(args[1]), pathOf(args[2]), number(args[3], "FIRST"),
+                            number(args[4], "AT"), number(args[5], "COUNT"), options);
     } else if (command == "delete" && args.size() == 3) {
         std::vector<std::int32_t> pages;
         for (const PageOf& listed : pageList(args, 2)) {
@@ -362,22 +365,23 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err)
                                  listed.file.string()};
             pages.push_back(listed.page);
         }
-        engine.deletePages(args[1], pages, options);
+        engine.deletePages(pathOf(args[1]), pages, options);
     } else if (command == "delete") {
         expectArguments(args, 4);
-        engine.deletePages(args[1], number(args[2], "FIRST"), number(args[3], "COUNT"), options);
+        engine.deletePages(pathOf(args[1]), number(args[2], "FIRST"), number(args[3], "COUNT"),
+                           options);
     } else if (command == "arrange") {
         if (args.size() < 3)
             throw UsageError{"'arrange' takes FILE and a list of pages; see tessary-pages --help"};
-        engine.arrangePages(args[1], pageList(args, 2), options);
+        engine.arrangePages(pathOf(args[1]), pageList(args, 2), options);
     } else if (command == "extract") {
         expectArguments(args, 5);
         const std::int32_t first = number(args[2], "FIRST");
         const std::int32_t count = number(args[3], "COUNT");
         std::error_code ec;
-        if (std::filesystem::exists(args[4], ec))
+        if (std::filesystem::exists(pathOf(args[4]), ec))
             throw UsageError{args[4] + " already exists; extract writes only new files"};
-        engine.extractPages(args[1], first, count, args[4], options);
+        engine.extractPages(pathOf(args[1]), first, count, pathOf(args[4]), options);
     } else if (command == "render") {
         return render(args);
     } else if (command == "interleave" || command == "merge" || command == "split") {

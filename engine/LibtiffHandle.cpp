@@ -110,9 +110,9 @@ LibtiffHandle::LibtiffHandle(const ReadableFile& file)
     TIFFOpenOptionsSetWarningHandlerExtR(options, &LibtiffHandle::onWarning, this);
     // "h": read the header only; pages are selected by their directory offsets.
     // "m": never map the file into memory.
-    m_tiff =
-        TIFFClientOpenExt(file.path().c_str(), "rmh", reinterpret_cast<thandle_t>(&m_io), readProc,
-                          writeProc, seekProc, closeProc, sizeProc, mapProc, unmapProc, options);
+    m_tiff = TIFFClientOpenExt(file.path().string().c_str(), "rmh",
+                               reinterpret_cast<thandle_t>(&m_io), readProc, writeProc, seekProc,
+                               closeProc, sizeProc, mapProc, unmapProc, options);
     TIFFOpenOptionsFree(options);
     if (!m_tiff)
         throw EngineError(ErrorKind::NotTiff,

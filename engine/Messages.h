@@ -7,6 +7,11 @@
 
 namespace tessary {
 
+// The path that text in UTF-8 names. Every string of the program is UTF-8; on Windows a
+// path built from a narrow string would otherwise be read in the ANSI code page, and lose
+// every character outside it. (The other way, path::string() gives UTF-8 there already.)
+std::filesystem::path pathOf(const std::string& utf8);
+
 // How the engine names a file to the user: its name without the folder.
 std::string quoted(const std::filesystem::path& path);
 

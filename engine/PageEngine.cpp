@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <memory>
 #include <sys/stat.h>
 #include <system_error>
@@ -796,8 +795,8 @@ void PageEngine::removeStaleTemporaries(const fs::path& folder)
         const std::string name = it->path().filename().string();
         if (!isTemporaryName(name, &processId) || processId == long(::getpid()))
             continue;
-        if (::kill(pid_t(processId), 0) != 0 && errno == ESRCH)
-            ::unlink(it->path().c_str());
+        if (processIsGone(processId))
+            FileLayer::system().remove(it->path());
     }
 }
 

@@ -5,22 +5,25 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#elif !defined(F_OFD_SETLK)
+#if !defined(_WIN32) && !defined(F_OFD_SETLK)
 #include <sys/file.h>
 #endif
+
+// The temporary names are shared with the Windows file layer (WindowsFileLayer.cpp), which
+// stands in for the rest there.
 
 namespace tessary {
 
 namespace {
+
+#ifndef _WIN32
 
 [[noreturn]] void fail(const char* what)
 {
@@ -32,20 +35,7 @@ namespace {
 // other processes, and is released when the file is closed or the process ends.
 LockState tryLockDescriptor(int fd)
 {
-#ifdef _WIN32
-    // Windows locks are mandatory: a locked byte cannot be read through another handle.
-    // The lock therefore covers one byte far past the end of any TIFF file, which every
-    // writer locks and no reader ever reads.
-    OVERLAPPED at{};
-    at.Offset = 0xfffffffe;
-    at.OffsetHigh = 0x7fffffff;
-    const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-    if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
-        return LockState::Held;
-    const DWORD error = ::GetLastError();
-    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockState::Busy
-                                                                      : LockState::Unsupported;
-#elif defined(F_OFD_SETLK)
+#if defined(F_OFD_SETLK)
     // Open file description locks, not classic POSIX record locks: those belong to the
     // process, so two threads would both get one, and closing any descriptor of the file
     // (a reader's) would drop it.
@@ -192,6 +182,8 @@ private:
     std::vector<std::uint64_t> m_plainCopyFrom; // devices of sources the kernel refused
 };
 
+#endif
+
 std::atomic<unsigned> temporarySerial{0};
 
 const std::string temporaryMarker = ".tessary-";
@@ -253,6 +245,13 @@ bool isTemporaryName(const std::string& name, long* processId)
     if (processId)
         *processId = pid;
     return true;
+}
+
+#ifndef _WIN32
+
+bool processIsGone(long processId)
+{
+    return ::kill(pid_t(processId), 0) != 0 && errno == ESRCH;
 }
 
 std::unique_ptr<WritableFile> PosixFileLayer::createTemporary(const std::filesystem::path& target,
@@ -341,5 +340,7 @@ FileLayer& FileLayer::system()
     static PosixFileLayer layer;
     return layer;
 }
+
+#endif
 
 } // namespace tessary

@@ -24,6 +24,9 @@ public:
 std::string temporaryName(const std::filesystem::path& target, long processId, unsigned serial);
 bool isTemporaryName(const std::string& name, long* processId);
 
+// True when no process runs under processId, so that the temporary files it named may go.
+bool processIsGone(long processId);
+
 // A fresh temporary name beside target, for a scratch file of this process.
 std::filesystem::path scratchPathBeside(const std::filesystem::path& target);
 

@@ -35,6 +35,11 @@ public:
     std::int64_t readSome(std::uint64_t offset, void* data, std::size_t size) const;
 
 private:
+#ifdef _WIN32
+    // Lets go of the file so that it can be replaced (WindowsFileLayer.h).
+    friend void closeReadersOf(const FileStamp& stamp);
+#endif
+
     std::filesystem::path m_path;
     int m_fd = -1;
     FileStamp m_stamp;

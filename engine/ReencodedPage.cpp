@@ -10,6 +10,13 @@
 #include <unistd.h>
 #include <vector>
 
+#ifdef _WIN32
+// A scratch file is made and read back by its wide name; removed while open (all sharing),
+// it goes when its last handle closes.
+#define TIFFOpen TIFFOpenW
+#define unlink _wunlink
+#endif
+
 namespace tessary {
 
 namespace {

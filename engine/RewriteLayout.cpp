@@ -4,8 +4,13 @@
 #include "ReadableFile.h"
 
 #include <algorithm>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#endif
 
 namespace tessary {
 
@@ -24,6 +29,32 @@ std::uint64_t congruent(std::uint64_t from, std::uint64_t sourceOffset, std::uin
 
 } // namespace
 
+#ifdef _WIN32
+
+// The disk's cluster, which a file's data is laid out in.
+Disk Disk::of(const std::filesystem::path& folder)
+{
+    Disk disk;
+    std::error_code ec;
+    const std::filesystem::path at = std::filesystem::absolute(folder.empty() ? "." : folder, ec);
+    const auto stamp = FileStamp::of(at);
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD clusters = 0;
+    if (!stamp || ec ||
+        !::GetDiskFreeSpaceW(at.root_path().c_str(), &sectorsPerCluster, &bytesPerSector,
+                             &freeClusters, &clusters))
+        return disk;
+    disk.volume = stamp->volume;
+    const std::uint64_t size = std::uint64_t(sectorsPerCluster) * bytesPerSector;
+    if (size >= 512 && size <= (64u << 10) && (size & (size - 1)) == 0)
+        disk.blockSize = size;
+    return disk;
+}
+
+#else
+
 Disk Disk::of(const std::filesystem::path& folder)
 {
     Disk disk;
@@ -39,6 +70,8 @@ Disk Disk::of(const std::filesystem::path& folder)
         disk.blockSize = size;
     return disk;
 }
+
+#endif
 
 RewriteLayout::RewriteLayout(std::vector<PagePlan>& plans, const OutputFormat& format,
                              const Disk& disk)

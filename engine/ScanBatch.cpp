@@ -113,7 +113,7 @@ fs::path partName(const std::string& pattern, int number)
     if (directives != 1)
         throw std::invalid_argument("the name pattern '" + pattern +
                                     "' must hold %d or %03d once, for the part's number");
-    return name;
+    return pathOf(name);
 }
 
 void writeParts(PageEngine& engine, const fs::path& file,

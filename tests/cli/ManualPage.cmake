@@ -1,7 +1,7 @@
 # Every command that `tessary-pages --help` lists has a subsection (.SS) of its own in the
 # manual page, and every option it lists is written there, so that the page and the
 # program cannot drift apart.
-execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+execute_process(COMMAND ${EMULATOR} ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "tessary-pages --help ended with status ${status}:\n${help}")
 endif()
