@@ -4,7 +4,9 @@
 #include "ReadableFile.h"
 
 #include <aclapi.h>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <cwchar>
@@ -250,6 +252,10 @@ bool renameReplacingOpenFile(const fs::path& from, const fs::path& to)
     constexpr auto renameInfoEx = FILE_INFO_BY_HANDLE_CLASS(22); // FileRenameInfoEx
     constexpr DWORD replaceIfExists = 0x1;
     constexpr DWORD posixSemantics = 0x2;
+    // A system that does not know the call says so once for all.
+    static std::atomic<bool> unknown{false};
+    if (unknown)
+        return false;
     const HANDLE file = ::CreateFileW(from.c_str(), DELETE | SYNCHRONIZE, shareAll, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -271,6 +277,8 @@ bool renameReplacingOpenFile(const fs::path& from, const fs::path& to)
                 (name.size() + 1) * sizeof(wchar_t));
     const bool renamed =
         ::SetFileInformationByHandle(file, renameInfoEx, info.data(), DWORD(info.size()));
+    if (!renamed && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        unknown = true;
     ::CloseHandle(file);
     return renamed;
 }
@@ -399,9 +407,6 @@ void WindowsFileLayer::rename(const fs::path& from, const fs::path& to)
     // A file that is open cannot be replaced this way: this process's own readers let go of
     // it, and a moment's opening by another program (another writer looking at the file
     // while it waits, a virus scanner) is waited out for a little while.
-    const auto replaced = FileStamp::of(to);
-    if (replaced)
-        closeReadersOf(*replaced);
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < 40; ++attempt) {
         if (::MoveFileExW(from.c_str(), to.c_str(),
@@ -410,6 +415,11 @@ void WindowsFileLayer::rename(const fs::path& from, const fs::path& to)
         error = ::GetLastError();
         if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
             break;
+        if (attempt == 0) {
+            if (const auto replaced = FileStamp::of(to))
+                closeReadersOf(*replaced);
+            continue;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 5 : 50));
     }
     // A file held open by another program cannot be replaced; Windows says "access denied",

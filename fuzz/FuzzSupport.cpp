@@ -6,6 +6,11 @@
 #include <fstream>
 #include <tiffio.h>
 
+#ifdef _WIN32
+// libtiff takes a Windows name in UTF-16.
+#define TIFFOpen TIFFOpenW
+#endif
+
 namespace fs = std::filesystem;
 
 namespace fuzzsupport {

@@ -3,7 +3,12 @@
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
+
+#ifdef _WIN32
+#include <random>
+#else
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -12,6 +17,23 @@ FuzzWorkspace& FuzzWorkspace::instance()
     static FuzzWorkspace workspace;
     return workspace;
 }
+
+#ifdef _WIN32
+
+FuzzWorkspace::FuzzWorkspace()
+{
+    std::random_device random;
+    for (int attempt = 0; m_path.empty() && attempt < 100; ++attempt) {
+        const fs::path path =
+            fs::temp_directory_path() / ("tessary-fuzz-" + std::to_string(random()));
+        if (fs::create_directory(path))
+            m_path = path;
+    }
+    if (m_path.empty())
+        throw std::runtime_error("cannot make a folder for fuzzing");
+}
+
+#else
 
 FuzzWorkspace::FuzzWorkspace()
 {
@@ -24,6 +46,8 @@ FuzzWorkspace::FuzzWorkspace()
         throw std::runtime_error("cannot make a folder for fuzzing");
     m_path = pattern;
 }
+
+#endif
 
 FuzzWorkspace::~FuzzWorkspace()
 {

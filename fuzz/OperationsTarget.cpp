@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <map>
 
+#ifndef EDQUOT
+#define EDQUOT ENOSPC // Windows has no error of its own for a used-up quota
+#endif
+
 using namespace tessary;
 using namespace fuzzsupport;
 namespace fs = std::filesystem;

@@ -137,7 +137,7 @@ TEST_F(PagesCommand, scannedBatchesAreInterleavedSplitAtBlanksAndMerged)
     };
     write(dir / "batch.tif", {half, half, white, half, white, white, half});
     fs::create_directory(dir / "p2.tif");
-    const std::string d = dir.path().string() + "/";
+    const std::string d = (dir.path() / "").string(); // with the system's separator
     struct Case
     {
         std::string line;

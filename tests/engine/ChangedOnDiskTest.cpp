@@ -97,6 +97,11 @@ TEST_F(ChangedOnDisk, aShownFileChangedUnderItIsReadAsFarAsItGoesAndNotWritten)
     for (std::size_t i = 0; i < 8; ++i) {
         const char what = "ccccczrd"[i];
         const std::uint64_t length = cuts[i];
+#ifdef _WIN32
+        // Windows neither replaces a file that is open, nor removes it before it is closed.
+        if (what == 'r' || what == 'd')
+            continue;
+#endif
         SCOPED_TRACE(what + std::to_string(length));
         const bool inPlace = what == 'c' || what == 'z';
         writeBytes(shown, original);

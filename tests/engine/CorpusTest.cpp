@@ -12,12 +12,21 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <string_view>
 
 using namespace testtiff;
 
 namespace {
 
+#ifdef _WIN32
+// No alarm there: the test's time limit in CTest stands in for it.
+class HangGuard
+{
+public:
+    HangGuard(const std::string&, unsigned) {}
+};
+#else
 // Ends the test program, loudly, when one file takes longer than the limit: a hang cannot
 // be caught any other way. Sanitizer builds run a few times slower and get more time.
 class HangGuard
@@ -37,6 +46,7 @@ public:
 private:
     static inline char s_what[512];
 };
+#endif
 
 std::uint64_t fingerprint(const PageImage& image)
 {
@@ -178,6 +188,12 @@ TEST(Corpus, everyFileOpensDecodesAndCopiesOrIsRefusedBySentence)
             cells.push_back(cell);
         if (cells.size() < 9)
             continue;
+#ifdef _WIN32
+        // libtiff on Windows is built with the zlib and JPEG codecs alone: LZMA, ZSTD and WebP
+        // pages are copied, but not shown, as where a codec is missing.
+        if (cells.size() > 9 && std::regex_search(cells[9], std::regex("/c(34925|50000|50001)/")))
+            cells[6] = "0", cells[8] = "codec-missing";
+#endif
         const std::string& verdict = cells[8];
         SCOPED_TRACE(cells[0] + " (" + verdict + ")");
         const fs::path path = root / cells[0];

@@ -6,6 +6,10 @@
 #include <fstream>
 #include <tiffio.h>
 
+#ifdef _WIN32
+#define TIFFOpen TIFFOpenW // a Windows name is UTF-16
+#endif
+
 using namespace testtiff;
 using tessary::DecodeLimits;
 

@@ -76,6 +76,11 @@ class Failures : public ::testing::TestWithParam<Refusal>
 TEST_P(Failures, isRefusedBySentenceAndChangesNothing)
 {
     const Refusal& r = GetParam();
+#ifdef _WIN32
+    if (r.setup == 'R' || r.setup == 'a')
+        GTEST_SKIP() << "Windows: a folder's read-only mark does not keep files out of it, and "
+                        "symbolic links need a privilege";
+#endif
     TempDir dir;
     write(dir / "dest.tif", numbered(r.setup == 'u' ? 3 : 5));
     write(dir / "source.tif", numbered(3, r.setup == 'd' ? Page{.rowsPerStrip = 30} : colour));

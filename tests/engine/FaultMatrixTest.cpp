@@ -78,7 +78,11 @@ struct FaultKind
 const FaultKind faultKinds[] = {
     {"no space", ENOSPC, false, false, false, "no space left on the disk"},
     {"short write", ENOSPC, true, false, false, "no space left on the disk"},
+#ifdef _WIN32
+    {"in use", EBUSY, false, false, false, "open in another program"},
+#else
     {"quota", EDQUOT, false, false, false, "disk quota is used up"},
+#endif
     {"I/O error", EIO, false, false, false, "Input/output error"},
     {"disk gone bad", EIO, false, true, false, "Input/output error"},
     {"read-only disk", EROFS, false, false, false, "on a read-only disk"},
@@ -183,6 +187,10 @@ TEST_P(FaultMatrix, everyFaultAtEveryPointLeavesTheFilesBeforeOrAfter)
         ASSERT_TRUE(states.back().temporaries.empty());
 
         for (const FaultKind& kind : faultKinds) {
+#ifdef _WIN32
+            if (kind.die)
+                continue; // a process ended at each point is forked, which Windows cannot
+#endif
             for (int n = 1; n <= counter.points; ++n) {
                 SCOPED_TRACE(kind.name + " at point " + std::to_string(n) + " (" +
                              counter.trail[std::size_t(n - 1)] + ")");

@@ -82,7 +82,7 @@ FaultyFileLayer::createTemporary(const std::filesystem::path& target,
                                  std::filesystem::path& tempPath)
 {
     point("create", target);
-    auto file = PosixFileLayer::createTemporary(target, tempPath);
+    auto file = SystemFileLayer::createTemporary(target, tempPath);
     return std::make_unique<FaultyFile>(std::move(file), *this, tempPath.filename().string());
 }
 
@@ -90,31 +90,31 @@ std::unique_ptr<tessary::WritableFile>
 FaultyFileLayer::openForUpdate(const std::filesystem::path& path)
 {
     point("open", path);
-    return std::make_unique<FaultyFile>(PosixFileLayer::openForUpdate(path), *this,
+    return std::make_unique<FaultyFile>(SystemFileLayer::openForUpdate(path), *this,
                                         path.filename().string());
 }
 
 std::unique_ptr<tessary::WritableFile>
 FaultyFileLayer::openForLock(const std::filesystem::path& path)
 {
-    return std::make_unique<FaultyFile>(PosixFileLayer::openForLock(path), *this,
+    return std::make_unique<FaultyFile>(SystemFileLayer::openForLock(path), *this,
                                         path.filename().string());
 }
 
 void FaultyFileLayer::rename(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     point("rename", to);
-    PosixFileLayer::rename(from, to);
+    SystemFileLayer::rename(from, to);
 }
 
 void FaultyFileLayer::link(const std::filesystem::path& existing, const std::filesystem::path& name)
 {
     point("link", existing);
-    PosixFileLayer::link(existing, name);
+    SystemFileLayer::link(existing, name);
 }
 
 void FaultyFileLayer::syncFolder(const std::filesystem::path& folder)
 {
     point("sync-folder", folder);
-    PosixFileLayer::syncFolder(folder);
+    SystemFileLayer::syncFolder(folder);
 }

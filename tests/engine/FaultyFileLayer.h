@@ -2,6 +2,13 @@
 
 #include "PosixFileLayer.h"
 
+#ifdef _WIN32
+#include "WindowsFileLayer.h"
+using SystemFileLayer = tessary::WindowsFileLayer;
+#else
+using SystemFileLayer = tessary::PosixFileLayer;
+#endif
+
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -12,7 +19,7 @@
 // every later point fails too, as a disk that went bad or read-only does. With die the
 // process ends at the N-th point instead (_exit with deathStatus), as a killed program or
 // a crash would, before that call reaches the disk.
-class FaultyFileLayer : public tessary::PosixFileLayer
+class FaultyFileLayer : public SystemFileLayer
 {
 public:
     static constexpr int deathStatus = 86;

@@ -45,7 +45,9 @@ protected:
         patch(origin / "huge.tif", entry + 4, 2);     // two of them
         for (const std::string& name : listing(origin))
             fs::copy_file(origin / name, dir / name);
+#ifndef _WIN32
         fs::create_symlink(dir / "dest.tif", dir / "link.tif");
+#endif
     }
 
     TempDir dir;
@@ -114,6 +116,10 @@ class PageChanges : public PageOperations, public ::testing::WithParamInterface<
 
 TEST_P(PageChanges, putThePagesWhereTheyBelongAsTheyWere)
 {
+#ifdef _WIN32
+    if (GetParam().commands[0].find("link.tif") != std::string::npos)
+        GTEST_SKIP() << "Windows: symbolic links need a privilege";
+#endif
     for (const std::string& command : GetParam().commands)
         run(engine, dir.path(), command);
     const fs::path result = dir / GetParam().file;
@@ -128,7 +134,9 @@ TEST_P(PageChanges, putThePagesWhereTheyBelongAsTheyWere)
         EXPECT_EQ(comparePages(from, std::stoi(name.substr(digit ? 0 : 1)), result, page), "")
             << page << ": " << name;
     }
+#ifndef _WIN32
     EXPECT_TRUE(fs::is_symlink(dir / "link.tif"));
+#endif
     for (const std::string& name : listing(origin)) {
         if (name != GetParam().file) {
             EXPECT_EQ(bytes(dir / name), bytes(origin / name)) << name;
@@ -201,7 +209,8 @@ TEST_F(PageOperations, exifGpsAndSubDirectoriesTravelWithTheirPage)
 {
     const fs::path data = TESSARY_TEST_DATA_DIR;
     for (const char* name : {"custom_dir_EXIF_GPS.tiff", "tiff_with_subifd_chain.tif"}) {
-        fs::copy_file(dir / "dest.tif", dir / "with.tif", fs::copy_options::overwrite_existing);
+        fs::remove(dir / "with.tif"); // overwrite_existing fails in libstdc++ on Windows
+        fs::copy_file(dir / "dest.tif", dir / "with.tif");
         engine.insertPages(dir / "with.tif", data / name, 1, 2, 1);
         EXPECT_EQ(comparePages(data / name, 1, dir / "with.tif", 2), "") << name;
         engine.extractPages(dir / "with.tif", 2, 1, dir / "alone.tif");

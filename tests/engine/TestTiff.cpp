@@ -1,5 +1,7 @@
 #include "TestTiff.h"
 
+#include "Messages.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +11,18 @@
 #include <numeric>
 #include <sstream>
 #include <stdexcept>
+#include <tiffio.h>
+
+#ifdef _WIN32
+#include <random>
+#include <windows.h>
+// libtiff takes a Windows name in UTF-16.
+#define TIFFOpen TIFFOpenW
+#else
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <tiffio.h>
 #include <unistd.h>
+#endif
 
 namespace testtiff {
 
@@ -150,6 +160,20 @@ bool goTo(TIFF* tif, std::uint64_t offset, int skip)
 void describe(TIFF* tif, const std::string& where, bool image, int depth,
               std::vector<std::string>& out)
 {
+#ifdef _WIN32
+    // No stream in memory there: a scratch file.
+    static int serial = 0;
+    const fs::path scratch =
+        fs::temp_directory_path() / ("tessary-describe-" + std::to_string(::GetCurrentProcessId()) +
+                                     "-" + std::to_string(serial++));
+    FILE* f = ::_wfopen(scratch.c_str(), L"w+b");
+    TIFFPrintDirectory(tif, f, TIFFPRINT_COLORMAP | TIFFPRINT_CURVES);
+    std::fclose(f);
+    std::ifstream printed(scratch, std::ios::binary);
+    std::istringstream lines(std::string(std::istreambuf_iterator<char>(printed), {}));
+    printed.close();
+    fs::remove(scratch);
+#else
     char* text = nullptr;
     std::size_t size = 0;
     FILE* f = open_memstream(&text, &size);
@@ -157,6 +181,7 @@ void describe(TIFF* tif, const std::string& where, bool image, int depth,
     std::fclose(f);
     std::istringstream lines(text);
     std::free(text);
+#endif
     for (std::string line; std::getline(lines, line);) {
         if (line.find("TIFF Directory at offset") == std::string::npos &&
             line.find("SubIFD Offsets") == std::string::npos &&
@@ -392,6 +417,32 @@ void setNextPage(const fs::path& path, int page, std::uint64_t offset)
     patch(path, entryOffsets(path, page).back(), std::uint32_t(offset));
 }
 
+#ifdef _WIN32
+
+// Windows has no memory file system to offer.
+TempDir::TempDir(bool)
+{
+    std::random_device random;
+    for (int attempt = 0; m_path.empty() && attempt < 100; ++attempt) {
+        const fs::path path =
+            fs::temp_directory_path() / ("tessary-test-" + std::to_string(random()));
+        if (fs::create_directory(path))
+            m_path = path;
+    }
+    check(!m_path.empty(), "make a temporary folder");
+}
+
+TempDir::~TempDir()
+{
+    // A file marked read-only cannot be removed there.
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(m_path, ec))
+        fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::remove_all(m_path, ec);
+}
+
+#else
+
 TempDir::TempDir(bool inMemory)
 {
     std::error_code ec;
@@ -409,6 +460,8 @@ TempDir::~TempDir()
     fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(m_path, ec);
 }
+
+#endif
 
 fs::path testdata()
 {
@@ -509,6 +562,52 @@ void run(PageEngine& engine, const fs::path& folder, const std::string& command,
     return ::testing::AssertionFailure() << "\"" << text << "\" does not hold \"" << part << "\"";
 }
 
+#ifdef _WIN32
+
+ChildRun inChild(const std::function<int()>&)
+{
+    ADD_FAILURE() << "no child process can be forked on Windows: the test is for Linux";
+    return {};
+}
+
+ProgramRun runProgram(const std::vector<std::string>& args)
+{
+    std::wstring line;
+    for (const std::string& arg : args)
+        line += (line.empty() ? L"\"" : L" \"") + tessary::pathOf(arg).wstring() + L"\"";
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE reading = nullptr;
+    HANDLE writing = nullptr;
+    check(::CreatePipe(&reading, &writing, &inherited, 0), "make a pipe");
+    ::SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdOutput = start.hStdError = writing;
+    start.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process{};
+    const bool started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                          nullptr, &start, &process);
+    ::CloseHandle(writing);
+    ProgramRun run;
+    char buffer[4096];
+    DWORD n = 0;
+    while (started && ::ReadFile(reading, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        run.output.append(buffer, n);
+    ::CloseHandle(reading);
+    if (!started)
+        return run;
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    ::GetExitCodeProcess(process.hProcess, &status);
+    run.status = int(status);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    return run;
+}
+
+#else
+
 ChildRun inChild(const std::function<int()>& work)
 {
     ChildRun run;
@@ -529,5 +628,7 @@ ChildRun inChild(const std::function<int()>& work)
     run.peakMiB = usage.ru_maxrss / 1024;
     return run;
 }
+
+#endif
 
 } // namespace testtiff

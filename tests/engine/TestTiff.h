@@ -178,4 +178,15 @@ struct ChildRun
 // may end the process or have its peak memory measured on its own.
 ChildRun inChild(const std::function<int()>& work);
 
+#ifdef _WIN32
+struct ProgramRun
+{
+    int status = -1;    // the exit status; -1 when it could not be started
+    std::string output; // standard output and error
+};
+
+// Runs a program (args[0], UTF-8 like the rest) and waits for it.
+ProgramRun runProgram(const std::vector<std::string>& args);
+#endif
+
 } // namespace testtiff
