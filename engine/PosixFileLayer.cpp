@@ -1,5 +1,6 @@
 #include "PosixFileLayer.h"
 
+#include "Messages.h"
 #include "ReadableFile.h"
 
 #include <algorithm>
@@ -212,7 +213,7 @@ std::string temporaryName(const std::filesystem::path& target, long processId, u
 std::filesystem::path scratchPathBeside(const std::filesystem::path& target)
 {
     return target.parent_path() /
-           temporaryName(target, long(::getpid()), temporarySerial.fetch_add(1));
+           pathOf(temporaryName(target, long(::getpid()), temporarySerial.fetch_add(1)));
 }
 
 bool isTemporaryName(const std::string& name, long* processId)
