@@ -177,6 +177,7 @@ void ImagingEditControl::setImage(const QString& fileName)
     updateScrollBars();
     showNotice();
     viewport()->update();
+    emit viewChanged();
 }
 
 std::int32_t ImagingEditControl::pageCount() const
@@ -264,6 +265,7 @@ void ImagingEditControl::display()
     updateScrollBars();
     showNotice();
     viewport()->update();
+    emit viewChanged();
 }
 
 void ImagingEditControl::clearDisplay()
