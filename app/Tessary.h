@@ -25,6 +25,7 @@ namespace tessary {
 
 class FileListBox;
 class KeyUpWatcher;
+class PaneStrips;
 class ShortcutGuard;
 class ImagingAdmin;
 class ImagingEdit;
@@ -134,6 +135,8 @@ public:
     QAction* mnuSettings = nullptr;
     QAction* mnuUndo = nullptr;
     QAction* mnuRedo = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuPageStrips = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuContents = nullptr;
     QAction* menuAbout = nullptr;
@@ -200,6 +203,9 @@ public slots:
 
     // Settings.
     void mnuSettings_Click();
+    // Shows or hides the panes' page strips as the View menu's item is checked, and keeps
+    // the choice for the next start.
+    void mnuPageStrips_Click();
 
     // Help and About.
     void mnuContents_Click();
@@ -230,6 +236,10 @@ private:
     using Slot = void (Tessary::*)();
     void runPageOperation(Slot slot, const std::function<void(Tessary&)>& operation);
     void takeHistoryStep(bool undo);
+    void showStrips(bool shown);
+    // A gesture of the page strips, run as a page operation; none is taken while another
+    // operation runs.
+    void runStripOperation(const std::function<void(Tessary&)>& gesture);
     void updateHistoryItems();
 
     TessaryServices m_services;
@@ -243,6 +253,7 @@ private:
     bool m_pageOperationRunning = false;
     bool m_closeRequested = false;
     QList<Slot> m_waitingOperations;
+    std::unique_ptr<PaneStrips> m_strips;
 };
 
 } // namespace tessary

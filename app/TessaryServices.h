@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <cstdint>
 #include <functional>
 
 namespace tessary {
@@ -16,6 +18,17 @@ class SettingsStore;
 class Tessary;
 class UndoHistory;
 
+// Pages dropped on the destination's page strip: pages of the source's file (fromSource) or
+// of the destination's own file, to go before page `before` of the destination (one past its
+// last page: behind it); copy when Ctrl was held while they were dropped.
+struct StripDrop
+{
+    bool fromSource = false;
+    QList<std::int32_t> pages;
+    std::int32_t before = 0;
+    bool copy = false;
+};
+
 // What the page-operation buttons run. The program passes the page operations; a window
 // given none runs nothing for them (the main window's own tests).
 struct PageOperationHandlers
@@ -24,6 +37,10 @@ struct PageOperationHandlers
     std::function<void(Tessary&)> cmdRange_Click;
     std::function<void(Tessary&)> cmdDelPage_Click;
     std::function<void(Tessary&)> cmdReorder_Click;
+    // The page strips' gestures: Delete of the pages selected in the destination's strip,
+    // and pages dropped on it.
+    std::function<void(Tessary&, const QList<std::int32_t>& pages)> deleteStripPages;
+    std::function<void(Tessary&, const StripDrop& drop)> dropStripPages;
 };
 
 // What the main window reaches of the platform. The program passes the real services;

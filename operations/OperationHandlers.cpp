@@ -6,6 +6,7 @@
 #include "OperationSupport.h"
 #include "PageOperations.h"
 #include "ProgramFolder.h"
+#include "StripOperations.h"
 #include "Tessary.h"
 #include "UndoCaption.h"
 #include "UndoHistory.h"
@@ -26,7 +27,6 @@ namespace {
 
 const QString missingBlankText =
     QStringLiteral("You are missing blank.tif, please download from Brovane's web site.");
-const QString deleteQuestion = QStringLiteral("Do you really want to delete this page?");
 
 } // namespace
 
@@ -157,7 +157,8 @@ void cmdReorder_Click(Tessary& window)
 
 PageOperationHandlers handlers()
 {
-    return {cmdSwap_Click, cmdRange_Click, cmdDelPage_Click, cmdReorder_Click};
+    return {cmdSwap_Click,    cmdRange_Click,   cmdDelPage_Click,
+            cmdReorder_Click, deleteStripPages, dropStripPages};
 }
 
 } // namespace tessary::operations

@@ -8,8 +8,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
-#include <QScrollBar>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <algorithm>
 #include <cmath>
 
@@ -56,8 +56,7 @@ PageStrip::~PageStrip() = default;
 
 int PageStrip::stripHeight() const
 {
-    return gridSize().height() + horizontalScrollBar()->sizeHint().height() + 2 * frameWidth() +
-           2;
+    return gridSize().height() + horizontalScrollBar()->sizeHint().height() + 2 * frameWidth() + 2;
 }
 
 void PageStrip::showFile(const QString& path, const std::optional<FileStamp>& stamp,
@@ -65,9 +64,8 @@ void PageStrip::showFile(const QString& path, const std::optional<FileStamp>& st
 {
     const QScopedValueRollback following(m_following, true);
     const qreal ratio = devicePixelRatioF();
-    m_model->setThumbnailSize(
-        QSize(int(std::ceil(thumbnailBox.width() * ratio)),
-              int(std::ceil(thumbnailBox.height() * ratio))));
+    m_model->setThumbnailSize(QSize(int(std::ceil(thumbnailBox.width() * ratio)),
+                                    int(std::ceil(thumbnailBox.height() * ratio))));
     m_model->setFile(path, stamp, pageCount);
     m_model->setShownPage(page);
     if (page < 1 || page > m_model->rowCount()) {
@@ -124,8 +122,7 @@ void PageStrip::currentChanged(const QModelIndex& current, const QModelIndex& pr
 
 void PageStrip::keyPressEvent(QKeyEvent* event)
 {
-    if (m_takesDeletes && event->key() == Qt::Key_Delete &&
-        event->modifiers() == Qt::NoModifier) {
+    if (m_takesDeletes && event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
         const QList<std::int32_t> pages = selectedPages();
         if (!pages.isEmpty())
             emit deleteRequested(pages);
@@ -237,7 +234,8 @@ void PageStrip::paintEvent(QPaintEvent* event)
         return;
     QPainter painter(viewport());
     const int x = std::clamp(cellLeft(m_dropBefore - 1), 1, viewport()->width() - 2);
-    painter.fillRect(QRect(x - 1, 0, 3, viewport()->height()), palette().color(QPalette::Highlight));
+    painter.fillRect(QRect(x - 1, 0, 3, viewport()->height()),
+                     palette().color(QPalette::Highlight));
 }
 
 } // namespace tessary

@@ -82,8 +82,8 @@ private:
     PageStripDelegate* m_delegate;
     bool m_takesDeletes = false;
     std::function<bool(const PageDrag&)> m_accepts;
-    bool m_following = false;         // the strip follows its pane: no page is chosen
-    std::int32_t m_dropBefore = 0;    // where a drag over the strip would put its pages
+    bool m_following = false;      // the strip follows its pane: no page is chosen
+    std::int32_t m_dropBefore = 0; // where a drag over the strip would put its pages
     QPoint m_dragPosition;
     QTimer m_dragScroll;
 };

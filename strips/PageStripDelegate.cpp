@@ -68,8 +68,7 @@ void PageStripDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     const QRect number(cell.left(), box.bottom() + margin / 2, cell.width(),
                        cell.bottom() - box.bottom() - margin / 2);
-    painter->drawText(number, Qt::AlignHCenter | Qt::AlignTop,
-                      QString::number(index.row() + 1));
+    painter->drawText(number, Qt::AlignHCenter | Qt::AlignTop, QString::number(index.row() + 1));
     if (option.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);

@@ -74,8 +74,8 @@ void PageStripModel::requestAround(int first, int last)
     // As many rows as fill three quarters of the cache, at the size of the thumbnails made so
     // far (a grey page's bytes before the first): beyond that, thumbnails made ahead would
     // push out those in view.
-    const qsizetype each = std::max<qsizetype>(
-        m_thumbnailBytes, qsizetype(m_size.width()) * m_size.height());
+    const qsizetype each =
+        std::max<qsizetype>(m_thumbnailBytes, qsizetype(m_size.width()) * m_size.height());
     const int reach = int(std::min<qsizetype>(m_count, m_provider.maxBytes() * 3 / 4 / each));
     std::vector<std::int32_t> pages;
     pages.reserve(std::size_t(std::max(reach, last - first + 1)));
@@ -123,8 +123,7 @@ QVariant PageStripModel::data(const QModelIndex& index, int role) const
         return page == m_shown;
     case ThumbnailRole:
     case FailedRole: {
-        const ThumbnailProvider::Thumbnail* made =
-            m_provider.find({*m_stamp, page, m_size});
+        const ThumbnailProvider::Thumbnail* made = m_provider.find({*m_stamp, page, m_size});
         if (role == FailedRole)
             return made && made->failed;
         return made ? made->image : QImage();

@@ -38,8 +38,8 @@ size_t qHash(const ThumbnailKey& key, size_t seed)
 struct ThumbnailProvider::Shared
 {
     std::mutex mutex;
-    std::deque<Job> queue;        // the next first
-    QSet<ThumbnailKey> inFlight;  // queued or being made, not yet kept
+    std::deque<Job> queue;       // the next first
+    QSet<ThumbnailKey> inFlight; // queued or being made, not yet kept
     std::vector<std::unique_ptr<TiffDocument>> idle;
     int workers = 0;
     int maxWorkers = 1;
@@ -167,11 +167,14 @@ void ThumbnailProvider::startWorkers()
                         shared->putBack(std::move(document));
                         document = shared->document(job.path, job.key.file);
                     }
-                    // A file changed since the caller saw it no longer holds that page.
-                    if (!(document->stamp() == job.key.file))
+                    // A file changed since the caller saw it no longer holds that page (an
+                    // open file rewritten in place reads as it is now).
+                    if (!(document->stamp() == job.key.file) || document->changedOnDisk()) {
                         made.failed = true;
-                    else
+                        document.reset();
+                    } else {
                         made.image = make(*document, job.key.page, job.key.size);
+                    }
                 } catch (...) {
                     made.failed = true;
                 }
@@ -216,8 +219,8 @@ QImage ThumbnailProvider::make(const TiffDocument& document, std::int32_t page, 
     double height = decoded.height;
     if (decoded.xDpi > 0 && decoded.yDpi > 0)
         height = height * decoded.xDpi / decoded.yDpi;
-    QSize fitted = QSize(int(decoded.width), std::max(1, int(height + 0.5)))
-                       .scaled(size, Qt::KeepAspectRatio);
+    QSize fitted =
+        QSize(int(decoded.width), std::max(1, int(height + 0.5))).scaled(size, Qt::KeepAspectRatio);
     fitted = fitted.expandedTo(QSize(1, 1));
     image = image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return grey ? image : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);

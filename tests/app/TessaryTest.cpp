@@ -150,7 +150,7 @@ private slots:
         };
         QCOMPARE(items(window->menuBar()->actions()),
                  "&File (Open (Source with Imaging, Destination with Imaging), Exit), "
-                 "Edi&t (Mode (Copy, Move), Settings, -, Undo, Redo), "
+                 "Edi&t (Mode (Copy, Move), Settings, -, Undo, Redo), &View (Page Strips), "
                  "&Help (Contents, About, Version)");
     }
 
