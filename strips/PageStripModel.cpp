@@ -91,7 +91,7 @@ void PageStripModel::requestAround(int first, int last)
         if (before && int(pages.size()) < reach)
             pages.push_back(first - step + 1);
     }
-    m_provider.request(this, m_file, *m_stamp, m_size, pages);
+    m_provider.request(this, m_file, *m_stamp, m_size, pages, std::size_t(last - first + 1));
 }
 
 void PageStripModel::thumbnailMade(const ThumbnailKey& key)

@@ -50,6 +50,8 @@ public:
     // reach are dropped.
     void setVisibleRows(int first, int last);
 
+    ThumbnailProvider& provider() const { return m_provider; }
+
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;

@@ -9,6 +9,11 @@
 #include <algorithm>
 #include <deque>
 #include <mutex>
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace tessary {
 
@@ -19,6 +24,17 @@ constexpr qsizetype failedCost = 64;
 // Open files kept between requests, so that a file of many pages is not read again for
 // each screenful.
 constexpr std::size_t idleDocuments = 4;
+
+// Thumbnails made ahead of the eye are made at a lower priority than the window's thread,
+// so that the window answers at once while they are made. Linux weighs each thread by its
+// own nice value; a thread's priority cannot be raised again, so each lane has its own.
+void lowerPriority()
+{
+    QThread::currentThread()->setPriority(QThread::LowPriority);
+#ifdef Q_OS_LINUX
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
+#endif
+}
 
 struct Job
 {
@@ -38,11 +54,13 @@ size_t qHash(const ThumbnailKey& key, size_t seed)
 struct ThumbnailProvider::Shared
 {
     std::mutex mutex;
-    std::deque<Job> queue;       // the next first
+    // The pages in view, made at the window's priority, and those made ahead of the eye,
+    // at a lower one; the next first.
+    std::deque<Job> queues[2];
+    int workers[2] = {};
     QSet<ThumbnailKey> inFlight; // queued or being made, not yet kept
     std::vector<std::unique_ptr<TiffDocument>> idle;
-    int workers = 0;
-    int maxWorkers = 1;
+    int maxWorkers[2] = {1, 1};
     bool stopping = false;
 
     // An open document of path as stamp says, from those kept idle or opened now.
@@ -71,6 +89,18 @@ struct ThumbnailProvider::Shared
         if (idle.size() > idleDocuments)
             idle.erase(idle.begin());
     }
+
+    void drop(const void* owner)
+    {
+        for (std::deque<Job>& queue : queues) {
+            std::erase_if(queue, [&](const Job& job) {
+                if (job.owner != owner)
+                    return false;
+                inFlight.remove(job.key);
+                return true;
+            });
+        }
+    }
 };
 
 ThumbnailProvider::ThumbnailProvider(qsizetype maxBytes, int threads, QObject* parent)
@@ -78,8 +108,13 @@ ThumbnailProvider::ThumbnailProvider(qsizetype maxBytes, int threads, QObject* p
     , m_cache(maxBytes)
     , m_shared(std::make_shared<Shared>())
 {
-    m_shared->maxWorkers = threads > 0 ? threads : std::clamp(QThread::idealThreadCount(), 1, 4);
-    m_pool.setMaxThreadCount(m_shared->maxWorkers);
+    // Both lanes use every core: the pages in view as soon as they can, those ahead giving
+    // way to anything else.
+    const int cores = threads > 0 ? threads : std::clamp(QThread::idealThreadCount(), 1, 4);
+    m_shared->maxWorkers[0] = cores;
+    m_shared->maxWorkers[1] = cores;
+    for (int lane = 0; lane < 2; ++lane)
+        m_pools[lane].setMaxThreadCount(m_shared->maxWorkers[lane]);
 }
 
 ThumbnailProvider::~ThumbnailProvider()
@@ -87,9 +122,11 @@ ThumbnailProvider::~ThumbnailProvider()
     {
         const std::lock_guard lock(m_shared->mutex);
         m_shared->stopping = true;
-        m_shared->queue.clear();
+        for (std::deque<Job>& queue : m_shared->queues)
+            queue.clear();
     }
-    m_pool.waitForDone();
+    for (QThreadPool& pool : m_pools)
+        pool.waitForDone();
 }
 
 const ThumbnailProvider::Thumbnail* ThumbnailProvider::find(const ThumbnailKey& key)
@@ -104,29 +141,23 @@ int ThumbnailProvider::pending() const
 }
 
 void ThumbnailProvider::request(const void* owner, const QString& path, const FileStamp& stamp,
-                                QSize size, const std::vector<std::int32_t>& pages)
+                                QSize size, const std::vector<std::int32_t>& pages,
+                                std::size_t inView)
 {
     {
         const std::lock_guard lock(m_shared->mutex);
-        std::deque<Job>& queue = m_shared->queue;
-        for (auto it = queue.begin(); it != queue.end();) {
-            if (it->owner == owner) {
-                m_shared->inFlight.remove(it->key);
-                it = queue.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        std::vector<Job> wanted;
-        wanted.reserve(pages.size());
-        for (const std::int32_t page : pages) {
-            const ThumbnailKey key{stamp, page, size};
+        m_shared->drop(owner);
+        std::vector<Job> wanted[2];
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            const ThumbnailKey key{stamp, pages[i], size};
             if (m_cache.contains(key) || m_shared->inFlight.contains(key))
                 continue;
             m_shared->inFlight.insert(key);
-            wanted.push_back({owner, path, key});
+            wanted[i < inView ? 0 : 1].push_back({owner, path, key});
         }
-        queue.insert(queue.begin(), wanted.begin(), wanted.end());
+        for (int lane = 0; lane < 2; ++lane)
+            m_shared->queues[lane].insert(m_shared->queues[lane].begin(), wanted[lane].begin(),
+                                          wanted[lane].end());
     }
     startWorkers();
 }
@@ -134,58 +165,63 @@ void ThumbnailProvider::request(const void* owner, const QString& path, const Fi
 void ThumbnailProvider::cancel(const void* owner)
 {
     const std::lock_guard lock(m_shared->mutex);
-    std::erase_if(m_shared->queue, [&](const Job& job) {
-        if (job.owner != owner)
-            return false;
-        m_shared->inFlight.remove(job.key);
-        return true;
-    });
+    m_shared->drop(owner);
 }
 
 void ThumbnailProvider::startWorkers()
 {
     const std::lock_guard lock(m_shared->mutex);
-    const int wanted = std::min<int>(m_shared->maxWorkers, int(m_shared->queue.size()));
-    for (; m_shared->workers < wanted; ++m_shared->workers) {
-        m_pool.start([shared = m_shared, provider = this] {
-            std::unique_ptr<TiffDocument> document;
-            for (;;) {
-                Job job;
-                {
-                    const std::lock_guard lock(shared->mutex);
-                    if (shared->stopping || shared->queue.empty()) {
-                        --shared->workers;
-                        break;
-                    }
-                    job = std::move(shared->queue.front());
-                    shared->queue.pop_front();
-                }
-                Thumbnail made;
-                try {
-                    if (!document || document->path() != EngineCall::toPath(job.path) ||
-                        !(document->stamp() == job.key.file)) {
-                        shared->putBack(std::move(document));
-                        document = shared->document(job.path, job.key.file);
-                    }
-                    // A file changed since the caller saw it no longer holds that page (an
-                    // open file rewritten in place reads as it is now).
-                    if (!(document->stamp() == job.key.file) || document->changedOnDisk()) {
-                        made.failed = true;
-                        document.reset();
-                    } else {
-                        made.image = make(*document, job.key.page, job.key.size);
-                    }
-                } catch (...) {
-                    made.failed = true;
-                }
-                made.failed = made.failed || made.image.isNull();
-                QMetaObject::invokeMethod(
-                    provider, [provider, key = job.key, made] { provider->keep(key, made); },
-                    Qt::QueuedConnection);
-            }
-            shared->putBack(std::move(document));
-        });
+    for (int lane = 0; lane < 2; ++lane) {
+        const int wanted =
+            std::min<int>(m_shared->maxWorkers[lane], int(m_shared->queues[lane].size()));
+        for (; m_shared->workers[lane] < wanted; ++m_shared->workers[lane])
+            m_pools[lane].start(
+                [shared = m_shared, provider = this, lane] { work(shared, provider, lane); });
     }
+}
+
+void ThumbnailProvider::work(const std::shared_ptr<Shared>& shared, ThumbnailProvider* provider,
+                             int lane)
+{
+    if (lane == 1)
+        lowerPriority();
+    std::unique_ptr<TiffDocument> document;
+    for (;;) {
+        Job job;
+        {
+            const std::lock_guard lock(shared->mutex);
+            std::deque<Job>& queue = shared->queues[lane];
+            if (shared->stopping || queue.empty()) {
+                --shared->workers[lane];
+                break;
+            }
+            job = std::move(queue.front());
+            queue.pop_front();
+        }
+        Thumbnail made;
+        try {
+            if (!document || document->path() != EngineCall::toPath(job.path) ||
+                !(document->stamp() == job.key.file)) {
+                shared->putBack(std::move(document));
+                document = shared->document(job.path, job.key.file);
+            }
+            // A file changed since the caller saw it no longer holds that page (an open file
+            // rewritten in place reads as it is now).
+            if (!(document->stamp() == job.key.file) || document->changedOnDisk()) {
+                made.failed = true;
+                document.reset();
+            } else {
+                made.image = make(*document, job.key.page, job.key.size);
+            }
+        } catch (...) {
+            made.failed = true;
+        }
+        made.failed = made.failed || made.image.isNull();
+        QMetaObject::invokeMethod(
+            provider, [provider, key = job.key, made] { provider->keep(key, made); },
+            Qt::QueuedConnection);
+    }
+    shared->putBack(std::move(document));
 }
 
 void ThumbnailProvider::keep(const ThumbnailKey& key, const Thumbnail& thumbnail)

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 #include <QThreadPool>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -59,9 +60,11 @@ public:
 
     // Asks for the thumbnails of pages of the file at path (stamp: as the caller saw it), in
     // the order given, ahead of every request waiting; owner's earlier requests still
-    // waiting are dropped. Pages kept or being made already are left out.
+    // waiting are dropped. Pages kept or being made already are left out. The first inView
+    // pages are those the user sees: they are made at the window's own priority, the others
+    // at a lower one.
     void request(const void* owner, const QString& path, const FileStamp& stamp, QSize size,
-                 const std::vector<std::int32_t>& pages);
+                 const std::vector<std::int32_t>& pages, std::size_t inView = SIZE_MAX);
     // Drops owner's requests still waiting.
     void cancel(const void* owner);
 
@@ -83,11 +86,12 @@ signals:
 private:
     struct Shared;
     void startWorkers();
+    static void work(const std::shared_ptr<Shared>& shared, ThumbnailProvider* provider, int lane);
     void keep(const ThumbnailKey& key, const Thumbnail& thumbnail);
 
     QCache<ThumbnailKey, Thumbnail> m_cache;
     std::shared_ptr<Shared> m_shared;
-    QThreadPool m_pool;
+    QThreadPool m_pools[2]; // the pages in view, those ahead
 };
 
 } // namespace tessary
