@@ -475,6 +475,12 @@ int main(int argc, char** argv)
         argv += 2;
         argc -= 2;
     }
+    // --blank CORPUS: only the judging of blank pages.
+    if (argc > 2 && std::string(argv[1]) == "--blank") {
+        bench::makeCorpus(argv[2]);
+        benchBlank(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
+        return 0;
+    }
     const bool undoOnly = argc > 1 && std::string(argv[1]) == "--undo";
     if (undoOnly) {
         ++argv;
