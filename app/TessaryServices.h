@@ -37,6 +37,9 @@ struct PageOperationHandlers
     std::function<void(Tessary&)> cmdRange_Click;
     std::function<void(Tessary&)> cmdDelPage_Click;
     std::function<void(Tessary&)> cmdReorder_Click;
+    std::function<void(Tessary&)> mnuInterleave_Click;
+    std::function<void(Tessary&)> mnuSplit_Click;
+    std::function<void(Tessary&)> mnuMerge_Click;
     // The page strips' gestures: Delete of the pages selected in the destination's strip,
     // and pages dropped on it.
     std::function<void(Tessary&, const QList<std::int32_t>& pages)> deleteStripPages;

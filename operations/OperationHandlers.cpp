@@ -10,8 +10,11 @@
 #include "Tessary.h"
 #include "UndoCaption.h"
 #include "UndoHistory.h"
+#include "frmInterleave.h"
+#include "frmMerge.h"
 #include "frmRange.h"
 #include "frmReorder.h"
+#include "frmSplit.h"
 #include "mdlFunctions.h"
 
 #include <QAction>
@@ -157,8 +160,15 @@ void cmdReorder_Click(Tessary& window)
 
 PageOperationHandlers handlers()
 {
-    return {cmdSwap_Click,    cmdRange_Click,   cmdDelPage_Click,
-            cmdReorder_Click, deleteStripPages, dropStripPages};
+    return {cmdSwap_Click,
+            cmdRange_Click,
+            cmdDelPage_Click,
+            cmdReorder_Click,
+            [](Tessary& window) { frmInterleave(window).exec(); },
+            [](Tessary& window) { frmSplit(window).exec(); },
+            [](Tessary& window) { frmMerge(window).exec(); },
+            deleteStripPages,
+            dropStripPages};
 }
 
 } // namespace tessary::operations
