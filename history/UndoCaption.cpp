@@ -33,6 +33,13 @@ QString arrange(bool copy, std::int32_t first, std::int32_t count, const QString
         .arg(copy ? QStringLiteral("Copy") : QStringLiteral("Move"), pages, nameOf(file));
 }
 
+QString bring(bool move, std::int32_t first, std::int32_t count, const QString& source,
+              const QString& destination)
+{
+    return QStringLiteral("%1 to %2")
+        .arg(arrange(!move, first, count, source), nameOf(destination));
+}
+
 QString transfer(Transfer kind, std::int32_t first, std::int32_t count, const QString& source,
                  const QString& destination)
 {

@@ -35,6 +35,11 @@ QString deletePages(const QList<std::int32_t>& pages, const QString& file);
 // b.tif".
 QString arrange(bool copy, std::int32_t first, std::int32_t count, const QString& file);
 
+// Pages of one file brought into another: "Copy Page 4 of a.tif to b.tif", "Move 3 Pages of
+// a.tif to b.tif".
+QString bring(bool move, std::int32_t first, std::int32_t count, const QString& source,
+              const QString& destination);
+
 // "Move Page 4 of b.tif before Page 2", or with copy "Copy Page 4 of b.tif before Page 2".
 QString reorder(bool copy, std::int32_t page, std::int32_t before, const QString& file);
 

@@ -140,9 +140,8 @@ void bringFromSource(Tessary& window, const StripDrop& drop)
     // The pages' arrival and, with Move, their removal from the source are one step.
     UndoHistory::Recording recording(window.history());
     const auto caption = [&](bool moved) {
-        recording.setCaption(UndoCaption::transfer(
-            transferKind(append ? mdlFunctions::ModeAppend : mdlFunctions::ModeInsert, moved),
-            drop.pages.first(), std::int32_t(drop.pages.size()), sourceFile, file));
+        recording.setCaption(UndoCaption::bring(moved, drop.pages.first(),
+                                                std::int32_t(drop.pages.size()), sourceFile, file));
     };
     caption(false);
     std::optional<HeldFiles> held;

@@ -271,13 +271,14 @@ private slots:
             << "Copy 2 Pages of target.tif";
         QTest::newRow("within where they are") << false << false << QList<int>{2, 3} << 3 << false
                                                << QList<int>{} << labels(1, 12) << QString();
-        QTest::newRow("copy from the source") << true << false << QList<int>{3, 7} << 2 << false
-                                              << QList<int>{21, 3, 7, 22, 23, 24, 25, 26}
-                                              << labels(1, 12) << "Insert 2 Pages into target.tif";
+        QTest::newRow("copy from the source")
+            << true << false << QList<int>{3, 7} << 2 << false
+            << QList<int>{21, 3, 7, 22, 23, 24, 25, 26} << labels(1, 12)
+            << "Copy 2 Pages of source.tif to target.tif";
         QTest::newRow("move from the source to the end")
             << true << true << QList<int>{1, 2} << 7 << false
             << QList<int>{21, 22, 23, 24, 25, 26, 1, 2} << labels(3, 12)
-            << "Move 2 Pages to target.tif";
+            << "Move 2 Pages of source.tif to target.tif";
         QTest::newRow("move of every source page") << true << true << labels(1, 12) << 1 << false
                                                    << QList<int>{} << labels(1, 12) << QString();
     }
