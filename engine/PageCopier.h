@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace tessary {
@@ -137,15 +138,15 @@ private:
     void layOut();
     std::uint64_t layOutDirectories();
     std::uint64_t align(std::uint64_t position) const;
-    // Bytes of the source read at once, from start.
+    // Bytes of the source at hand at once, from start: kept by the source's reader, or read.
     struct ValueWindow
     {
         std::uint64_t start = 0;
-        std::vector<std::uint8_t> bytes;
+        std::span<const std::uint8_t> bytes;
+        std::vector<std::uint8_t> owned;
     };
-    // The page's tag values that lie out of its directory entries, when they span little;
-    // with keep, only as far as they lie in what was read with the directory.
-    ValueWindow valueWindow(bool keep) const;
+    // The page's tag values that lie out of its directory entries, when they span little.
+    void valueWindow(ValueWindow& window) const;
     void encodeValue(const PlannedEntry& entry, std::uint8_t* out, const ValueWindow& window) const;
 
     const tiff::Reader& m_source;
@@ -165,7 +166,6 @@ private:
     std::vector<Block> m_blocks;
     std::vector<Run> m_runs;
     std::vector<Extent> m_footprint;
-    ValueWindow m_values; // the tag values, as read with the directory
 };
 
 } // namespace tessary

@@ -231,12 +231,14 @@ bool planPages(const std::vector<PageRef>& pages, const OutputFormat& format, st
     std::uint64_t position = start;
     for (const PageRef& ref : pages) {
         const std::uint64_t directory = ref.source->chain().pages[std::size_t(ref.page - 1)];
-        const std::string what = capitalized(pageOf(ref.page, ref.source->path()));
+        const auto what = [&ref] {
+            return capitalized(pageOf(ref.page, ref.source->path()));
+        };
         try {
             plans.emplace_back(ref.source->reader(), directory, position, format);
             if (plans.back().subImageDependsOnByteOrder()) {
                 throw EngineError(ErrorKind::Unsupported,
-                                  what +
+                                  what() +
                                       " holds sub-images of more than 8 bits a sample in the "
                                       "other byte order; it cannot be copied into " +
                                       quoted(target) + ". Nothing was changed.");
@@ -249,7 +251,7 @@ bool planPages(const std::vector<PageRef>& pages, const OutputFormat& format, st
                                    scratch.back()->reader(), scratch.back()->directory());
             }
         } catch (const tiff::StructureError& e) {
-            throw EngineError(ErrorKind::Damaged, what + " is damaged: " + e.what() + ".");
+            throw EngineError(ErrorKind::Damaged, what() + " is damaged: " + e.what() + ".");
         }
         const PagePlan& plan = plans.back();
         if (plan.needsBigTiff())
