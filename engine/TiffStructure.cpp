@@ -164,8 +164,11 @@ Chain Reader::readChain(std::uint64_t maxPages)
     std::size_t lastSize = 0;
     std::size_t windowSize = smallWindow;
     std::vector<std::uint8_t> scratch;
-    // Copies size bytes at `at` into out from a window read before, or from a new one.
-    const auto readNear = [&](std::uint64_t at, std::uint8_t* out, unsigned size) {
+    // Copies size bytes at `at` into out from a window read before, or from a new one that
+    // starts at `from`, the start of their directory, when it can hold the directory up to
+    // them: a directory that runs past the end of a window is kept whole in the next.
+    const auto readNear = [&](std::uint64_t at, std::uint8_t* out, unsigned size,
+                              std::uint64_t from) {
         if (at > fileSize || size > fileSize - at)
             return false;
         if (const std::uint8_t* p = kept(at, size)) {
@@ -178,29 +181,31 @@ Chain Reader::readChain(std::uint64_t maxPages)
             return true;
         }
         if (lastSize > 0) {
-            windowSize = at > lastStart && at - lastStart < 2 * lastSize
+            windowSize = from > lastStart && from - lastStart < 2 * lastSize
                              ? std::min(2 * windowSize, largeWindow)
                              : smallWindow;
         }
-        const std::size_t length = std::size_t(std::min<std::uint64_t>(windowSize, fileSize - at));
+        const std::uint64_t start = at - from + size <= windowSize ? from : at;
+        const std::size_t length =
+            std::size_t(std::min<std::uint64_t>(windowSize, fileSize - start));
         const bool keeping = m_kept + length <= maxKeptBytes;
         if (!keeping)
             scratch.resize(length);
         std::uint8_t* window = keeping ? keep(length) : scratch.data();
-        if (!m_file.readAt(at, window, length)) {
+        if (!m_file.readAt(start, window, length)) {
             // The room stays unused; the walk ends here.
             scratch.clear();
             return false;
         }
         if (keeping) {
             const auto place =
-                std::upper_bound(m_windows.begin(), m_windows.end(), at,
+                std::upper_bound(m_windows.begin(), m_windows.end(), start,
                                  [](std::uint64_t o, const Window& w) { return o < w.start; });
-            m_windows.insert(place, {at, window, length});
+            m_windows.insert(place, {start, window, length});
         }
-        lastStart = at;
+        lastStart = start;
         lastSize = length;
-        std::memcpy(out, window, size);
+        std::memcpy(out, window + (at - start), size);
         return true;
     };
     while (offset != 0) {
@@ -223,7 +228,7 @@ Chain Reader::readChain(std::uint64_t maxPages)
             }
         }
         std::uint8_t bytes[8] = {};
-        if (!readNear(offset, bytes, countSize)) {
+        if (!readNear(offset, bytes, countSize, offset)) {
             chain.complete = false;
             chain.problem = chain.pages.empty()
                                 ? "its first page lies past the end of the file"
@@ -240,7 +245,7 @@ Chain Reader::readChain(std::uint64_t maxPages)
             break;
         }
         const std::uint64_t nextField = offset + countSize + count * m_header.entrySize();
-        if (!readNear(nextField, bytes, offsetSize)) {
+        if (!readNear(nextField, bytes, offsetSize, offset)) {
             chain.complete = false;
             chain.problem =
                 "the directory of page " + pageNumber() + " is cut off by the end of the file";
@@ -253,15 +258,17 @@ Chain Reader::readChain(std::uint64_t maxPages)
     return chain;
 }
 
-const std::uint8_t* Reader::keptFrom(std::uint64_t offset, std::size_t& available) const
+const std::uint8_t* Reader::keptFrom(std::uint64_t offset, std::uint64_t wanted,
+                                     std::size_t& available) const
 {
     available = 0;
-    // Pages are mostly read in order: the window of the last one, or the next.
-    std::size_t i = m_lastWindow;
     const auto holds = [&](std::size_t w) {
         return w < m_windows.size() && offset >= m_windows[w].start &&
-               offset - m_windows[w].start < m_windows[w].size;
+               offset - m_windows[w].start < m_windows[w].size &&
+               wanted <= m_windows[w].size - (offset - m_windows[w].start);
     };
+    // Pages are mostly read in order: the window of the last one, or the next.
+    std::size_t i = m_lastWindow;
     if (!holds(i) && !holds(++i)) {
         // The last window that starts at or before offset: a window is read where none kept
         // holds what is asked, so this one usually reaches at least as far as those before.
@@ -283,8 +290,7 @@ const std::uint8_t* Reader::keptFrom(std::uint64_t offset, std::size_t& availabl
 const std::uint8_t* Reader::kept(std::uint64_t offset, std::uint64_t size) const
 {
     std::size_t available = 0;
-    const std::uint8_t* p = keptFrom(offset, available);
-    return p && size <= available ? p : nullptr;
+    return keptFrom(offset, size, available);
 }
 
 Directory Reader::readDirectory(std::uint64_t offset) const
@@ -298,8 +304,8 @@ Directory Reader::readDirectory(std::uint64_t offset) const
     // usually, the entries of any other.
     std::uint8_t read[512];
     std::size_t headSize = 0;
-    const std::uint8_t* head = keptFrom(offset, headSize);
-    if (headSize < countSize) {
+    const std::uint8_t* head = keptFrom(offset, countSize, headSize);
+    if (!head) {
         headSize =
             std::size_t(offset < fileSize ? std::min<std::uint64_t>(512, fileSize - offset) : 0);
         if (headSize < countSize || !m_file.readAt(offset, read, headSize))
@@ -316,7 +322,13 @@ Directory Reader::readDirectory(std::uint64_t offset) const
     const std::size_t rawSize = std::size_t(count * entrySize + m_header.offsetSize());
     std::vector<std::uint8_t> rest;
     const std::uint8_t* raw = head + countSize;
-    if (countSize + rawSize > headSize) {
+    // Another window kept may hold the whole directory where this one ends within it.
+    const std::uint8_t* whole = head != read && countSize + rawSize > headSize
+                                    ? kept(offset, countSize + rawSize)
+                                    : nullptr;
+    if (whole) {
+        raw = whole + countSize;
+    } else if (countSize + rawSize > headSize) {
         rest.resize(rawSize);
         if (!m_file.readAt(offset + countSize, rest.data(), rest.size()))
             throw StructureError("its directory is cut off by the end of the file");

@@ -178,8 +178,10 @@ public:
     std::uint64_t u64(const std::uint8_t* p) const;
 
 private:
-    // The kept bytes from offset on, available of them; null when none are kept.
-    const std::uint8_t* keptFrom(std::uint64_t offset, std::size_t& available) const;
+    // The kept bytes from offset on, at least wanted of them; available tells how many.
+    // Null when they are not kept.
+    const std::uint8_t* keptFrom(std::uint64_t offset, std::uint64_t wanted,
+                                 std::size_t& available) const;
     // Room for size bytes to keep, in blocks that never move.
     std::uint8_t* keep(std::size_t size);
 
