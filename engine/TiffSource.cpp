@@ -39,7 +39,7 @@ TiffSource::TiffSource(const std::filesystem::path& path)
 LibtiffHandle& TiffSource::handle()
 {
     if (!m_libtiff)
-        m_libtiff = std::make_unique<LibtiffHandle>(m_file);
+        m_libtiff = std::make_unique<LibtiffHandle>(m_file, &m_reader);
     return *m_libtiff;
 }
 
