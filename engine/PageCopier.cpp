@@ -551,8 +551,10 @@ void PagePlan::write(WritableFile& out, std::uint64_t next,
 {
     writeDirectories(out, next, progress);
     for (const Run& run : m_runs) {
+        const std::uint64_t lead = (pageCacheUnit - run.position % pageCacheUnit) % pageCacheUnit;
         for (std::uint64_t done = 0; done < run.size;) {
-            const std::uint64_t chunk = std::min(copyChunk, run.size - done);
+            const std::uint64_t chunk =
+                std::min(done < lead ? lead : done + copyChunk, run.size) - done;
             out.copyFrom(*run.file, run.sourceOffset + done, chunk, run.position + done);
             done += chunk;
             if (progress)

@@ -12,6 +12,13 @@ namespace tessary {
 class ReadableFile;
 class WritableFile;
 
+// The kernel copies between files a pipe's worth (64 KiB) at a time from where each call
+// starts, and the page cache of a file system that copies (ext4) takes each piece whole
+// only where it starts on a multiple of its size; elsewhere it takes it a page at a time,
+// which makes the copy and its sync half as slow again. Copies are cut at such a
+// multiple of the file written.
+inline constexpr std::uint64_t pageCacheUnit = 64u << 10;
+
 // The form of the file a page is copied into.
 struct OutputFormat
 {

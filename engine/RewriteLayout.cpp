@@ -16,12 +16,6 @@ namespace {
 // millisecond per call.
 constexpr std::uint64_t copyChunk = 64u << 20;
 
-// The kernel copies between files a pipe's worth (64 KiB) at a time from where each call
-// starts, and the page cache of a file system that copies (ext4) takes each piece whole
-// only where it starts on a multiple of its size; elsewhere it takes it a page at a time,
-// which makes the copy and its sync half as slow again. Runs are therefore cut there.
-constexpr std::uint64_t pageCacheUnit = 64u << 10;
-
 // The smallest position from `from` on that is congruent with sourceOffset modulo unit.
 std::uint64_t congruent(std::uint64_t from, std::uint64_t sourceOffset, std::uint64_t unit)
 {
