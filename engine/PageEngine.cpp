@@ -80,14 +80,15 @@ void checkStamp(const TiffSource& source, const std::optional<FileStamp>& expect
 // Opens a file the caller saw as expected (when given): a file since removed, replaced or
 // rewritten is refused as changed, whatever it now holds.
 std::unique_ptr<TiffSource> openAsSeen(const fs::path& path,
-                                       const std::optional<FileStamp>& expected)
+                                       const std::optional<FileStamp>& expected,
+                                       bool keepDirectories = true)
 {
     if (expected) {
         const auto now = FileStamp::of(path);
         if (!now || !(*now == *expected))
             throw changedSinceOpened(path);
     }
-    auto source = std::make_unique<TiffSource>(path);
+    auto source = std::make_unique<TiffSource>(path, keepDirectories);
     checkStamp(*source, expected);
     return source;
 }
@@ -316,14 +317,16 @@ struct Target
     std::unique_ptr<TiffSource> source;
 };
 
+// keepDirectories: the directories of its pages will be read (a rewrite, or pages of it
+// copied), not only its page list.
 Target openTarget(FileLayer& files, OperationLocks& locks, const fs::path& path,
-                  const std::optional<FileStamp>& expected)
+                  const std::optional<FileStamp>& expected, bool keepDirectories = true)
 {
     Target target;
     target.real = realPath(path);
     target.lock = locks.lock(files, target.real);
     PageEngine::removeStaleTemporaries(target.real.parent_path());
-    target.source = openAsSeen(target.real, expected);
+    target.source = openAsSeen(target.real, expected, keepDirectories);
     // Only a program that takes no locks can have put another file there meanwhile.
     if (target.lock && !target.lock->covers(target.source->file().stamp()))
         throw changedSinceOpened(path);
@@ -560,7 +563,9 @@ void PageEngine::appendPages(const fs::path& destination, const fs::path& source
 {
     checkCount(count);
     OperationLocks locks(options);
-    Target target = openTarget(m_files, locks, destination, options.expectDestination);
+    // Pages added in place need the file's page list alone, unless they come from it.
+    Target target = openTarget(m_files, locks, destination, options.expectDestination,
+                               isSameFile(source, destination));
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
     checkRun(src, first, count);
@@ -582,7 +587,9 @@ void PageEngine::insertPages(const fs::path& destination, const fs::path& source
 {
     checkCount(count);
     OperationLocks locks(options);
-    Target target = openTarget(m_files, locks, destination, options.expectDestination);
+    // Pages added in place need the file's page list alone, unless they come from it.
+    Target target = openTarget(m_files, locks, destination, options.expectDestination,
+                               isSameFile(source, destination));
     target.source->checkPage(before);
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);

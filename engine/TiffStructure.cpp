@@ -126,7 +126,7 @@ constexpr std::size_t maxKeptBytes = 16u << 20;
 
 } // namespace
 
-std::uint8_t* Reader::keep(std::size_t size)
+std::uint8_t* Reader::room(std::size_t size)
 {
     if (size > m_freeSize) {
         // Blocks grow with what is kept, from a few pages' worth to a MiB.
@@ -143,7 +143,7 @@ std::uint8_t* Reader::keep(std::size_t size)
     return room;
 }
 
-Chain Reader::readChain(std::uint64_t maxPages)
+Chain Reader::readChain(std::uint64_t maxPages, bool keep)
 {
     Chain chain;
     m_windows.clear();
@@ -159,7 +159,9 @@ Chain Reader::readChain(std::uint64_t maxPages)
     std::uint64_t offset = m_header.firstIfd;
     const unsigned countSize = m_header.countSize();
     const unsigned offsetSize = m_header.offsetSize();
-    // The last window read; in scratch once the walk keeps no more.
+    // The last window read, kept or in scratch (once the walk keeps no more, or keeps
+    // nothing).
+    const std::uint8_t* last = nullptr;
     std::uint64_t lastStart = 0;
     std::size_t lastSize = 0;
     std::size_t windowSize = smallWindow;
@@ -171,13 +173,14 @@ Chain Reader::readChain(std::uint64_t maxPages)
                               std::uint64_t from) {
         if (at > fileSize || size > fileSize - at)
             return false;
-        if (const std::uint8_t* p = kept(at, size)) {
+        const std::uint8_t* p = nullptr;
+        if (last && at >= lastStart && at - lastStart <= lastSize &&
+            size <= lastSize - (at - lastStart))
+            p = last + (at - lastStart);
+        else
+            p = kept(at, size);
+        if (p) {
             std::memcpy(out, p, size);
-            return true;
-        }
-        if (!scratch.empty() && at >= lastStart && at - lastStart <= scratch.size() &&
-            size <= scratch.size() - (at - lastStart)) {
-            std::memcpy(out, scratch.data() + (at - lastStart), size);
             return true;
         }
         if (lastSize > 0) {
@@ -188,21 +191,20 @@ Chain Reader::readChain(std::uint64_t maxPages)
         const std::uint64_t start = at - from + size <= windowSize ? from : at;
         const std::size_t length =
             std::size_t(std::min<std::uint64_t>(windowSize, fileSize - start));
-        const bool keeping = m_kept + length <= maxKeptBytes;
+        const bool keeping = keep && m_kept + length <= maxKeptBytes;
         if (!keeping)
             scratch.resize(length);
-        std::uint8_t* window = keeping ? keep(length) : scratch.data();
-        if (!m_file.readAt(start, window, length)) {
-            // The room stays unused; the walk ends here.
-            scratch.clear();
-            return false;
-        }
+        std::uint8_t* window = keeping ? room(length) : scratch.data();
+        last = nullptr;
+        if (!m_file.readAt(start, window, length))
+            return false; // the room stays unused; the walk ends here
         if (keeping) {
             const auto place =
                 std::upper_bound(m_windows.begin(), m_windows.end(), start,
                                  [](std::uint64_t o, const Window& w) { return o < w.start; });
             m_windows.insert(place, {start, window, length});
         }
+        last = window;
         lastStart = start;
         lastSize = length;
         std::memcpy(out, window + (at - start), size);

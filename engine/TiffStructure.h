@@ -149,9 +149,9 @@ public:
     const ReadableFile& file() const { return m_file; }
 
     // Follows the main chain from the header: loops, pointers past the end and truncated
-    // directories end it with complete = false. Keeps what it reads, in place of what an
-    // earlier walk kept.
-    Chain readChain(std::uint64_t maxPages = 10000000);
+    // directories end it with complete = false. With keep, keeps what it reads, in place of
+    // what an earlier walk kept; without, keeps nothing.
+    Chain readChain(std::uint64_t maxPages = 10000000, bool keep = true);
 
     // Reads one directory; throws StructureError when it lies outside the file.
     Directory readDirectory(std::uint64_t offset) const;
@@ -183,7 +183,7 @@ private:
     const std::uint8_t* keptFrom(std::uint64_t offset, std::uint64_t wanted,
                                  std::size_t& available) const;
     // Room for size bytes to keep, in blocks that never move.
-    std::uint8_t* keep(std::size_t size);
+    std::uint8_t* room(std::size_t size);
 
     // size bytes of the file from start, kept from the walk.
     struct Window
