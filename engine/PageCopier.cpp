@@ -122,6 +122,7 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     // claims beyond the file or beyond any real size are not.
     const std::uint64_t fileSize = m_source.file().size();
     const unsigned sourceInline = m_source.header().offsetSize();
+    m_footprint.reserve(m_footprint.size() + dir.entries.size() + 1);
     m_footprint.push_back({dir.offset, dir.nextFieldOffset + sourceInline - dir.offset});
     for (const Entry& entry : dir.entries) {
         const std::uint64_t size = entry.byteSize();
@@ -210,7 +211,10 @@ void PagePlan::addImageData(const Directory& pageDir, std::uint16_t offsetsTag,
     // every other tag stays the page's own.
     const bool reencoded = mainDirectory && m_imageData;
     const Reader& data = reencoded ? *m_imageData : m_source;
-    const Directory dir = reencoded ? data.readDirectory(m_imageDirectory) : pageDir;
+    Directory reencodedDir;
+    if (reencoded)
+        reencodedDir = data.readDirectory(m_imageDirectory);
+    const Directory& dir = reencoded ? reencodedDir : pageDir;
     const Entry* offsetsEntry = dir.find(offsetsTag);
     const Entry* countsEntry = dir.find(countsTag);
     if (!offsetsEntry)

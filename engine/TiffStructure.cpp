@@ -10,51 +10,6 @@
 
 namespace tessary::tiff {
 
-unsigned typeSize(std::uint16_t type)
-{
-    switch (type) {
-    case Byte:
-    case Ascii:
-    case SByte:
-    case Undefined:
-        return 1;
-    case Short:
-    case SShort:
-        return 2;
-    case Long:
-    case SLong:
-    case Float:
-    case Ifd:
-        return 4;
-    case Rational:
-    case SRational:
-    case Double:
-    case Long8:
-    case SLong8:
-    case Ifd8:
-        return 8;
-    default:
-        return 0;
-    }
-}
-
-unsigned swapUnit(std::uint16_t type)
-{
-    switch (type) {
-    case Rational:
-    case SRational:
-        return 4;
-    default:
-        return typeSize(type);
-    }
-}
-
-bool isUnsignedInteger(std::uint16_t type)
-{
-    return type == Byte || type == Short || type == Long || type == Long8 || type == Ifd ||
-           type == Ifd8;
-}
-
 const Entry* Directory::find(std::uint16_t tag) const
 {
     for (const Entry& entry : entries) {

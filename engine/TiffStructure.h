@@ -37,10 +37,45 @@ enum Type : std::uint16_t
 };
 
 // Bytes of one element of a type; 0 for a type this reader does not know.
-unsigned typeSize(std::uint16_t type);
+inline unsigned typeSize(std::uint16_t type)
+{
+    switch (type) {
+    case Byte:
+    case Ascii:
+    case SByte:
+    case Undefined:
+        return 1;
+    case Short:
+    case SShort:
+        return 2;
+    case Long:
+    case SLong:
+    case Float:
+    case Ifd:
+        return 4;
+    case Rational:
+    case SRational:
+    case Double:
+    case Long8:
+    case SLong8:
+    case Ifd8:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
 // Bytes that swap as one unit when the byte order changes (1: none).
-unsigned swapUnit(std::uint16_t type);
-bool isUnsignedInteger(std::uint16_t type);
+inline unsigned swapUnit(std::uint16_t type)
+{
+    return type == Rational || type == SRational ? 4 : typeSize(type);
+}
+
+inline bool isUnsignedInteger(std::uint16_t type)
+{
+    return type == Byte || type == Short || type == Long || type == Long8 || type == Ifd ||
+           type == Ifd8;
+}
 
 enum Tag : std::uint16_t
 {
