@@ -153,11 +153,22 @@ double resolution(const tiff::Reader& reader, const tiff::Entry* entry)
     case tiff::SLong8:
         value = double(std::int64_t(reader.u64(p)));
         break;
-    default:
-        if (!tiff::isUnsignedInteger(entry->type))
-            return 0;
-        value = double(reader.first(*entry));
+    case tiff::Byte:
+        value = *p;
         break;
+    case tiff::Short:
+        value = reader.u16(p);
+        break;
+    case tiff::Long:
+    case tiff::Ifd:
+        value = reader.u32(p);
+        break;
+    case tiff::Long8:
+    case tiff::Ifd8:
+        value = double(reader.u64(p));
+        break;
+    default:
+        return 0;
     }
     if (!(value >= 0))
         return 0;
