@@ -151,17 +151,20 @@ Chain Reader::readChain(std::uint64_t maxPages, bool keep)
             scratch.resize(length);
         std::uint8_t* window = keeping ? room(length) : scratch.data();
         last = nullptr;
-        if (!m_file.readAt(start, window, length))
-            return false; // the room stays unused; the walk ends here
+        // A file cut short since it was opened ends the window where it now ends; the walk
+        // ends there only when the bytes asked for are gone (the room stays unused).
+        const std::int64_t read = m_file.readSome(start, window, length);
+        if (read < 0 || std::uint64_t(read) < at - start + size)
+            return false;
         if (keeping) {
             const auto place =
                 std::upper_bound(m_windows.begin(), m_windows.end(), start,
                                  [](std::uint64_t o, const Window& w) { return o < w.start; });
-            m_windows.insert(place, {start, window, length});
+            m_windows.insert(place, {start, window, std::size_t(read)});
         }
         last = window;
         lastStart = start;
-        lastSize = length;
+        lastSize = std::size_t(read);
         std::memcpy(out, window + (at - start), size);
         return true;
     };
