@@ -404,11 +404,12 @@ std::uint64_t Reader::first(const Entry& entry) const
                              " does not hold whole numbers");
     if (entry.count == 0)
         throw StructureError("its tag " + std::to_string(entry.tag) + " holds no value");
-    // The first element is in the entry itself when the whole value is.
+    // The first element is in the entry itself when the whole value is. (Where a value
+    // claims to lie in its own entry, the bytes come from `one`, which must outlive them.)
     const std::uint8_t* p = entry.field;
     std::vector<std::uint8_t> scratch;
+    Entry one = entry;
     if (entry.byteSize() > (m_header.bigTiff ? 8u : 4u)) {
-        Entry one = entry;
         one.count = 1;
         p = valueBytes(one, scratch);
     }
