@@ -51,7 +51,9 @@ public:
     // truncated or removed).
     bool changedOnDisk() const;
 
-    // The facts of page (from 1). Throws EngineError: PageRange, Damaged.
+    // The facts of page (from 1), as its directory states them; nothing else of the page is
+    // read, so a page with facts may still be refused by decode(). Throws EngineError:
+    // PageRange, Damaged (its directory cannot be read, or states no size).
     PageInfo pageInfo(std::int32_t page) const;
     // Decodes page (from 1) upright. Throws EngineError: PageRange, Damaged (nothing of it
     // can be decoded), TooLarge (over limits.maxDecodedBytes and not to be scaled, or too
