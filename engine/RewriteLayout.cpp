@@ -65,6 +65,10 @@ RewriteLayout::RewriteLayout(std::vector<PagePlan>& plans, const OutputFormat& f
     m_size = position;
     if (m_aligned)
         collectFootprints(plans);
+    for (const PagePlan& plan : plans) {
+        if (std::find(m_readers.begin(), m_readers.end(), &plan.source()) == m_readers.end())
+            m_readers.push_back(&plan.source());
+    }
 
     for (const PagePlan& plan : plans) {
         for (const PagePlan::Run& run : plan.runs()) {
@@ -155,11 +159,21 @@ bool RewriteLayout::onlyKeptBytes(const ReadableFile& file, std::uint64_t from,
             ++it;
             continue;
         }
-        // Bytes no kept page claims: they go along only when they hold nothing.
+        // Bytes no kept page claims: they go along only when they hold nothing. (They are
+        // mostly the padding in front of a page's directory, which its reader holds.)
         const std::uint64_t end = it == kept->end() ? to : std::min(to, it->offset);
-        bytes.resize(std::size_t(end - at));
-        if (!file.readAt(at, bytes.data(), bytes.size()) ||
-            std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; }))
+        const std::uint8_t* held = nullptr;
+        for (const tiff::Reader* reader : m_readers) {
+            if (&reader->file() == &file && (held = reader->kept(at, end - at)))
+                break;
+        }
+        if (!held) {
+            bytes.resize(std::size_t(end - at));
+            if (!file.readAt(at, bytes.data(), bytes.size()))
+                return false;
+            held = bytes.data();
+        }
+        if (std::any_of(held, held + (end - at), [](std::uint8_t b) { return b != 0; }))
             return false;
         at = end;
     }

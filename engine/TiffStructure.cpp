@@ -143,7 +143,10 @@ Chain Reader::readChain(std::uint64_t maxPages, bool keep)
                              ? std::min(2 * windowSize, largeWindow)
                              : smallWindow;
         }
-        const std::uint64_t start = at - from + size <= windowSize ? from : at;
+        // A little before the directory too: the padding in front of it, which a rewrite
+        // looks at.
+        const std::uint64_t lead = std::min<std::uint64_t>(from, 16);
+        const std::uint64_t start = at - from + lead + size <= windowSize ? from - lead : at;
         const std::size_t length =
             std::size_t(std::min<std::uint64_t>(windowSize, fileSize - start));
         const bool keeping = keep && m_kept + length <= maxKeptBytes;
