@@ -369,7 +369,7 @@ void benchStructure(const fs::path& corpus, const fs::path& work, const fs::path
             const fs::path path = file; // older compilers capture no structured binding
             const double facts = timeIt(
                 [&] {
-                    const auto document = tessary::TiffDocument::open(path);
+                    const auto document = tessary::TiffDocument::open(path, true);
                     for (std::int32_t page = 1; page <= document->pageCount(); ++page)
                         document->pageInfo(page);
                 },

@@ -98,7 +98,7 @@ int info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     const bool json = args.size() == 3 && args[2] == "--json";
     if (!json)
         expectArguments(args, 2);
-    const auto document = TiffDocument::open(args[1]);
+    const auto document = TiffDocument::open(args[1], true);
     const std::int32_t count = document->pageCount();
     // Every page is read before anything is written, so that a damaged page leaves only its
     // error; each line is made in one buffer.

@@ -20,9 +20,9 @@ struct TiffDocument::Impl : TiffSource
     using TiffSource::TiffSource;
 };
 
-std::unique_ptr<TiffDocument> TiffDocument::open(const std::filesystem::path& path)
+std::unique_ptr<TiffDocument> TiffDocument::open(const std::filesystem::path& path, bool everyPage)
 {
-    return std::unique_ptr<TiffDocument>(new TiffDocument(std::make_unique<Impl>(path)));
+    return std::unique_ptr<TiffDocument>(new TiffDocument(std::make_unique<Impl>(path, everyPage)));
 }
 
 TiffDocument::TiffDocument(std::unique_ptr<Impl> impl)

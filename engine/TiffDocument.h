@@ -30,10 +30,13 @@ struct DecodeLimits
 class TiffDocument
 {
 public:
-    // Opens path and reads its list of pages.
+    // Opens path and reads its list of pages. everyPage says that the facts of most pages
+    // will be asked for (pageInfo): the directories read with the list are then kept for
+    // them instead of being read again; a document shown page by page keeps nothing.
     // Throws EngineError: NotFound, NotTiff (not a TIFF file, empty), Damaged (no page can
     // be reached), ReadOnly (no permission to read), Io. The message names the file.
-    static std::unique_ptr<TiffDocument> open(const std::filesystem::path& path);
+    static std::unique_ptr<TiffDocument> open(const std::filesystem::path& path,
+                                              bool everyPage = false);
     ~TiffDocument();
 
     const std::filesystem::path& path() const;
