@@ -24,6 +24,9 @@ struct PageOperationHandlers
     std::function<void(Tessary&)> cmdRange_Click;
     std::function<void(Tessary&)> cmdDelPage_Click;
     std::function<void(Tessary&)> cmdReorder_Click;
+    std::function<void(Tessary&)> mnuInterleave_Click;
+    std::function<void(Tessary&)> mnuSplit_Click;
+    std::function<void(Tessary&)> mnuMerge_Click;
 };
 
 // What the main window reaches of the platform. The program passes the real services;

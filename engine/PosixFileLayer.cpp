@@ -106,7 +106,7 @@ public:
     {
         // The kernel copies within the file system, sharing whole blocks where it can; a
         // source on a disk it cannot copy from is copied here, other sources still there.
-        const std::uint64_t disk = source.stamp().device;
+        const std::uint64_t disk = source.stamp().volume;
         if (std::find(m_plainCopyFrom.begin(), m_plainCopyFrom.end(), disk) ==
             m_plainCopyFrom.end()) {
             while (size > 0) {
@@ -201,8 +201,20 @@ const std::string temporarySuffix = ".tmp";
 
 std::string temporaryName(const std::filesystem::path& target, long processId, unsigned serial)
 {
-    return "." + target.filename().string() + temporaryMarker + std::to_string(processId) + "-" +
-           std::to_string(serial) + temporarySuffix;
+    // Any name the disk allows must be rewritable: the target's name is shortened so that
+    // the temporary one fits in a folder entry (255 bytes), never cut inside a character.
+    constexpr std::size_t longestName = 255;
+    const std::string tail = temporaryMarker + std::to_string(processId) + "-" +
+                             std::to_string(serial) + temporarySuffix;
+    std::string head = "." + target.filename().string();
+    if (head.size() + tail.size() > longestName) {
+        head.resize(longestName - tail.size());
+        while (head.size() > 1 && (static_cast<unsigned char>(head.back()) & 0xc0) == 0x80)
+            head.pop_back();
+        if (head.size() > 1 && (static_cast<unsigned char>(head.back()) & 0x80))
+            head.pop_back();
+    }
+    return head + tail;
 }
 
 std::filesystem::path scratchPathBeside(const std::filesystem::path& target)

@@ -20,7 +20,8 @@ ReadableFile::ReadableFile(const std::filesystem::path& path)
         throw openFailure(path, errno);
     struct stat st
     {};
-    if (::fstat(m_fd, &st) != 0) {
+    const auto stamp = ::fstat(m_fd, &st) == 0 ? FileStamp::ofDescriptor(m_fd) : std::nullopt;
+    if (!stamp) {
         const int error = errno;
         ::close(m_fd);
         throw openFailure(path, error);
@@ -29,10 +30,7 @@ ReadableFile::ReadableFile(const std::filesystem::path& path)
         ::close(m_fd);
         throw EngineError(ErrorKind::NotTiff, quoted(path) + " is a folder, not a TIFF file.");
     }
-    m_stamp.device = std::uint64_t(st.st_dev);
-    m_stamp.inode = std::uint64_t(st.st_ino);
-    m_stamp.size = std::uint64_t(st.st_size);
-    m_stamp.modifiedNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    m_stamp = *stamp;
 }
 
 ReadableFile::~ReadableFile()

@@ -28,13 +28,12 @@ Disk Disk::of(const std::filesystem::path& folder)
 {
     Disk disk;
     const char* path = folder.empty() ? "." : folder.c_str();
-    struct stat st
-    {};
+    const auto stamp = FileStamp::of(path);
     struct statvfs vfs
     {};
-    if (::stat(path, &st) != 0 || ::statvfs(path, &vfs) != 0)
+    if (!stamp || ::statvfs(path, &vfs) != 0)
         return disk;
-    disk.device = std::uint64_t(st.st_dev);
+    disk.volume = stamp->volume;
     const std::uint64_t size = vfs.f_bsize;
     if (size >= 512 && size <= (64u << 10) && (size & (size - 1)) == 0)
         disk.blockSize = size;
@@ -73,7 +72,7 @@ RewriteLayout::RewriteLayout(std::vector<PagePlan>& plans, const OutputFormat& f
     for (const PagePlan& plan : plans) {
         for (const PagePlan::Run& run : plan.runs()) {
             const std::uint64_t unit =
-                m_aligned && run.file->stamp().device == m_disk.device ? m_disk.blockSize : 1;
+                m_aligned && run.file->stamp().volume == m_disk.volume ? m_disk.blockSize : 1;
             if (!m_pieces.empty()) {
                 // Copied together with the piece before when the bytes in between go along.
                 Piece& last = m_pieces.back();
@@ -101,7 +100,7 @@ std::uint64_t RewriteLayout::placeData(std::vector<PagePlan>& plans, std::uint64
         for (std::size_t i = 0; i < plan.runs().size(); ++i) {
             const PagePlan::Run& run = plan.runs()[i];
             const std::uint64_t unit =
-                aligned && run.file->stamp().device == m_disk.device ? m_disk.blockSize : 1;
+                aligned && run.file->stamp().volume == m_disk.volume ? m_disk.blockSize : 1;
             const std::uint64_t position = congruent(end, run.sourceOffset, unit);
             plan.moveRun(i, position);
             end = position + run.size;

@@ -16,7 +16,7 @@ class WritableFile;
 // shares or copies data between files.
 struct Disk
 {
-    std::uint64_t device = 0;
+    std::uint64_t volume = 0; // FileStamp::volume
     // A power of two from 512 to 64 KiB; 1 where the file system tells none that fits.
     std::uint64_t blockSize = 1;
 

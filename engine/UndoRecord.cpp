@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -22,13 +24,13 @@ std::atomic<unsigned> keptSerial{0};
 
 const std::string keptPrefix = ".tessary-kept-";
 
-// A hidden name in folder that no other kept file has had: the time, this process and a
-// serial. Not the name of an engine temporary, which would be tidied away.
-fs::path keptName(const fs::path& folder)
+// A hidden name in folder that no other kept file has had: the keeper, the time, this
+// process and a serial. Not the name of an engine temporary, which would be tidied away.
+fs::path keptName(const fs::path& folder, const std::string& owner)
 {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     return folder /
-           (keptPrefix +
+           (keptPrefix + (owner.empty() ? "" : owner + ".") +
             std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) +
             "-" + std::to_string(long(::getpid())) + "-" + std::to_string(keptSerial++));
 }
@@ -37,41 +39,82 @@ bool sameDisk(const fs::path& a, const fs::path& b)
 {
     const auto first = FileStamp::of(a);
     const auto second = FileStamp::of(b);
-    return first && second && first->device == second->device;
+    return first && second && first->volume == second->volume;
 }
 
-// Where what is kept of file may go, in the order to try: the keeping folder when it is on
-// file's disk (on any disk for a copy), then file's own folder.
-std::vector<fs::path> keptFolders(const fs::path& folder, const fs::path& file, bool copy)
+// The keeper's own hidden folder at the top of the disk that holds folder, made when
+// missing; empty when there is none fit to hold what is kept: one that is not a plain folder
+// of this user's, private to it, or at a top that other users may rename things in.
+fs::path topFolder(const fs::path& folder)
 {
-    std::vector<fs::path> folders;
-    std::error_code ec;
-    if (!folder.empty() &&
-        (copy ? fs::is_directory(folder, ec) : sameDisk(folder, file.parent_path())))
-        folders.push_back(folder);
-    folders.push_back(file.parent_path());
-    return folders;
+#ifdef _WIN32
+    (void)folder;
+    return {};
+#else
+    const fs::path top = fileSystemTop(folder);
+    struct stat st
+    {};
+    if (top.empty() || ::stat(top.c_str(), &st) != 0 ||
+        ((st.st_mode & S_IWOTH) && !(st.st_mode & S_ISVTX)))
+        return {};
+    const fs::path place = top / UndoRecord::topFolderName();
+    if (::mkdir(place.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    if (::lstat(place.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 077) != 0)
+        return {};
+    return place;
+#endif
 }
 
-// Makes something under a new kept name with make, trying the folders in turn (a link
-// across mounts of one disk fails there, a folder may not be written); returns the name.
-// Throws the last std::system_error when no folder takes it.
-fs::path keepUnder(const std::vector<fs::path>& folders,
-                   const std::function<void(const fs::path&)>& make)
+using Make = std::function<void(const fs::path&)>;
+
+// Makes something under a new kept name in folder with make, for owner; returns the name,
+// or nothing with the reason in last when the folder does not take it (a link across
+// mounts of one disk fails there, a folder may not be written).
+std::optional<fs::path> keepIn(const fs::path& folder, const std::string& owner, const Make& make,
+                               std::error_code& last)
 {
-    std::error_code last;
-    for (const fs::path& folder : folders) {
-        for (int attempt = 0; attempt < 8; ++attempt) {
-            const fs::path name = keptName(folder);
-            try {
-                make(name);
-                return name;
-            } catch (const std::system_error& e) {
-                last = e.code();
-                if (last.value() != EEXIST)
-                    break;
-            }
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const fs::path name = keptName(folder, owner);
+        try {
+            make(name);
+            return name;
+        } catch (const std::system_error& e) {
+            last = e.code();
+            if (last.value() != EEXIST)
+                break;
         }
+    }
+    return std::nullopt;
+}
+
+// Makes something kept of file with make, trying in turn: the keeping folder when it is on
+// file's disk (on any disk for a copy), the keeper's folder at the top of file's disk, and
+// file's own folder. A place other than the keeping folder is told to the keeper first, and
+// passed over when it refuses it. Returns the name; throws the last std::system_error when
+// no place takes it.
+fs::path keepUnder(const KeptFiles& places, const fs::path& file, bool copy, const Make& make)
+{
+    std::error_code last(EACCES, std::generic_category());
+    std::error_code ec;
+    const fs::path& folder = places.folder;
+    if (!folder.empty() &&
+        (copy ? fs::is_directory(folder, ec) : sameDisk(folder, file.parent_path()))) {
+        if (auto made = keepIn(folder, places.owner, make, last))
+            return *made;
+    }
+    if (places.placing) {
+        const fs::path top = topFolder(file.parent_path());
+        if (!top.empty() && places.placing(top)) {
+            if (auto made = keepIn(top, places.owner, make, last))
+                return *made;
+        }
+    }
+    const fs::path beside = file.parent_path();
+    if (!places.placing || places.placing(beside)) {
+        if (auto made = keepIn(beside, places.owner, make, last))
+            return *made;
     }
     throw std::system_error(last, "keep");
 }
@@ -89,12 +132,27 @@ EngineError keptGone(const fs::path& file)
                                                 "changed.");
 }
 
-// Refuses a file that is not as expected, or not the one locked.
-void expectFile(const fs::path& path, const FileStamp& expected, const FileLock* lock)
+// Refuses a file that may not be written now, or whose folder may not be (inPlace: the
+// change is written into the file itself, and leaves its folder alone): the refusal changes
+// nothing, and the record can be taken once it may. Then refuses a file that is not as
+// expected, or not the one locked.
+void expectFile(const fs::path& path, const FileStamp& expected, const FileLock* lock, bool inPlace)
 {
+    if (isReadOnly(path))
+        throw EngineError(ErrorKind::ReadOnly, quoted(path) + " is read-only; it was not changed.");
+    if (!inPlace && isReadOnly(path.parent_path()))
+        throw EngineError(ErrorKind::ReadOnly,
+                          "The folder of " + quoted(path) + " is read-only; nothing was changed.");
     const auto now = FileStamp::of(path);
     if (!now || !(*now == expected) || (lock && !lock->covers(*now)))
         throw changedSince(path);
+}
+
+// The stamp of a file the record has just renamed or linked (which changes its change
+// time), to know it again.
+FileStamp restamp(const fs::path& path)
+{
+    return FileStamp::of(path).value_or(FileStamp());
 }
 
 void expectKept(const fs::path& kept, const FileStamp& expected, const fs::path& file)
@@ -115,10 +173,12 @@ fs::path UndoKeeping::linkReplaced(FileLayer& files, const fs::path& path,
                                    const FileStamp* expected)
 {
     try {
-        const fs::path name = keepUnder(keptFolders(folder, path, false),
-                                        [&](const fs::path& made) { files.link(path, made); });
+        const fs::path name =
+            keepUnder(places, path, false, [&](const fs::path& made) { files.link(path, made); });
+        // The link itself changes the file's change time; what it held is what counts.
         const auto kept = FileStamp::of(name);
-        if (kept && (!expected || *kept == *expected))
+        if (kept && (!expected || (kept->sameFile(*expected) && kept->size == expected->size &&
+                                   kept->modifiedNs == expected->modifiedNs)))
             return name;
         files.remove(name);
         problems.push_back(quoted(path) +
@@ -132,22 +192,23 @@ fs::path UndoKeeping::linkReplaced(FileLayer& files, const fs::path& path,
 }
 
 void UndoRecord::undo(FileLayer& files, FileLocks& locks, const LockWait& wait,
-                      const fs::path& folder)
+                      const KeptFiles& places)
 {
     if (undone)
         return;
     FileLock* lock = locks.lock(files, file, wait);
-    expectFile(file, after, lock);
+    expectFile(file, after, lock, kind == Kind::Extended);
     switch (kind) {
     case Kind::Extended:
-        undoExtended(files, folder);
+        undoExtended(files, places);
         undone = true;
         return;
     case Kind::Replaced:
-        swapKept(files, lock, before);
+        swapKept(files, lock, after, before);
         break;
     case Kind::Created:
-        moveAside(files, folder);
+        moveAside(files, places);
+        after = restamp(kept);
         break;
     }
     undone = true;
@@ -160,28 +221,29 @@ void UndoRecord::redo(FileLayer& files, FileLocks& locks, const LockWait& wait)
         return;
     if (kind == Kind::Created) {
         putBack(files);
+        after = restamp(file);
     } else {
         FileLock* lock = locks.lock(files, file, wait);
-        expectFile(file, before, lock);
+        expectFile(file, before, lock, kind == Kind::Extended);
         if (kind == Kind::Extended) {
             redoExtended(files);
             undone = false;
             return;
         }
-        swapKept(files, lock, after);
+        swapKept(files, lock, before, after);
     }
     undone = false;
     syncFolder(files);
 }
 
-void UndoRecord::undoExtended(FileLayer& files, const fs::path& folder)
+void UndoRecord::undoExtended(FileLayer& files, const KeptFiles& places)
 {
     const std::uint64_t added = after.size - oldSize;
     // The added bytes go aside first, durably, so that redo can write them back.
     fs::path aside;
     try {
         const ReadableFile current(file);
-        aside = keepUnder(keptFolders(folder, file, true), [&](const fs::path& name) {
+        aside = keepUnder(places, file, true, [&](const fs::path& name) {
             fs::path temp;
             auto out = files.createTemporary(name, temp);
             try {
@@ -269,40 +331,53 @@ void UndoRecord::redoExtended(FileLayer& files)
     kept.clear();
 }
 
-void UndoRecord::swapKept(FileLayer& files, FileLock* lock, const FileStamp& keptExpected)
+void UndoRecord::swapKept(FileLayer& files, FileLock* lock, FileStamp& current, FileStamp& waiting)
 {
-    expectKept(kept, keptExpected, file);
-    // The version now in place gets a second name beside the kept one, on the same disk.
-    fs::path other;
-    try {
-        other =
-            keepUnder({kept.parent_path()}, [&](const fs::path& name) { files.link(file, name); });
-    } catch (const std::system_error& e) {
-        throw writeFailure(file, e.code().value());
-    }
-    // The kept version is locked before its name is the file's, so that the file is never
-    // an unlocked one while this holds it.
+    expectKept(kept, waiting, file);
+    // The version now in place gets a second name beside the kept one, on the same disk,
+    // under the same keeper's name.
+    const std::string name = kept.filename().string();
+    const auto ownerEnd = name.find('.', keptPrefix.size());
+    const std::string owner = ownerEnd == std::string::npos
+                                  ? std::string()
+                                  : name.substr(keptPrefix.size(), ownerEnd - keptPrefix.size());
+    std::error_code failed(EACCES, std::generic_category());
+    const auto other = keepIn(
+        kept.parent_path(), owner, [&](const fs::path& name) { files.link(file, name); }, failed);
+    if (!other)
+        throw writeFailure(file, failed.value());
+    // Links and permissions change the change time of both versions, whose bytes a failure
+    // leaves as they were: the record knows them again by their new stamps.
+    const auto knowAgain = [&] {
+        current = restamp(file);
+        waiting = restamp(kept);
+    };
+    // The kept version takes the permissions the file has now, and is locked before its
+    // name is the file's, so that the file is never an unlocked one while this holds it.
     std::unique_ptr<WritableFile> incoming;
     try {
-        if (lock) {
-            incoming = files.openForLock(kept);
+        incoming = files.openForLock(kept);
+        incoming->copyPermissionsFrom(file);
+        if (lock)
             lock->lockReplacement(*incoming);
-        }
         files.rename(kept, file);
     } catch (const std::system_error& e) {
-        files.remove(other);
+        files.remove(*other);
+        knowAgain();
         throw writeFailure(file, e.code().value());
     }
     if (lock)
         lock->replacedBy(std::move(incoming));
-    kept = other;
+    kept = *other;
+    current = restamp(kept);
+    waiting = restamp(file);
 }
 
-void UndoRecord::moveAside(FileLayer& files, const fs::path& folder)
+void UndoRecord::moveAside(FileLayer& files, const KeptFiles& places)
 {
     try {
-        kept = keepUnder(keptFolders(folder, file, false),
-                         [&](const fs::path& name) { files.rename(file, name); });
+        kept =
+            keepUnder(places, file, false, [&](const fs::path& name) { files.rename(file, name); });
     } catch (const std::system_error& e) {
         throw writeFailure(file, e.code().value());
     }
@@ -375,6 +450,20 @@ std::uint64_t UndoRecord::keptBytes() const
 bool UndoRecord::isKeptName(const fs::path& name)
 {
     return name.filename().string().rfind(keptPrefix, 0) == 0;
+}
+
+bool UndoRecord::isKeptName(const fs::path& name, const std::string& owner)
+{
+    return !owner.empty() && name.filename().string().rfind(keptPrefix + owner + ".", 0) == 0;
+}
+
+std::string UndoRecord::topFolderName()
+{
+#ifdef _WIN32
+    return ".tessary-undo";
+#else
+    return ".tessary-undo-" + std::to_string(long(::getuid()));
+#endif
 }
 
 void UndoRecord::discard(FileLayer& files) const

@@ -6,10 +6,28 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace tessary {
+
+// Where the files kept to undo changes go, and whose they are.
+struct KeptFiles
+{
+    // The keeping folder: what is kept of a file on its disk goes there (the added bytes of
+    // an append, which are copied, go there from any disk).
+    std::filesystem::path folder;
+    // Names the keeper in every kept name, so that a keeper clearing what it left never
+    // takes what another keeper keeps.
+    std::string owner;
+    // Told a place other than folder before the first file is kept there, so that the
+    // keeper can find and clear it whatever becomes of its steps; false refuses the place.
+    // Only a keeper that is told its places gets a hidden folder of its own at the top of a
+    // disk the keeping folder is not on (a place that stays where it is when the user's
+    // folders are renamed); without one, what is kept there stays beside the file.
+    std::function<bool(const std::filesystem::path& place)> placing;
+};
 
 // What one page operation changed in one file, with what it keeps to put the file back,
 // byte for byte, as it was before (undo) and as the operation left it (redo), without a
@@ -22,11 +40,13 @@ namespace tessary {
 //    under a second name (a hard link made before the rename). Undo and redo swap the two.
 //  - Created (an extract into a new name): undo moves the file aside, redo puts it back.
 // Kept files lie in the keeping folder when it is on the file's disk (the added bytes of an
-// Extended record on any disk), otherwise beside the file, hidden.
+// Extended record on any disk), otherwise in the keeper's hidden folder at the top of the
+// file's disk, or beside the file, hidden (KeptFiles).
 //
 // Undo and redo are atomic: each holds the file's write lock (FileLock), refuses a file that
-// is not as the record left it, writes durably (synced, renamed, the folder synced) and on
-// a failure leaves the file byte-identical to before.
+// is read-only now or not exactly as the record left it, writes durably (synced, renamed,
+// the folder synced) and on a failure leaves the file byte-identical to before. A version
+// put back takes the permissions of the file it replaces.
 struct UndoRecord
 {
     enum class Kind
@@ -44,9 +64,12 @@ struct UndoRecord
     std::filesystem::path kept;
     bool undone = false;
     // The file before the change (none for a Created file) and as the change left it, as
-    // they are now on disk: undo and redo keep them up to date.
+    // they are now on disk wherever they lie: undo and redo keep them up to date.
     FileStamp before;
     FileStamp after;
+    // The file as the change found it, before it touched it (none for a Created file): a
+    // change that found the file as another record left it began where that one ended.
+    FileStamp found;
     // Extended: the length before the change, and the pointer that linked the new pages
     // in: where it lies, the bytes it held before and after.
     std::uint64_t oldSize = 0;
@@ -54,16 +77,16 @@ struct UndoRecord
     std::vector<std::uint8_t> oldPointer;
     std::vector<std::uint8_t> newPointer;
 
-    // Puts the file back as it was before the change; folder is where the added bytes of an
-    // Extended record, or a Created file, go (see above). locks holds the file's lock or
-    // takes it, waiting as wait says. Nothing when the record is undone already. Throws
-    // EngineError: Changed (the file is not as the change left it: another program or a
-    // change outside the history came since), NotFound (what was kept is gone), Busy and
-    // Cancelled (FileLock::take), NoSpace, ReadOnly, Io (a failed write: the file is as it
-    // was, and the record too). A failed sync of the folder after the change is reported
-    // as Io after the record has been brought up to date: the change stands.
-    void undo(FileLayer& files, FileLocks& locks, const LockWait& wait,
-              const std::filesystem::path& folder);
+    // Puts the file back as it was before the change; places says where what is kept of it
+    // meanwhile goes. locks holds the file's lock or takes it, waiting as wait says. Nothing
+    // when the record is undone already. Throws EngineError: ReadOnly (the file or its
+    // folder may not be written now: nothing changes, and the record can be undone once it
+    // may), Changed (the file is not as the change left it: another program or a change
+    // outside the history came since), NotFound (what was kept is gone), Busy and Cancelled
+    // (FileLock::take), NoSpace, Io (a failed write: the file is as it was, and the record
+    // too). A failed sync of the folder after the change is reported as Io after the record
+    // has been brought up to date: the change stands.
+    void undo(FileLayer& files, FileLocks& locks, const LockWait& wait, const KeptFiles& places);
     // Makes the change again, exactly; nothing when the record is not undone. Throws as
     // undo(); Changed also for a Created file whose name is taken again.
     void redo(FileLayer& files, FileLocks& locks, const LockWait& wait);
@@ -75,14 +98,19 @@ struct UndoRecord
     // Removes what is kept: the record can be neither undone nor redone afterwards.
     void discard(FileLayer& files) const;
 
-    // True for the name of a file kept for a record (never one of the user's files).
+    // True for the name of a file kept for a record (never one of the user's files); with
+    // owner, for a file kept by that keeper (KeptFiles::owner).
     static bool isKeptName(const std::filesystem::path& name);
+    static bool isKeptName(const std::filesystem::path& name, const std::string& owner);
+    // The name of a keeper's hidden folder at the top of a disk (KeptFiles::placing).
+    static std::string topFolderName();
 
 private:
-    void undoExtended(FileLayer& files, const std::filesystem::path& folder);
+    void undoExtended(FileLayer& files, const KeptFiles& places);
     void redoExtended(FileLayer& files);
-    void swapKept(FileLayer& files, FileLock* lock, const FileStamp& keptExpected);
-    void moveAside(FileLayer& files, const std::filesystem::path& folder);
+    // Swaps the version in place (current) and the one kept (waiting), keeping both stamps.
+    void swapKept(FileLayer& files, FileLock* lock, FileStamp& current, FileStamp& waiting);
+    void moveAside(FileLayer& files, const KeptFiles& places);
     void putBack(FileLayer& files);
     void syncFolder(FileLayer& files) const;
 };
@@ -91,9 +119,7 @@ private:
 // they can be undone: one record per file it changed, added once the change stands.
 struct UndoKeeping
 {
-    // Where kept files go when it lies on the disk of the file changed; empty, or another
-    // disk: beside the file, hidden.
-    std::filesystem::path folder;
+    KeptFiles places;
     std::vector<UndoRecord> records;
     // Why a change could not be kept, one sentence each; the operation itself went on.
     std::vector<std::string> problems;

@@ -4,6 +4,7 @@
 #include "EngineError.h"
 #include "ImagingError.h"
 #include "PageEngine.h"
+#include "WholeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +17,9 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <algorithm>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 namespace tessary {
 
@@ -25,8 +28,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const QString indexName = QStringLiteral("history.json");
+const QString placesName = QStringLiteral("places.json");
 const QString lockName = QStringLiteral("history.lock");
-constexpr int indexFormat = 1;
+constexpr int indexFormat = 2;
 
 const QString cannotUndoText = QStringLiteral("%1 cannot be undone: %2");
 const QString cannotRedoText = QStringLiteral("%1 cannot be redone: %2");
@@ -44,23 +48,59 @@ QString pathText(const fs::path& path)
     return QString::fromUtf8(reinterpret_cast<const char*>(utf8.data()), qsizetype(utf8.size()));
 }
 
-// Stamps hold whole numbers beyond what a JSON number keeps exactly: they are kept as text.
+// Paths are kept byte for byte: a name may hold any byte but the separator and NUL, in no
+// particular encoding.
+QString pathField(const fs::path& path)
+{
+#ifdef _WIN32
+    const std::u8string native = path.u8string();
+#else
+    const std::string& native = path.native();
+#endif
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(native.data()), qsizetype(native.size()))
+            .toBase64());
+}
+
+fs::path pathFrom(const QJsonValue& value)
+{
+    const QByteArray bytes = QByteArray::fromBase64(value.toString().toLatin1());
+#ifdef _WIN32
+    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(bytes.data()), bytes.size()));
+#else
+    return fs::path(bytes.toStdString());
+#endif
+}
+
+// Whole numbers beyond what a JSON number keeps exactly are kept as text.
+QString number(std::uint64_t value)
+{
+    return QString::number(value);
+}
+
+std::uint64_t numberFrom(const QJsonValue& value)
+{
+    return value.toString().toULongLong();
+}
+
 QJsonObject stampJson(const FileStamp& stamp)
 {
-    return {{QStringLiteral("device"), QString::number(stamp.device)},
-            {QStringLiteral("inode"), QString::number(stamp.inode)},
-            {QStringLiteral("size"), QString::number(stamp.size)},
-            {QStringLiteral("modified"), QString::number(stamp.modifiedNs)}};
+    return {{QStringLiteral("volume"), number(stamp.volume)},
+            {QStringLiteral("inode"), number(stamp.inode)},
+            {QStringLiteral("size"), number(stamp.size)},
+            {QStringLiteral("modified"), QString::number(stamp.modifiedNs)},
+            {QStringLiteral("changed"), QString::number(stamp.changedNs)}};
 }
 
 FileStamp stampFrom(const QJsonValue& value)
 {
     const QJsonObject object = value.toObject();
     FileStamp stamp;
-    stamp.device = object.value(QStringLiteral("device")).toString().toULongLong();
-    stamp.inode = object.value(QStringLiteral("inode")).toString().toULongLong();
-    stamp.size = object.value(QStringLiteral("size")).toString().toULongLong();
+    stamp.volume = numberFrom(object.value(QStringLiteral("volume")));
+    stamp.inode = numberFrom(object.value(QStringLiteral("inode")));
+    stamp.size = numberFrom(object.value(QStringLiteral("size")));
     stamp.modifiedNs = object.value(QStringLiteral("modified")).toString().toLongLong();
+    stamp.changedNs = object.value(QStringLiteral("changed")).toString().toLongLong();
     return stamp;
 }
 
@@ -79,36 +119,22 @@ std::vector<std::uint8_t> bytesFrom(const QJsonValue& value)
 const QStringList kindNames = {QStringLiteral("extended"), QStringLiteral("replaced"),
                                QStringLiteral("created")};
 
-QJsonObject recordJson(const UndoRecord& record, const QString& pane)
-{
-    return {{QStringLiteral("kind"), kindNames[int(record.kind)]},
-            {QStringLiteral("file"), pathText(record.file)},
-            {QStringLiteral("kept"), pathText(record.kept)},
-            {QStringLiteral("undone"), record.undone},
-            {QStringLiteral("before"), stampJson(record.before)},
-            {QStringLiteral("after"), stampJson(record.after)},
-            {QStringLiteral("oldSize"), QString::number(record.oldSize)},
-            {QStringLiteral("pointerAt"), QString::number(record.pointerAt)},
-            {QStringLiteral("oldPointer"), hex(record.oldPointer)},
-            {QStringLiteral("newPointer"), hex(record.newPointer)},
-            {QStringLiteral("pane"), pane}};
-}
-
 // A record as the index holds it; nothing for one that is not whole.
 std::optional<UndoRecord> recordFrom(const QJsonObject& object)
 {
     UndoRecord record;
     const int kind = int(kindNames.indexOf(object.value(QStringLiteral("kind")).toString()));
-    if (kind < 0 || object.value(QStringLiteral("file")).toString().isEmpty())
+    record.file = pathFrom(object.value(QStringLiteral("file")));
+    if (kind < 0 || record.file.empty())
         return std::nullopt;
     record.kind = UndoRecord::Kind(kind);
-    record.file = EngineCall::toPath(object.value(QStringLiteral("file")).toString());
-    record.kept = EngineCall::toPath(object.value(QStringLiteral("kept")).toString());
+    record.kept = pathFrom(object.value(QStringLiteral("kept")));
     record.undone = object.value(QStringLiteral("undone")).toBool();
     record.before = stampFrom(object.value(QStringLiteral("before")));
     record.after = stampFrom(object.value(QStringLiteral("after")));
-    record.oldSize = object.value(QStringLiteral("oldSize")).toString().toULongLong();
-    record.pointerAt = object.value(QStringLiteral("pointerAt")).toString().toULongLong();
+    record.found = stampFrom(object.value(QStringLiteral("found")));
+    record.oldSize = numberFrom(object.value(QStringLiteral("oldSize")));
+    record.pointerAt = numberFrom(object.value(QStringLiteral("pointerAt")));
     record.oldPointer = bytesFrom(object.value(QStringLiteral("oldPointer")));
     record.newPointer = bytesFrom(object.value(QStringLiteral("newPointer")));
     // Only what the history made may be removed with its steps.
@@ -119,6 +145,46 @@ std::optional<UndoRecord> recordFrom(const QJsonObject& object)
          record.after.size < record.oldSize))
         return std::nullopt;
     return record;
+}
+
+// The folders at which disks are mounted now. On Linux only disks on a device are asked
+// for (a network disk that is away could hold the program up).
+std::vector<fs::path> mountPoints()
+{
+    std::vector<fs::path> points;
+#ifdef Q_OS_LINUX
+    std::ifstream table("/proc/self/mountinfo");
+    std::string line;
+    // The table writes a blank, a tab, a line break and a backslash as \ and three octal digits.
+    const auto unescaped = [](const std::string& field) {
+        std::string out;
+        for (std::size_t i = 0; i < field.size(); ++i) {
+            if (field[i] == '\\' && i + 3 < field.size()) {
+                out += char(std::stoi(field.substr(i + 1, 3), nullptr, 8));
+                i += 3;
+            } else {
+                out += field[i];
+            }
+        }
+        return out;
+    };
+    while (std::getline(table, line)) {
+        // id parent major:minor root mount-point options [optional...] - type source ...
+        std::istringstream fields(line);
+        std::string id, parent, device, root, point, word;
+        fields >> id >> parent >> device >> root >> point;
+        while (fields >> word && word != "-") {
+        }
+        std::string type, source;
+        fields >> type >> source;
+        if (source.rfind("/dev/", 0) == 0)
+            points.emplace_back(unescaped(point));
+    }
+#else
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+        points.push_back(EngineCall::toPath(volume.rootPath()));
+#endif
+    return points;
 }
 
 } // namespace
@@ -144,6 +210,15 @@ UndoHistory::UndoHistory(const QString& folder, std::optional<std::uint64_t> byt
         return;
     }
     m_lock = std::move(lock);
+    m_places.folder = EngineCall::toPath(m_folder);
+    // The history's files are named after its folder, which no other history shares.
+    const FileStamp self = FileStamp::of(m_places.folder).value_or(FileStamp());
+    m_places.owner = QString::number(self.volume ^ (self.inode * 0x9e3779b97f4a7c15u), 16)
+                         .rightJustified(16, QLatin1Char('0'))
+                         .toStdString();
+    m_places.placing = [this](const fs::path& folder) {
+        return place(folder);
+    };
     load();
 }
 
@@ -172,9 +247,13 @@ void UndoHistory::begin()
 {
     m_recording = true;
     m_keeping = UndoKeeping();
-    // A history that cannot be kept leaves its folder to the window that keeps it.
+    // A history that cannot be kept keeps nothing anywhere: it could never clear it.
     if (m_lock)
-        m_keeping.folder = EngineCall::toPath(m_folder);
+        m_keeping.places = m_places;
+    else
+        m_keeping.places.placing = [](const fs::path&) {
+            return false;
+        };
     m_panes.clear();
     m_pane.clear();
 }
@@ -202,19 +281,20 @@ void UndoHistory::end(const QString& caption)
     notePanes();
     if (m_keeping.records.empty() && m_keeping.problems.empty())
         return;
-    Step step{caption, {}};
-    for (std::size_t i = 0; i < m_keeping.records.size(); ++i)
-        step.changes.push_back({std::move(m_keeping.records[i]), m_panes[i]});
+    // The steps undone before can no longer be redone.
+    while (m_steps.size() > m_done)
+        dropStep(m_steps.size() - 1);
+    m_steps.push_back({caption, {}});
+    Step& step = m_steps.back();
+    for (std::size_t i = 0; i < m_keeping.records.size(); ++i) {
+        step.changes.push_back({std::move(m_keeping.records[i]), m_panes[i], m_nextId++, 0});
+        join(step.changes.back());
+    }
     const QString problem = !m_lock ? m_problem
                             : m_keeping.problems.empty()
                                 ? QString()
                                 : QString::fromStdString(m_keeping.problems.front());
     m_keeping = UndoKeeping();
-
-    // The steps undone before can no longer be redone.
-    while (m_steps.size() > m_done)
-        dropStep(m_steps.size() - 1);
-    m_steps.push_back(std::move(step));
     ++m_done;
     if (!problem.isEmpty())
         return cannotKeep(caption, problem);
@@ -226,7 +306,27 @@ void UndoHistory::end(const QString& caption)
         return cannotKeep(caption, notWrittenText.arg(QDir::toNativeSeparators(m_folder), error));
     m_cannotUndo.clear();
     m_problem.clear();
+    if (m_sweepPending)
+        sweep();
     emit changed();
+}
+
+void UndoHistory::join(Change& change) const
+{
+    // The change before it on the same file, newest first; the step it belongs to is the
+    // last one, whose earlier changes come before it.
+    const UndoRecord& record = change.record;
+    for (auto step = m_steps.rbegin(); step != m_steps.rend(); ++step) {
+        for (auto earlier = step->changes.rbegin(); earlier != step->changes.rend(); ++earlier) {
+            if (&*earlier == &change || earlier->record.file != record.file)
+                continue;
+            // Joined only where it began exactly where that one ended.
+            if (record.kind != UndoRecord::Kind::Created && !earlier->record.undone &&
+                earlier->record.after == record.found)
+                change.joinedTo = earlier->id;
+            return;
+        }
+    }
 }
 
 void UndoHistory::cannotKeep(const QString& caption, const QString& problem)
@@ -313,8 +413,12 @@ QList<UndoHistory::File> UndoHistory::takeStep(bool undo, ProgressService* progr
             files.append({path, change.pane, QFileInfo::exists(path)});
     }
     undo ? --m_done : ++m_done;
-    enforceLimits();
+    // The step just taken stays, whatever the limits: its redo (or undo) is what the user
+    // has in hand, and an undone new file lives on only in it.
+    enforceLimits(index);
     save();
+    if (m_sweepPending)
+        sweep();
     emit changed();
     return files;
 }
@@ -327,30 +431,32 @@ void UndoHistory::runStep(Step& step, bool undo, const LockWait& wait)
         paths.push_back(change.record.file);
     // Every file of the step is locked at once, in one order, until the step is done.
     FileLocks locks(paths);
-    const fs::path folder = m_lock ? EngineCall::toPath(m_folder) : fs::path();
     const std::size_t count = step.changes.size();
-    std::vector<UndoRecord*> done;
+    std::vector<Change*> done;
     try {
         for (std::size_t k = 0; k < count; ++k) {
-            UndoRecord& record = step.changes[undo ? count - 1 - k : k].record;
+            Change& change = step.changes[undo ? count - 1 - k : k];
+            UndoRecord& record = change.record;
             const bool was = record.undone;
             try {
-                undo ? record.undo(files, locks, wait, folder) : record.redo(files, locks, wait);
+                undo ? record.undo(files, locks, wait, m_places) : record.redo(files, locks, wait);
             } catch (...) {
-                passOn(record);
-                if (record.undone != was)
-                    done.push_back(&record);
+                if (record.undone != was) {
+                    passOn(change);
+                    done.push_back(&change);
+                }
                 throw;
             }
-            passOn(record);
-            done.push_back(&record);
+            passOn(change);
+            done.push_back(&change);
         }
     } catch (...) {
         // What was taken back is made again (or the other way round): a step is undone
         // wholly or not at all.
         for (auto it = done.rbegin(); it != done.rend(); ++it) {
             try {
-                undo ? (*it)->redo(files, locks, wait) : (*it)->undo(files, locks, wait, folder);
+                UndoRecord& record = (*it)->record;
+                undo ? record.redo(files, locks, wait) : record.undo(files, locks, wait, m_places);
             } catch (...) {
             }
             passOn(**it);
@@ -359,37 +465,32 @@ void UndoHistory::runStep(Step& step, bool undo, const LockWait& wait)
     }
 }
 
-void UndoHistory::passOn(const UndoRecord& record)
+void UndoHistory::passOn(const Change& change)
 {
-    // The file is now as record.before (undone) or record.after says: the record next to
-    // it on the same file, earlier or later, expects it so.
-    std::vector<UndoRecord*> line;
-    for (Step& step : m_steps)
-        for (Change& change : step.changes)
-            line.push_back(&change.record);
-    const std::size_t at = std::size_t(std::find(line.begin(), line.end(), &record) - line.begin());
-    if (record.undone && record.kind != UndoRecord::Kind::Created) {
-        for (std::size_t i = at; i-- > 0;) {
-            if (line[i]->file == record.file) {
-                line[i]->after = record.before;
-                return;
-            }
-        }
-    } else if (!record.undone) {
-        for (std::size_t i = at + 1; i < line.size(); ++i) {
-            if (line[i]->file == record.file) {
-                if (line[i]->kind != UndoRecord::Kind::Created)
-                    line[i]->before = record.after;
-                return;
-            }
+    // Taken back, the change leaves its file as the change it was joined to left it; made
+    // again, the file is where the change joined to it began. Nothing else is told: a change
+    // that found the file otherwise must find it so again.
+    const UndoRecord& record = change.record;
+    for (Step& step : m_steps) {
+        for (Change& other : step.changes) {
+            if (record.undone && change.joinedTo != 0 && other.id == change.joinedTo)
+                other.record.after = record.before;
+            else if (!record.undone && other.joinedTo == change.id)
+                other.record.before = record.after;
         }
     }
 }
 
 void UndoHistory::dropStep(std::size_t index)
 {
-    for (const Change& change : m_steps[index].changes)
+    for (const Change& change : m_steps[index].changes) {
         change.record.discard(FileLayer::system());
+        // A place outside the folder is cleared of what no step needs, now or once it can be
+        // reached again.
+        const fs::path& kept = change.record.kept;
+        if (!kept.empty() && kept.parent_path() != m_places.folder)
+            m_sweepPending = true;
+    }
     m_steps.erase(m_steps.begin() + std::ptrdiff_t(index));
     if (index < m_done)
         --m_done;
@@ -410,6 +511,8 @@ void UndoHistory::dropGone()
         save();
         emit changed();
     }
+    if (m_sweepPending)
+        sweep();
 }
 
 std::uint64_t UndoHistory::byteLimit() const
@@ -421,10 +524,15 @@ std::uint64_t UndoHistory::byteLimit() const
     return std::min(maxBytes, std::uint64_t(std::max<qint64>(free, 0)) / 10);
 }
 
-void UndoHistory::enforceLimits()
+void UndoHistory::enforceLimits(std::optional<std::size_t> keep)
 {
-    while (m_done > std::size_t(maxSteps))
-        dropStep(0);
+    const auto drop = [&](std::size_t index) {
+        dropStep(index);
+        if (keep && *keep > index)
+            --*keep;
+    };
+    while (m_done > std::size_t(maxSteps) && keep != std::size_t(0))
+        drop(0);
     const auto bytesOf = [](const Step& step) {
         std::uint64_t bytes = 0;
         for (const Change& change : step.changes)
@@ -435,35 +543,156 @@ void UndoHistory::enforceLimits()
     for (const Step& step : m_steps)
         total += bytesOf(step);
     const std::uint64_t limit = byteLimit();
-    while (!m_steps.empty() && total > limit) {
+    // The oldest steps done go first, then the steps to redo from the farthest.
+    while (total > limit && !m_steps.empty() && m_done > 0 && keep != std::size_t(0)) {
         total -= bytesOf(m_steps.front());
-        dropStep(0);
+        drop(0);
     }
+    while (total > limit && m_steps.size() > m_done && (!keep || *keep != m_steps.size() - 1)) {
+        total -= bytesOf(m_steps.back());
+        drop(m_steps.size() - 1);
+    }
+}
+
+bool UndoHistory::place(const fs::path& folder)
+{
+    if (!m_lock)
+        return false;
+    if (std::any_of(m_placed.begin(), m_placed.end(),
+                    [&](const Place& placed) { return placed.path == folder; }))
+        return true;
+    const auto stamp = FileStamp::of(folder);
+    if (!stamp)
+        return false;
+    const fs::path top = fileSystemTop(folder);
+    m_placed.push_back(
+        {folder, stamp->volume, top.empty() ? fs::path() : folder.lexically_relative(top)});
+    if (savePlaces())
+        return true;
+    m_placed.pop_back();
+    return false;
+}
+
+std::optional<fs::path> UndoHistory::locate(const Place& place) const
+{
+    if (const auto now = FileStamp::of(place.path); now && now->volume == place.volume)
+        return place.path;
+    if (place.within.empty())
+        return std::nullopt;
+    // The disk may be back under another mount point.
+    bool mounted = false;
+    for (const fs::path& point : mountPoints()) {
+        const auto top = FileStamp::of(point);
+        if (!top || top->volume != place.volume)
+            continue;
+        mounted = true;
+        const fs::path there = (point / place.within).lexically_normal();
+        if (const auto now = FileStamp::of(there); now && now->volume == place.volume)
+            return there;
+    }
+    // A disk that is here without the place: the place is gone, and what it held with it.
+    return mounted ? std::optional<fs::path>(fs::path()) : std::nullopt;
+}
+
+void UndoHistory::sweep()
+{
+    m_sweepPending = false;
+    // What a step (or the step being recorded) still keeps, by name: kept names are never
+    // given twice, wherever the disk is mounted now.
+    std::set<fs::path> live;
+    for (const Step& step : m_steps)
+        for (const Change& change : step.changes)
+            live.insert(change.record.kept.filename());
+    for (const UndoRecord& record : m_keeping.records)
+        live.insert(record.kept.filename());
+    bool changed = false;
+    for (auto placed = m_placed.begin(); placed != m_placed.end();) {
+        const std::optional<fs::path> at = locate(*placed);
+        if (!at) {
+            m_sweepPending = true;
+            ++placed;
+            continue;
+        }
+        bool holds = false;
+        std::error_code ec;
+        if (!at->empty()) {
+            for (fs::directory_iterator entry(*at, ec), end; !ec && entry != end;
+                 entry.increment(ec)) {
+                const fs::path name = entry->path().filename();
+                if (!UndoRecord::isKeptName(name, m_places.owner))
+                    continue;
+                if (!live.count(name))
+                    FileLayer::system().remove(entry->path());
+                holds = holds || fs::exists(fs::symlink_status(entry->path(), ec));
+            }
+            if (!holds && at->filename() == UndoRecord::topFolderName())
+                fs::remove(*at, ec);
+        }
+        if (holds) {
+            ++placed;
+            continue;
+        }
+        placed = m_placed.erase(placed);
+        changed = true;
+    }
+    if (changed)
+        savePlaces();
 }
 
 void UndoHistory::load()
 {
+    QFile places(QDir(m_folder).filePath(placesName));
+    if (places.open(QIODevice::ReadOnly)) {
+        for (const QJsonValue& value : QJsonDocument::fromJson(places.readAll())
+                                           .object()
+                                           .value(QStringLiteral("places"))
+                                           .toArray()) {
+            const QJsonObject object = value.toObject();
+            const Place place{pathFrom(object.value(QStringLiteral("path"))),
+                              numberFrom(object.value(QStringLiteral("volume"))),
+                              pathFrom(object.value(QStringLiteral("within")))};
+            if (!place.path.empty())
+                m_placed.push_back(place);
+        }
+    }
     QFile index(QDir(m_folder).filePath(indexName));
     if (index.open(QIODevice::ReadOnly)) {
         const QJsonObject root = QJsonDocument::fromJson(index.readAll()).object();
-        if (root.value(QStringLiteral("format")).toInt() == indexFormat) {
-            for (const QJsonValue& stepValue : root.value(QStringLiteral("steps")).toArray()) {
-                const QJsonObject object = stepValue.toObject();
-                Step step{object.value(QStringLiteral("caption")).toString(), {}};
-                bool whole = true;
-                for (const QJsonValue& change : object.value(QStringLiteral("changes")).toArray()) {
-                    const std::optional<UndoRecord> record = recordFrom(change.toObject());
-                    whole = whole && record;
-                    if (record)
-                        step.changes.push_back(
-                            {*record, change.toObject().value(QStringLiteral("pane")).toString()});
+        const int format = root.value(QStringLiteral("format")).toInt();
+        for (const QJsonValue& stepValue : root.value(QStringLiteral("steps")).toArray()) {
+            const QJsonObject object = stepValue.toObject();
+            if (format == 1) {
+                // An earlier version's step told too little of its files to be taken back
+                // safely; what it kept goes.
+                for (const QJsonValue& value : object.value(QStringLiteral("changes")).toArray()) {
+                    const fs::path kept = EngineCall::toPath(
+                        value.toObject().value(QStringLiteral("kept")).toString());
+                    if (UndoRecord::isKeptName(kept))
+                        FileLayer::system().remove(kept);
                 }
-                if (whole && !step.changes.empty())
-                    m_steps.push_back(std::move(step));
-                else
-                    for (const Change& change : step.changes)
-                        change.record.discard(FileLayer::system());
+                continue;
             }
+            Step step{object.value(QStringLiteral("caption")).toString(), {}};
+            bool whole = format == indexFormat;
+            for (const QJsonValue& value : object.value(QStringLiteral("changes")).toArray()) {
+                const QJsonObject change = value.toObject();
+                const std::optional<UndoRecord> record = recordFrom(change);
+                whole = whole && record;
+                if (record) {
+                    step.changes.push_back({*record,
+                                            change.value(QStringLiteral("pane")).toString(),
+                                            numberFrom(change.value(QStringLiteral("id"))),
+                                            numberFrom(change.value(QStringLiteral("joinedTo")))});
+                    m_nextId = std::max(m_nextId, step.changes.back().id + 1);
+                }
+            }
+            if (whole && !step.changes.empty()) {
+                m_steps.push_back(std::move(step));
+                continue;
+            }
+            // A step the history cannot take leaves nothing behind.
+            for (const Change& change : step.changes)
+                change.record.discard(FileLayer::system());
         }
     }
     // The steps done come first; the rest were undone.
@@ -482,6 +711,12 @@ void UndoHistory::load()
             QFile::remove(folder.filePath(name));
     }
     PageEngine::removeStaleTemporaries(EngineCall::toPath(m_folder));
+    // A place a step names is known as a place, whatever became of the list of places.
+    for (const Step& step : m_steps)
+        for (const Change& change : step.changes)
+            if (!change.record.kept.empty() && change.record.kept.parent_path() != m_places.folder)
+                place(change.record.kept.parent_path());
+    m_sweepPending = true;
     dropGone();
 }
 
@@ -492,8 +727,23 @@ bool UndoHistory::save(QString* error)
     QJsonArray steps;
     for (const Step& step : m_steps) {
         QJsonArray changes;
-        for (const Change& change : step.changes)
-            changes.append(recordJson(change.record, change.pane));
+        for (const Change& change : step.changes) {
+            const UndoRecord& record = change.record;
+            changes.append(QJsonObject{{QStringLiteral("kind"), kindNames[int(record.kind)]},
+                                       {QStringLiteral("file"), pathField(record.file)},
+                                       {QStringLiteral("kept"), pathField(record.kept)},
+                                       {QStringLiteral("undone"), record.undone},
+                                       {QStringLiteral("before"), stampJson(record.before)},
+                                       {QStringLiteral("after"), stampJson(record.after)},
+                                       {QStringLiteral("found"), stampJson(record.found)},
+                                       {QStringLiteral("oldSize"), number(record.oldSize)},
+                                       {QStringLiteral("pointerAt"), number(record.pointerAt)},
+                                       {QStringLiteral("oldPointer"), hex(record.oldPointer)},
+                                       {QStringLiteral("newPointer"), hex(record.newPointer)},
+                                       {QStringLiteral("pane"), change.pane},
+                                       {QStringLiteral("id"), number(change.id)},
+                                       {QStringLiteral("joinedTo"), number(change.joinedTo)}});
+        }
         steps.append(QJsonObject{{QStringLiteral("caption"), step.caption},
                                  {QStringLiteral("changes"), changes}});
     }
@@ -506,6 +756,26 @@ bool UndoHistory::save(QString* error)
     if (error)
         *error = index.errorString();
     return false;
+}
+
+bool UndoHistory::savePlaces()
+{
+    QJsonArray places;
+    for (const Place& place : m_placed)
+        places.append(QJsonObject{{QStringLiteral("path"), pathField(place.path)},
+                                  {QStringLiteral("volume"), number(place.volume)},
+                                  {QStringLiteral("within"), pathField(place.within)}});
+    // Durable before anything is kept in a new place: a place the history forgot could
+    // never be cleared.
+    try {
+        writeWholeFile(EngineCall::toPath(QDir(m_folder).filePath(placesName)),
+                       QJsonDocument(QJsonObject{{QStringLiteral("places"), places}})
+                           .toJson(QJsonDocument::Compact)
+                           .toStdString());
+        return true;
+    } catch (const EngineError&) {
+        return false;
+    }
 }
 
 } // namespace tessary

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,13 +22,26 @@ class ProgressService;
 // A step is one page operation with every file it changed (a Move: both files) and a
 // caption that names it; it keeps no copy of a file (UndoRecord).
 //
+// A step is taken back only when every file it touches is exactly as that step left it, by
+// what the step itself recorded. Where a step began on a file exactly where the step before
+// it on that file ended, the two are joined: taking back the later one leaves the file as
+// the earlier one left it, so that the earlier one can be taken back next. Where anything
+// else came between (another program, a file saved under the same name), the earlier step
+// is refused, and nothing changes.
+//
 // At most maxSteps steps are kept, and what they keep on disk never passes the byte limit
 // (by default the smaller of 2 GiB and a tenth of the free space on the folder's disk): the
-// oldest steps go first. A step whose files are gone is dropped quietly. A new step clears
-// the steps that could be redone. A step that cannot be kept (the folder cannot be
-// written or another window of the program keeps it, the step alone passes the limit, a
-// replaced file could not be kept) is made all the same: it clears the history, and the
-// Undo caption says that it cannot be undone.
+// oldest steps go first, never the step just undone or redone. A step whose files are gone
+// is dropped quietly. A new step clears the steps that could be redone. A step that cannot
+// be kept (the folder cannot be written or another window of the program keeps it, the step
+// alone passes the limit, a replaced file could not be kept) is made all the same: it clears
+// the history, and the Undo caption says that it cannot be undone.
+//
+// Nothing of a step outlives it: the history notes every place outside its folder where it
+// keeps files (the hidden folder at the top of another disk, or a file's own folder) before
+// it keeps one there, and clears what no step needs whenever it can reach that place again:
+// at once when a step leaves, or, for a disk that is away, once it is back (at the start,
+// when a step is made, when the Edit menu is opened).
 class UndoHistory : public QObject
 {
     Q_OBJECT
@@ -89,11 +103,13 @@ public:
     // progress (the work may wait, visibly, for another program changing a file). Returns
     // the files changed; nothing when there is no such step. Throws ImagingError with a
     // sentence naming the step and the reason: a file changed since (the step is then
-    // dropped: it can no longer be undone), a failed write, a wait given up.
+    // dropped: it can no longer be undone), a file that may not be written now (the step
+    // stays), a failed write, a wait given up.
     QList<File> undo(ProgressService* progress);
     QList<File> redo(ProgressService* progress);
 
-    // Drops, quietly, the steps whose files are gone.
+    // Drops, quietly, the steps whose files are gone, and clears what no step needs in the
+    // places that can be reached again.
     void dropGone();
 
 signals:
@@ -105,33 +121,53 @@ private:
     {
         UndoRecord record;
         QString pane;
+        std::uint64_t id = 0;
+        // The change whose end this one began at, on the same file; 0 for none.
+        std::uint64_t joinedTo = 0;
     };
     struct Step
     {
         QString caption;
         std::vector<Change> changes;
     };
+    // A place outside the history's folder where it keeps files: where it is, and where it
+    // lies within its disk, to find it when the disk comes back under another mount.
+    struct Place
+    {
+        std::filesystem::path path;
+        std::uint64_t volume = 0;
+        std::filesystem::path within;
+    };
 
     void begin();
     void end(const QString& caption);
     void notePanes();
+    void join(Change& change) const;
     QList<File> takeStep(bool undo, ProgressService* progress);
     void runStep(Step& step, bool undo, const LockWait& wait);
-    void passOn(const UndoRecord& record);
+    void passOn(const Change& change);
     void dropStep(std::size_t index);
-    void enforceLimits();
+    void enforceLimits(std::optional<std::size_t> keep = {});
     void cannotKeep(const QString& caption, const QString& problem);
     std::uint64_t byteLimit() const;
+    bool place(const std::filesystem::path& folder);
+    void sweep();
+    std::optional<std::filesystem::path> locate(const Place& place) const;
     void load();
     bool save(QString* error = nullptr);
+    bool savePlaces();
 
     QString m_folder;
     std::optional<std::uint64_t> m_byteLimit;
     std::unique_ptr<QLockFile> m_lock; // null: the history cannot be kept
     std::vector<Step> m_steps;         // oldest first
     std::size_t m_done = 0;            // the steps that can be undone; the rest can be redone
-    QString m_cannotUndo;              // the caption of a step that could not be kept
+    std::uint64_t m_nextId = 1;
+    QString m_cannotUndo; // the caption of a step that could not be kept
     QString m_problem;
+    KeptFiles m_places;
+    std::vector<Place> m_placed;
+    bool m_sweepPending = false; // a place held what no step needs when it was out of reach
 
     bool m_recording = false;
     UndoKeeping m_keeping;

@@ -9,8 +9,11 @@
 #include "Tessary.h"
 #include "UndoCaption.h"
 #include "UndoHistory.h"
+#include "frmInterleave.h"
+#include "frmMerge.h"
 #include "frmRange.h"
 #include "frmReorder.h"
+#include "frmSplit.h"
 #include "mdlFunctions.h"
 
 #include <QAction>
@@ -157,7 +160,13 @@ void cmdReorder_Click(Tessary& window)
 
 PageOperationHandlers handlers()
 {
-    return {cmdSwap_Click, cmdRange_Click, cmdDelPage_Click, cmdReorder_Click};
+    return {cmdSwap_Click,
+            cmdRange_Click,
+            cmdDelPage_Click,
+            cmdReorder_Click,
+            [](Tessary& window) { frmInterleave(window).exec(); },
+            [](Tessary& window) { frmSplit(window).exec(); },
+            [](Tessary& window) { frmMerge(window).exec(); }};
 }
 
 } // namespace tessary::operations

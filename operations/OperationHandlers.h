@@ -27,7 +27,8 @@ void cmdDelPage_Click(Tessary& window);
 // one first.
 void cmdReorder_Click(Tessary& window);
 
-// The four, for the window's services.
+// The four, and the Tools menu's dialogs of scanned batches (interleave, split, merge), for
+// the window's services.
 PageOperationHandlers handlers();
 
 } // namespace operations

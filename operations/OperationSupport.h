@@ -11,6 +11,7 @@ class QWidget;
 namespace tessary {
 
 class ImagingEdit;
+class ImagingError;
 class Tessary;
 struct UndoKeeping;
 
@@ -46,6 +47,13 @@ QWidget* boxOwner(Tessary& window);
 
 // A box with an OK button and the program's title.
 void tell(Tessary& window, const QString& text, MsgIcon icon = MsgIcon::None);
+
+// What tells the user that a page operation failed with error. A file that changed on disk
+// since its pane showed it (which is why an operation is refused as changed) is shown again
+// first, read afresh, in the pane that shows it, its page box and caption with it, and the
+// text says so: the window then shows every file as it is, and the operation may be
+// repeated on what the user sees.
+QString showChangedAgain(Tessary& window, const ImagingError& error);
 
 // A Yes/No box with the program's title; the button pressed.
 int ask(Tessary& window, const QString& text);

@@ -73,8 +73,9 @@ bool pageOperation(Tessary& window, ImagingEdit& viewer, const QString& fileName
         operation();
         return true;
     } catch (const ImagingError& error) {
+        const QString text = operations::showChangedAgain(window, error);
         showAgain(viewer, fileName);
-        tell(window, error.message, MsgIcon::Exclamation);
+        tell(window, text, MsgIcon::Exclamation);
         return false;
     }
 }
@@ -159,8 +160,8 @@ bool sameLocation(const QString& a, const QString& b)
            namesIgnoreCase(firstFolder);
 }
 
-// The working file that path names (temp.tif or blank.tif, in the program folder or the
-// folder that holds temp.tif), or "".
+} // namespace
+
 QString workingFileNamed(const Tessary& window, const QString& path)
 {
     const ProgramFolder& folder = window.programFolder();
@@ -170,6 +171,8 @@ QString workingFileNamed(const Tessary& window, const QString& path)
                 return name;
     return {};
 }
+
+namespace {
 
 // The refusal of a name chosen for the new file.
 void refuseNewFileName(Tessary& window, const QString& text)
@@ -245,9 +248,10 @@ bool ExtractPageToNewFile(Tessary& window, const QString& tempPath, std::int32_t
     } catch (const ImagingError& error) {
         // Nothing was written; a temp.tif left by an earlier transfer must not be taken
         // for this page.
+        const QString text = operations::showChangedAgain(window, error);
         if (!destination.image().isEmpty())
             showAgain(destination, destination.image());
-        tell(window, error.message, MsgIcon::Exclamation);
+        tell(window, text, MsgIcon::Exclamation);
         return false;
     }
     destination.setImage(tempPath);
@@ -261,7 +265,7 @@ bool SaveNewFile(Tessary& window)
 {
     ImagingAdmin& admin = *window.imgAdmSrc;
     ImagingEdit& destination = *window.imgDes;
-    admin.setInitialFolder(window.programFolder().path());
+    admin.setInitialFolder(window.programFolder().startFolder());
     // The working files stay out of the Save dialog's list, as out of every other.
     const ProgramFolder& folder = window.programFolder();
     for (const QString& name : {tempName, blankName})
@@ -297,7 +301,7 @@ bool SaveNewFile(Tessary& window)
     try {
         destination.saveAs(chosen, operations::keeping(window, PaneDes));
     } catch (const ImagingError& error) {
-        tell(window, error.message, MsgIcon::Exclamation);
+        tell(window, operations::showChangedAgain(window, error), MsgIcon::Exclamation);
         noNewFile(window);
         return false;
     }
@@ -339,7 +343,7 @@ bool ExtractRangeToNewFile(Tessary& window, std::int32_t from, std::int32_t to)
     } catch (const ImagingError& error) {
         QFile::remove(temp);
         admin.setFileName(QString());
-        tell(window, error.message, MsgIcon::Exclamation);
+        tell(window, operations::showChangedAgain(window, error), MsgIcon::Exclamation);
         return false;
     }
 

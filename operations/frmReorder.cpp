@@ -156,6 +156,7 @@ void frmReorder::cmdOK_Click()
         admin.insertPages(file, p, i, 1, {stamp, stamp, operations::keeping(window, PaneDes)});
     } catch (const ImagingError& error) {
         // The file is as it was: show it again, read afresh.
+        const QString text = operations::showChangedAgain(window, error);
         admin.setFileName(QString());
         destination.setImage(file);
         if (shownPage >= 1 && shownPage <= destination.pageCount())
@@ -164,7 +165,7 @@ void frmReorder::cmdOK_Click()
         destination.display();
         window.txtPageDes->setText(operations::pageText(destination));
         UpdatePaneCaption(window, PaneDes);
-        tell(window, error.message, MsgIcon::Exclamation);
+        tell(window, text, MsgIcon::Exclamation);
         accept();
         return;
     }

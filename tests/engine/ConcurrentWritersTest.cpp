@@ -145,8 +145,7 @@ TEST(ConcurrentWriters, aWaitingWriterSaysSoAndWorksOnTheFileAsTheOtherLeftIt)
 {
     testtiff::TempDir dir(true);
     write(dir / "x.tif", "x", 1);
-    const std::string changed = "a.tif changed on disk after it was opened; open it again and "
-                                "repeat the operation. Nothing was changed.";
+    const std::string changed = "a.tif changed on disk after it was opened; nothing was changed.";
     // Stamped: its caller looked at the file before; giving up: the user pressed Cancel.
     for (const auto& [stamped, givingUp, names, failure] :
          std::vector<std::tuple<bool, bool, std::string, std::string>>{

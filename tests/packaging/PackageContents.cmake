@@ -1,5 +1,6 @@
-# Makes the Debian package and checks what it holds: the program folder, the command, the
-# desktop entry with its MIME type, the icons, and the libraries it depends on.
+# Makes the Debian package and checks what it holds: the program folder, the commands with
+# their manual pages and shell completion, the desktop entry with its MIME type, the icons,
+# the AppStream metadata, the licence and changelog, and the libraries it depends on.
 find_program(DPKG_DEB dpkg-deb)
 find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(NOT DPKG_DEB OR NOT DPKG_SHLIBDEPS)
@@ -18,7 +19,11 @@ endif()
 execute_process(COMMAND ${DPKG_DEB} -c ${package} OUTPUT_VARIABLE contents)
 foreach(path bin/tessary bin/tessary-pages ${PROGRAM_DIR}/tessary ${PROGRAM_DIR}/tessary-view
         ${PROGRAM_DIR}/blank.tif ${PROGRAM_DIR}/about.txt share/applications/tessary.desktop
-        share/icons/hicolor/16x16/apps/tessary.png share/icons/hicolor/256x256/apps/tessary.png)
+        share/icons/hicolor/16x16/apps/tessary.png share/icons/hicolor/256x256/apps/tessary.png
+        share/man/man1/tessary.1.gz share/man/man1/tessary-pages.1.gz
+        share/bash-completion/completions/tessary-pages share/zsh/vendor-completions/_tessary-pages
+        share/metainfo/org.tessary.Tessary.metainfo.xml
+        share/doc/tessary/copyright share/doc/tessary/changelog.gz)
     if(NOT contents MATCHES " \\./usr/${path}( ->|\n)")
         message(SEND_ERROR "The package holds no /usr/${path}:\n${contents}")
     endif()
