@@ -10,14 +10,20 @@ namespace tessary {
 
 class ReadableFile;
 
+namespace tiff {
+class Reader;
+}
+
 // A libtiff handle on an open file: read through our own calls, never memory-mapped,
 // with every libtiff error and warning collected instead of printed, and a cap on any
 // single allocation libtiff makes.
 class LibtiffHandle
 {
 public:
-    // Throws EngineError (Damaged) when libtiff cannot take the file at all.
-    explicit LibtiffHandle(const ReadableFile& file);
+    // Throws EngineError (Damaged) when libtiff cannot take the file at all. kept, when
+    // given, is a reader of the same file whose kept bytes (its walk of the page chain)
+    // libtiff's reads take instead of reading them again; it must outlive the handle.
+    explicit LibtiffHandle(const ReadableFile& file, const tiff::Reader* kept = nullptr);
     ~LibtiffHandle();
     LibtiffHandle(const LibtiffHandle&) = delete;
     LibtiffHandle& operator=(const LibtiffHandle&) = delete;
@@ -38,6 +44,7 @@ public:
     struct Io
     {
         const ReadableFile* file;
+        const tiff::Reader* kept;
         std::uint64_t position;
     };
 

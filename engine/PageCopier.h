@@ -4,12 +4,20 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace tessary {
 
 class ReadableFile;
 class WritableFile;
+
+// The kernel copies between files a pipe's worth (64 KiB) at a time from where each call
+// starts, and the page cache of a file system that copies (ext4) takes each piece whole
+// only where it starts on a multiple of its size; elsewhere it takes it a page at a time,
+// which makes the copy and its sync half as slow again. Copies are cut at such a
+// multiple of the file written.
+inline constexpr std::uint64_t pageCacheUnit = 64u << 10;
 
 // The form of the file a page is copied into.
 struct OutputFormat
@@ -137,15 +145,15 @@ private:
     void layOut();
     std::uint64_t layOutDirectories();
     std::uint64_t align(std::uint64_t position) const;
-    // Bytes of the source read at once, from start.
+    // Bytes of the source at hand at once, from start: kept by the source's reader, or read.
     struct ValueWindow
     {
         std::uint64_t start = 0;
-        std::vector<std::uint8_t> bytes;
+        std::span<const std::uint8_t> bytes;
+        std::vector<std::uint8_t> owned;
     };
-    // The page's tag values that lie out of its directory entries, when they span little;
-    // with keep, only as far as they lie in what was read with the directory.
-    ValueWindow valueWindow(bool keep) const;
+    // The page's tag values that lie out of its directory entries, when they span little.
+    void valueWindow(ValueWindow& window) const;
     void encodeValue(const PlannedEntry& entry, std::uint8_t* out, const ValueWindow& window) const;
 
     const tiff::Reader& m_source;
@@ -165,7 +173,6 @@ private:
     std::vector<Block> m_blocks;
     std::vector<Run> m_runs;
     std::vector<Extent> m_footprint;
-    ValueWindow m_values; // the tag values, as read with the directory
 };
 
 } // namespace tessary

@@ -65,14 +65,15 @@ void checkStamp(const TiffSource& source, const std::optional<FileStamp>& expect
 // Opens a file the caller saw as expected (when given): a file since removed, replaced or
 // rewritten is refused as changed, whatever it now holds.
 std::unique_ptr<TiffSource> openAsSeen(const fs::path& path,
-                                       const std::optional<FileStamp>& expected)
+                                       const std::optional<FileStamp>& expected,
+                                       bool keepDirectories = true)
 {
     if (expected) {
         const auto now = FileStamp::of(path);
         if (!now || !(*now == *expected))
             throw changedSinceOpened(path);
     }
-    auto source = std::make_unique<TiffSource>(path);
+    auto source = std::make_unique<TiffSource>(path, keepDirectories);
     checkStamp(*source, expected);
     return source;
 }
@@ -216,12 +217,14 @@ bool planPages(const std::vector<PageRef>& pages, const OutputFormat& format, st
     std::uint64_t position = start;
     for (const PageRef& ref : pages) {
         const std::uint64_t directory = ref.source->chain().pages[std::size_t(ref.page - 1)];
-        const std::string what = capitalized(pageOf(ref.page, ref.source->path()));
+        const auto what = [&ref] {
+            return capitalized(pageOf(ref.page, ref.source->path()));
+        };
         try {
             plans.emplace_back(ref.source->reader(), directory, position, format);
             if (plans.back().subImageDependsOnByteOrder()) {
                 throw EngineError(ErrorKind::Unsupported,
-                                  what +
+                                  what() +
                                       " holds sub-images of more than 8 bits a sample in the "
                                       "other byte order; it cannot be copied into " +
                                       quoted(target) + ". Nothing was changed.");
@@ -234,7 +237,7 @@ bool planPages(const std::vector<PageRef>& pages, const OutputFormat& format, st
                                    scratch.back()->reader(), scratch.back()->directory());
             }
         } catch (const tiff::StructureError& e) {
-            throw EngineError(ErrorKind::Damaged, what + " is damaged: " + e.what() + ".");
+            throw EngineError(ErrorKind::Damaged, what() + " is damaged: " + e.what() + ".");
         }
         const PagePlan& plan = plans.back();
         if (plan.needsBigTiff())
@@ -299,14 +302,16 @@ struct Target
     std::unique_ptr<TiffSource> source;
 };
 
+// keepDirectories: the directories of its pages will be read (a rewrite, or pages of it
+// copied), not only its page list.
 Target openTarget(FileLayer& files, OperationLocks& locks, const fs::path& path,
-                  const std::optional<FileStamp>& expected)
+                  const std::optional<FileStamp>& expected, bool keepDirectories = true)
 {
     Target target;
     target.real = realPath(path);
     target.lock = locks.lock(files, target.real);
     PageEngine::removeStaleTemporaries(target.real.parent_path());
-    target.source = openAsSeen(target.real, expected);
+    target.source = openAsSeen(target.real, expected, keepDirectories);
     // Only a program that takes no locks can have put another file there meanwhile.
     if (target.lock && !target.lock->covers(target.source->file().stamp()))
         throw changedSinceOpened(path);
@@ -610,7 +615,9 @@ void PageEngine::appendPages(const fs::path& destination, const fs::path& source
 {
     checkCount(count);
     OperationLocks locks(options);
-    Target target = openTarget(m_files, locks, destination, options.expectDestination);
+    // Pages added in place need the file's page list alone, unless they come from it.
+    Target target = openTarget(m_files, locks, destination, options.expectDestination,
+                               isSameFile(source, destination));
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
     checkRun(src, first, count);
@@ -632,7 +639,9 @@ void PageEngine::insertPages(const fs::path& destination, const fs::path& source
 {
     checkCount(count);
     OperationLocks locks(options);
-    Target target = openTarget(m_files, locks, destination, options.expectDestination);
+    // Pages added in place need the file's page list alone, unless they come from it.
+    Target target = openTarget(m_files, locks, destination, options.expectDestination,
+                               isSameFile(source, destination));
     target.source->checkPage(before);
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
