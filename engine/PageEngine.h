@@ -3,6 +3,7 @@
 #include "FileLayer.h"
 #include "FileLock.h"
 #include "FileStamp.h"
+#include "PageRotation.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -92,6 +93,15 @@ public:
     // and kind; an existing newFile is replaced. newFile may not be source itself.
     void extractPages(const std::filesystem::path& source, std::int32_t first, std::int32_t count,
                       const std::filesystem::path& newFile, const OperationOptions& options = {});
+
+    // Turns count pages of file, from first, by degrees clockwise (90, 180 or 270) as they
+    // are seen, and stores them upright (TurnedPages): one rewrite of the file, in which
+    // every other page and every other tag stays as it was. Returns the pages whose turn
+    // could only be recorded in their Orientation tag, with a message that says so. Throws
+    // as the other operations do, and Unsupported for any other angle.
+    RotationResult rotatePages(const std::filesystem::path& file, std::int32_t first,
+                               std::int32_t count, int degrees,
+                               const OperationOptions& options = {});
 
     // Removes temporary files that operations of processes no longer running left in
     // folder. Operations call it for their own folder; programs may call it at start.

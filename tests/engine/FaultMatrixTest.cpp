@@ -60,6 +60,8 @@ const std::vector<std::string> operations[] = {
     {"append dest.tif dest.tif 1 3"},
     {"insert dest.tif dest.tif 4 2 1", "delete dest.tif 5 1"}, // a reorder
     {"extract blank.tif 1 1 new.tif", "append new.tif dest.tif 2 3", "delete new.tif 1 1"},
+    {"rotate dest.tif 2 2 90"},
+    {"rotate dest.tif 1 1 180", "rotate dest.tif 3 1 270"},
 };
 
 struct FaultKind
