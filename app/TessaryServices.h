@@ -24,6 +24,10 @@ struct PageOperationHandlers
     std::function<void(Tessary&)> cmdRange_Click;
     std::function<void(Tessary&)> cmdDelPage_Click;
     std::function<void(Tessary&)> cmdReorder_Click;
+    // Edit > Rotate Page: the page the destination pane shows turned by quarter turns
+    // clockwise (1 right, 2 half round, 3 left); Edit > Rotate Pages...: a range of them.
+    std::function<void(Tessary&, int quarters)> mnuRotate_Click;
+    std::function<void(Tessary&)> mnuRotatePages_Click;
 };
 
 // What the main window reaches of the platform. The program passes the real services;

@@ -141,4 +141,18 @@ void ImagingAdminControl::deletePages(std::int32_t first, std::int32_t count,
         expected);
 }
 
+QString ImagingAdminControl::rotatePages(std::int32_t first, std::int32_t count,
+                                         std::int32_t degrees, const Expected& expected)
+{
+    std::string note;
+    runOperation(
+        [&](const OperationOptions& options) {
+            note = PageEngine()
+                       .rotatePages(EngineCall::toPath(m_fileName), first, count, degrees, options)
+                       .message;
+        },
+        expected);
+    return QString::fromStdString(note);
+}
+
 } // namespace tessary

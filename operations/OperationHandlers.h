@@ -27,7 +27,16 @@ void cmdDelPage_Click(Tessary& window);
 // one first.
 void cmdReorder_Click(Tessary& window);
 
-// The four, for the window's services.
+// Edit > Rotate Page: turns the page the destination pane shows by quarter turns clockwise
+// (1 right, 2 half round, 3 left), after asking when prompting is on; the pane shows it at
+// once, turned, at the same page. Nothing without a destination.
+void mnuRotate_Click(Tessary& window, int quarters);
+
+// Edit > Rotate Pages...: the rotate dialog, for the destination pane's file; with none
+// open, the user chooses one first.
+void mnuRotatePages_Click(Tessary& window);
+
+// All of them, for the window's services.
 PageOperationHandlers handlers();
 
 } // namespace operations
