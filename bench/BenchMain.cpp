@@ -443,8 +443,8 @@ void benchUndo(const fs::path& corpus, const fs::path& work, int reps,
 }
 
 // Turning pages of the 500-page scan: one page as tessary-pages turns it against deleting
-// one (both rewrite the file); the turn itself (decoding, turning, encoding and checking the
-// page) against libtiff's decode of it; a hundred pages in one rewrite, reporting progress
+// one (both rewrite the file); the turn itself (decoding, turning and encoding the page)
+// against libtiff's decode of it; a hundred pages in one rewrite, reporting progress
 // as the program's progress dialog takes it; the peak memory of both against rendering one
 // page, which holds one decoded page.
 void benchRotate(const fs::path& corpus, const fs::path& work, const fs::path& tool, int reps)
@@ -498,8 +498,8 @@ void benchRotate(const fs::path& corpus, const fs::path& work, const fs::path& t
                 "rotate page 250 (tessary-pages)", median(rotate),
                 "delete page 250 (tessary-pages)", median(remove), median(rotate) / median(remove));
     std::printf("%-46s %9.1f ms   (at most 60 ms)\n%-46s %9.1f ms   turn/decode %7.2f\n",
-                "the turn itself: decode, turn, encode, check", turn, "libtiff decoding the page",
-                decode, turn / decode);
+                "the turn itself: decode, turn, encode", turn, "libtiff decoding the page", decode,
+                turn / decode);
     std::printf("%-46s %9.1f ms   (at most 3000 ms), %d progress reports\n",
                 "rotate pages 201-300 in one rewrite", median(hundred), reports / reps);
     std::printf("%-46s %9.1f ms   per page %.1f ms, /rotate one %5.2f\n", "", median(hundred),

@@ -708,14 +708,14 @@ RotationResult PageEngine::rotatePages(const fs::path& file, std::int32_t first,
     }
     Progress progress(options, target.real);
     progress.setTotal(whole);
-    std::int32_t turned = 0;
-    const TurnedPages pages(*target.source, first, count, degrees / 90,
-                            formatOf(*target.source).bigEndian, target.real, [&] {
-                                ++turned;
-                                progress.add(
-                                    turning * std::uint64_t(turned) / std::uint64_t(count) -
-                                    turning * std::uint64_t(turned - 1) / std::uint64_t(count));
-                            });
+    std::uint64_t told = 0;
+    const TurnedPages pages(
+        *target.source, first, count, degrees / 90, formatOf(*target.source).bigEndian, target.real,
+        [&](std::int32_t done) {
+            const std::uint64_t now = turning * std::uint64_t(done) / std::uint64_t(count);
+            progress.add(now - told);
+            told = now;
+        });
     std::vector<PageRef> all;
     for (std::int32_t i = 1; i <= target.source->pageCount(); ++i)
         all.push_back(

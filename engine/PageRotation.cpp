@@ -11,8 +11,11 @@
 #include "TiffSource.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <optional>
+#include <thread>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -66,6 +69,24 @@ bool rewritable(std::uint16_t compression, TIFF* tif)
         return true;
     case COMPRESSION_WEBP:
         return losslessWebp(tif);
+    default:
+        return false;
+    }
+}
+
+// The codecs whose exact round trip the engine's tests prove for every bit depth and layout
+// they write; data encoded again by any other is decoded once more and compared.
+bool provenExact(std::uint16_t compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+    case COMPRESSION_LZW:
+    case COMPRESSION_PACKBITS:
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+        return true;
     default:
         return false;
     }
@@ -360,11 +381,9 @@ std::string describe(const std::vector<RotationResult::Recorded>& recorded,
     return text;
 }
 
-} // namespace
-
-// The file that the turned data is written to: through libtiff, beside the target, in
-// the target's byte order; removed however the turn ends.
-struct TurnedPages::Scratch
+// The file that turned data is written to: through libtiff, beside the target, in the
+// target's byte order; removed however the turn ends.
+struct Scratch
 {
     std::filesystem::path target;
     bool bigEndian = false;
@@ -411,11 +430,40 @@ struct TurnedPages::Scratch
     }
 };
 
-TurnedPages::TurnedPages(TiffSource& source, std::int32_t first, std::int32_t count,
-                         int quarterTurns, bool bigEndian, const std::filesystem::path& target,
-                         const std::function<void()>& pageDone)
+} // namespace
+
+// What one thread turned: the scratch file its data went to, open for reading.
+struct TurnedPages::Turned
 {
-    Scratch scratch{target, bigEndian, {}, nullptr, 0};
+    std::unique_ptr<ReadableFile> file;
+    std::unique_ptr<tiff::Reader> reader;
+};
+
+namespace {
+
+// Turns pages one after the other on a libtiff handle of its own, into a scratch file of
+// its own: several run side by side.
+class Turner
+{
+public:
+    Turner(const TiffSource& source, const tiff::Reader& reader, LibtiffHandle& handle,
+           int quarterTurns, bool bigEndian, const std::filesystem::path& target)
+        : m_source(source)
+        , m_reader(reader)
+        , m_handle(handle)
+        , m_quarterTurns(quarterTurns)
+        , m_scratch{target, bigEndian, {}, nullptr, 0}
+    {}
+
+    void turn(std::int32_t page);
+    // Checks what was encoded again and hands the scratch file over; the pages' edits and
+    // those recorded in their orientation tag are in edits and recorded.
+    void finish(TurnedPages::Turned& turned);
+
+    std::map<std::int32_t, PageEdit> edits;
+    std::vector<RotationResult::Recorded> recorded;
+
+private:
     // Pages whose data was written to the scratch file: its directory there, and what
     // their decoded data must be, when it is decoded again to check it.
     struct Written
@@ -425,204 +473,306 @@ TurnedPages::TurnedPages(TiffSource& source, std::int32_t first, std::int32_t co
         std::optional<std::uint64_t> digest;
         Layout layout;
     };
-    std::vector<Written> written;
-    const auto record = [&](std::int32_t page, Reason reason, const Facts& facts,
-                            const Turn& turn) {
-        m_result.byOrientation.push_back({page, reason, facts.compression});
-        PageEdit& edit = m_edits[page];
+
+    TIFF* select(std::int32_t page)
+    {
+        m_handle.clearErrors();
+        if (!m_handle.selectDirectory(m_source.chain().pages[std::size_t(page - 1)])) {
+            const std::string reason = m_handle.firstError();
+            throw EngineError(ErrorKind::Damaged,
+                              capitalized(pageOf(page, m_source.path())) + " is damaged" +
+                                  (reason.empty() ? "" : " (" + reason + ")") + ".");
+        }
+        return m_handle.get();
+    }
+    Turn turnOf(const Facts& facts) const
+    {
+        return Turn::ofOrientation(facts.hasOrientation ? facts.orientation : 1)
+            .then(Turn::clockwise(m_quarterTurns));
+    }
+    void record(std::int32_t page, Reason reason, const Facts& facts, const Turn& turn)
+    {
+        recorded.push_back({page, reason, facts.compression});
+        PageEdit& edit = edits[page];
         edit = {};
         if (facts.hasOrientation || turn.orientation() != ORIENTATION_TOPLEFT)
             edit.changes.push_back({274, tiff::Short, {turn.orientation()}, 0});
-    };
-
-    for (std::int32_t page = first; page < first + count; ++page) {
-        source.select(page);
-        LibtiffHandle& handle = source.handle();
-        TIFF* in = handle.get();
-        const Facts facts = factsOf(in);
-        const Turn turn = Turn::ofOrientation(facts.hasOrientation ? facts.orientation : 1)
-                              .then(Turn::clockwise(quarterTurns));
-        PageEdit& edit = m_edits[page];
-        const tiff::Directory dir =
-            source.reader().readDirectory(source.chain().pages[std::size_t(page - 1)]);
-        const Layout& layout = facts.layout;
-        const Layout out = turnedLayout(layout, turn);
-
-        if (turn.isIdentity()) {
-            // Turned back to how it is stored: only the tag changes.
-            if (facts.hasOrientation && facts.orientation != ORIENTATION_TOPLEFT)
-                edit.changes.push_back({274, tiff::Short, {1}, 0});
-        } else if (layout.width == 0 || layout.height == 0 || layout.blockWidth == 0 ||
-                   layout.blockHeight == 0 || layout.bits == 0 || layout.samples == 0 ||
-                   (layout.pixelBits() > 64 && layout.pixelBits() % 8 != 0)) {
-            record(page, Reason::Damaged, facts, turn);
-        } else if (facts.compression == COMPRESSION_JPEG) {
-            JpegPage jpeg;
-            jpeg.width = layout.width;
-            jpeg.height = layout.height;
-            jpeg.tiled = layout.tiled;
-            jpeg.blockWidth = layout.blockWidth;
-            jpeg.blockHeight = std::min(layout.blockHeight, layout.height);
-            std::uint32_t tableSize = 0;
-            void* tables = nullptr;
-            if (TIFFGetField(in, TIFFTAG_JPEGTABLES, &tableSize, &tables) && tables)
-                jpeg.tables.assign(static_cast<std::uint8_t*>(tables),
-                                   static_cast<std::uint8_t*>(tables) + tableSize);
-            const std::uint32_t blocks =
-                layout.tiled ? TIFFNumberOfTiles(in) : TIFFNumberOfStrips(in);
-            bool read = !layout.separate;
-            std::uint64_t total = 0;
-            for (std::uint32_t b = 0; read && b < blocks; ++b) {
-                const std::uint64_t size = TIFFGetStrileByteCount(in, b);
-                total += size;
-                if (size == 0 || total > maxAllocationBytes) {
-                    read = false;
-                    break;
-                }
-                std::vector<std::uint8_t>& data = jpeg.blocks.emplace_back(std::size_t(size));
-                const tmsize_t got = layout.tiled
-                                         ? TIFFReadRawTile(in, b, data.data(), tmsize_t(size))
-                                         : TIFFReadRawStrip(in, b, data.data(), tmsize_t(size));
-                read = got == tmsize_t(size);
-            }
-            JpegTurnRefusal refusal = JpegTurnRefusal::Unreadable;
-            const std::optional<TurnedJpeg> turned =
-                read ? turnJpeg(jpeg, turn, refusal) : std::nullopt;
-            if (!turned) {
-                record(page,
-                       refusal == JpegTurnRefusal::PartialBlocks ? Reason::JpegPartialBlocks
-                                                                 : Reason::JpegUnreadable,
-                       facts, turn);
-            } else {
-                // A container for the new streams: only their places are taken from it.
-                TIFF* o = scratch.open();
-                Layout done = out;
-                done.blockWidth = turned->blockWidth;
-                done.blockHeight = turned->blockHeight;
-                if (!layout.tiled && layout.blockHeight >= layout.height)
-                    done.blockHeight = std::max(layout.blockHeight, done.height);
-                TIFFSetField(o, TIFFTAG_IMAGEWIDTH, done.width);
-                TIFFSetField(o, TIFFTAG_IMAGELENGTH, done.height);
-                TIFFSetField(o, TIFFTAG_BITSPERSAMPLE, 8);
-                TIFFSetField(o, TIFFTAG_SAMPLESPERPIXEL, int(layout.samples));
-                TIFFSetField(o, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-                TIFFSetField(o, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-                if (done.tiled) {
-                    TIFFSetField(o, TIFFTAG_TILEWIDTH, done.blockWidth);
-                    TIFFSetField(o, TIFFTAG_TILELENGTH, done.blockHeight);
-                } else {
-                    TIFFSetField(o, TIFFTAG_ROWSPERSTRIP, turned->blockHeight);
-                }
-                for (std::size_t b = 0; b < turned->blocks.size(); ++b) {
-                    auto* data = const_cast<std::uint8_t*>(turned->blocks[b].data());
-                    const auto size = tmsize_t(turned->blocks[b].size());
-                    if ((done.tiled ? TIFFWriteRawTile(o, std::uint32_t(b), data, size)
-                                    : TIFFWriteRawStrip(o, std::uint32_t(b), data, size)) != size)
-                        scratch.fail();
-                }
-                scratch.finishPage();
-                edit.changes = turnedTags(dir, facts, done, turn);
-                if (facts.photometric == PHOTOMETRIC_YCBCR &&
-                    (turned->horizontalSampling != facts.subsampling[0] ||
-                     turned->verticalSampling != facts.subsampling[1]))
-                    edit.changes.push_back({530,
-                                            tiff::Short,
-                                            {turned->horizontalSampling, turned->verticalSampling},
-                                            0});
-                written.push_back({page, scratch.pages - 1, std::nullopt, done});
-            }
-        } else if (!rewritable(facts.compression, in)) {
-            record(page, Reason::Compression, facts, turn);
-        } else if (facts.photometric == PHOTOMETRIC_YCBCR &&
-                   (facts.subsampling[0] != 1 || facts.subsampling[1] != 1)) {
-            // Subsampled colour is stored in units of several pixels, which a turn breaks.
-            record(page, Reason::Subsampled, facts, turn);
-        } else if (layout.bytes() > maxAllocationBytes || out.bytes() > maxAllocationBytes) {
-            record(page, Reason::TooLarge, facts, turn);
-        } else {
-            std::vector<Raster> planes;
-            if (!readPlanes(handle, layout, planes)) {
-                record(page, Reason::Damaged, facts, turn);
-            } else {
-                for (Raster& plane : planes) {
-                    plane = turned(plane, layout.width, layout.height, turn, out.stride());
-                    plane.bytes.resize(out.stride() * out.rows(), 0);
-                    plane.height = std::uint32_t(out.rows());
-                }
-                TIFF* o = scratch.open();
-                TIFFSetField(o, TIFFTAG_IMAGEWIDTH, out.width);
-                TIFFSetField(o, TIFFTAG_IMAGELENGTH, out.height);
-                TIFFSetField(o, TIFFTAG_BITSPERSAMPLE, int(layout.bits));
-                TIFFSetField(o, TIFFTAG_SAMPLESPERPIXEL, int(layout.samples));
-                TIFFSetField(o, TIFFTAG_PLANARCONFIG,
-                             layout.separate ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
-                TIFFSetField(o, TIFFTAG_SAMPLEFORMAT, int(facts.sampleFormat));
-                TIFFSetField(o, TIFFTAG_FILLORDER, int(facts.fillOrder));
-                // The photometric interpretation matters to the codec only for fax data.
-                TIFFSetField(o, TIFFTAG_PHOTOMETRIC,
-                             facts.photometric <= PHOTOMETRIC_MINISBLACK ? int(facts.photometric)
-                                                                         : PHOTOMETRIC_MINISBLACK);
-                TIFFSetField(o, TIFFTAG_COMPRESSION, int(facts.compression));
-                if (facts.predictor != PREDICTOR_NONE)
-                    TIFFSetField(o, TIFFTAG_PREDICTOR, int(facts.predictor));
-                if (facts.compression == COMPRESSION_WEBP)
-                    TIFFSetField(o, TIFFTAG_WEBP_LOSSLESS, 1);
-                if (facts.hasFaxOptions)
-                    TIFFSetField(o,
-                                 facts.compression == COMPRESSION_CCITTFAX3 ? TIFFTAG_GROUP3OPTIONS
-                                                                            : TIFFTAG_GROUP4OPTIONS,
-                                 facts.faxOptions);
-                if (out.tiled) {
-                    TIFFSetField(o, TIFFTAG_TILEWIDTH, out.blockWidth);
-                    TIFFSetField(o, TIFFTAG_TILELENGTH, out.blockHeight);
-                } else {
-                    TIFFSetField(o, TIFFTAG_ROWSPERSTRIP, std::min(out.blockHeight, out.height));
-                }
-                // Taken first: libtiff may change what it is given to write (its byte order,
-                // a predictor's differences).
-                const std::uint64_t expected = digest(planes, out);
-                if (!writePlanes(o, out, planes))
-                    scratch.fail();
-                scratch.finishPage();
-                edit.changes = turnedTags(dir, facts, out, turn);
-                written.push_back({page, scratch.pages - 1, expected, out});
-            }
-        }
-        if (pageDone)
-            pageDone();
     }
-    scratch.close();
 
-    if (!written.empty()) {
-        try {
-            m_file = std::make_unique<ReadableFile>(scratch.path);
-            m_reader = std::make_unique<tiff::Reader>(*m_file);
-        } catch (...) {
-            scratch.fail();
-        }
-        const tiff::Chain chain = m_reader->readChain();
-        if (chain.pages.size() != std::size_t(scratch.pages))
-            scratch.fail();
-        // Each page encoded again must decode to exactly the turned pixels; where a codec
-        // would not give them back, the data stays as it was and the tag takes the turn.
-        LibtiffHandle check(*m_file);
-        for (const Written& w : written) {
-            const std::uint64_t directory = chain.pages[std::size_t(w.directory)];
-            std::vector<Raster> planes;
-            if (w.digest &&
-                (!check.selectDirectory(directory) || !readPlanes(check, w.layout, planes) ||
-                 digest(planes, w.layout) != *w.digest)) {
-                source.select(w.page);
-                const Facts facts = factsOf(source.handle().get());
-                record(w.page, Reason::Compression, facts,
-                       Turn::ofOrientation(facts.hasOrientation ? facts.orientation : 1)
-                           .then(Turn::clockwise(quarterTurns)));
-                continue;
+    const TiffSource& m_source;
+    const tiff::Reader& m_reader;
+    LibtiffHandle& m_handle;
+    int m_quarterTurns;
+    Scratch m_scratch;
+    std::vector<Written> m_written;
+};
+
+void Turner::turn(std::int32_t page)
+{
+    Scratch& scratch = m_scratch;
+    TIFF* in = select(page);
+    LibtiffHandle& handle = m_handle;
+    const Facts facts = factsOf(in);
+    const Turn turn = turnOf(facts);
+    PageEdit& edit = edits[page];
+    const tiff::Directory dir =
+        m_reader.readDirectory(m_source.chain().pages[std::size_t(page - 1)]);
+    const Layout& layout = facts.layout;
+    const Layout out = turnedLayout(layout, turn);
+
+    if (turn.isIdentity()) {
+        // Turned back to how it is stored: only the tag changes.
+        if (facts.hasOrientation && facts.orientation != ORIENTATION_TOPLEFT)
+            edit.changes.push_back({274, tiff::Short, {1}, 0});
+    } else if (layout.width == 0 || layout.height == 0 || layout.blockWidth == 0 ||
+               layout.blockHeight == 0 || layout.bits == 0 || layout.samples == 0 ||
+               (layout.pixelBits() > 64 && layout.pixelBits() % 8 != 0)) {
+        record(page, Reason::Damaged, facts, turn);
+    } else if (facts.compression == COMPRESSION_JPEG) {
+        JpegPage jpeg;
+        jpeg.width = layout.width;
+        jpeg.height = layout.height;
+        jpeg.tiled = layout.tiled;
+        jpeg.blockWidth = layout.blockWidth;
+        jpeg.blockHeight = std::min(layout.blockHeight, layout.height);
+        std::uint32_t tableSize = 0;
+        void* tables = nullptr;
+        if (TIFFGetField(in, TIFFTAG_JPEGTABLES, &tableSize, &tables) && tables)
+            jpeg.tables.assign(static_cast<std::uint8_t*>(tables),
+                               static_cast<std::uint8_t*>(tables) + tableSize);
+        const std::uint32_t blocks = layout.tiled ? TIFFNumberOfTiles(in) : TIFFNumberOfStrips(in);
+        bool read = !layout.separate;
+        std::uint64_t total = 0;
+        for (std::uint32_t b = 0; read && b < blocks; ++b) {
+            const std::uint64_t size = TIFFGetStrileByteCount(in, b);
+            total += size;
+            if (size == 0 || total > maxAllocationBytes) {
+                read = false;
+                break;
             }
-            PageEdit& edit = m_edits[w.page];
-            edit.imageData = m_reader.get();
-            edit.imageDirectory = directory;
+            std::vector<std::uint8_t>& data = jpeg.blocks.emplace_back(std::size_t(size));
+            const tmsize_t got = layout.tiled
+                                     ? TIFFReadRawTile(in, b, data.data(), tmsize_t(size))
+                                     : TIFFReadRawStrip(in, b, data.data(), tmsize_t(size));
+            read = got == tmsize_t(size);
         }
+        JpegTurnRefusal refusal = JpegTurnRefusal::Unreadable;
+        const std::optional<TurnedJpeg> turned =
+            read ? turnJpeg(jpeg, turn, refusal) : std::nullopt;
+        if (!turned) {
+            record(page,
+                   refusal == JpegTurnRefusal::PartialBlocks ? Reason::JpegPartialBlocks
+                                                             : Reason::JpegUnreadable,
+                   facts, turn);
+        } else {
+            // A container for the new streams: only their places are taken from it.
+            TIFF* o = scratch.open();
+            Layout done = out;
+            done.blockWidth = turned->blockWidth;
+            done.blockHeight = turned->blockHeight;
+            if (!layout.tiled && layout.blockHeight >= layout.height)
+                done.blockHeight = std::max(layout.blockHeight, done.height);
+            TIFFSetField(o, TIFFTAG_IMAGEWIDTH, done.width);
+            TIFFSetField(o, TIFFTAG_IMAGELENGTH, done.height);
+            TIFFSetField(o, TIFFTAG_BITSPERSAMPLE, 8);
+            TIFFSetField(o, TIFFTAG_SAMPLESPERPIXEL, int(layout.samples));
+            TIFFSetField(o, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+            TIFFSetField(o, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+            if (done.tiled) {
+                TIFFSetField(o, TIFFTAG_TILEWIDTH, done.blockWidth);
+                TIFFSetField(o, TIFFTAG_TILELENGTH, done.blockHeight);
+            } else {
+                TIFFSetField(o, TIFFTAG_ROWSPERSTRIP, turned->blockHeight);
+            }
+            for (std::size_t b = 0; b < turned->blocks.size(); ++b) {
+                auto* data = const_cast<std::uint8_t*>(turned->blocks[b].data());
+                const auto size = tmsize_t(turned->blocks[b].size());
+                if ((done.tiled ? TIFFWriteRawTile(o, std::uint32_t(b), data, size)
+                                : TIFFWriteRawStrip(o, std::uint32_t(b), data, size)) != size)
+                    scratch.fail();
+            }
+            scratch.finishPage();
+            edit.changes = turnedTags(dir, facts, done, turn);
+            if (facts.photometric == PHOTOMETRIC_YCBCR &&
+                (turned->horizontalSampling != facts.subsampling[0] ||
+                 turned->verticalSampling != facts.subsampling[1]))
+                edit.changes.push_back(
+                    {530, tiff::Short, {turned->horizontalSampling, turned->verticalSampling}, 0});
+            m_written.push_back({page, scratch.pages - 1, std::nullopt, done});
+        }
+    } else if (!rewritable(facts.compression, in)) {
+        record(page, Reason::Compression, facts, turn);
+    } else if (facts.photometric == PHOTOMETRIC_YCBCR &&
+               (facts.subsampling[0] != 1 || facts.subsampling[1] != 1)) {
+        // Subsampled colour is stored in units of several pixels, which a turn breaks.
+        record(page, Reason::Subsampled, facts, turn);
+    } else if (layout.bytes() > maxAllocationBytes || out.bytes() > maxAllocationBytes) {
+        record(page, Reason::TooLarge, facts, turn);
+    } else {
+        std::vector<Raster> planes;
+        if (!readPlanes(handle, layout, planes)) {
+            record(page, Reason::Damaged, facts, turn);
+        } else {
+            for (Raster& plane : planes) {
+                plane = turned(plane, layout.width, layout.height, turn, out.stride());
+                plane.bytes.resize(out.stride() * out.rows(), 0);
+                plane.height = std::uint32_t(out.rows());
+            }
+            TIFF* o = scratch.open();
+            TIFFSetField(o, TIFFTAG_IMAGEWIDTH, out.width);
+            TIFFSetField(o, TIFFTAG_IMAGELENGTH, out.height);
+            TIFFSetField(o, TIFFTAG_BITSPERSAMPLE, int(layout.bits));
+            TIFFSetField(o, TIFFTAG_SAMPLESPERPIXEL, int(layout.samples));
+            TIFFSetField(o, TIFFTAG_PLANARCONFIG,
+                         layout.separate ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+            TIFFSetField(o, TIFFTAG_SAMPLEFORMAT, int(facts.sampleFormat));
+            TIFFSetField(o, TIFFTAG_FILLORDER, int(facts.fillOrder));
+            // The photometric interpretation matters to the codec only for fax data.
+            TIFFSetField(o, TIFFTAG_PHOTOMETRIC,
+                         facts.photometric <= PHOTOMETRIC_MINISBLACK ? int(facts.photometric)
+                                                                     : PHOTOMETRIC_MINISBLACK);
+            TIFFSetField(o, TIFFTAG_COMPRESSION, int(facts.compression));
+            if (facts.predictor != PREDICTOR_NONE)
+                TIFFSetField(o, TIFFTAG_PREDICTOR, int(facts.predictor));
+            if (facts.compression == COMPRESSION_WEBP)
+                TIFFSetField(o, TIFFTAG_WEBP_LOSSLESS, 1);
+            if (facts.hasFaxOptions)
+                TIFFSetField(o,
+                             facts.compression == COMPRESSION_CCITTFAX3 ? TIFFTAG_GROUP3OPTIONS
+                                                                        : TIFFTAG_GROUP4OPTIONS,
+                             facts.faxOptions);
+            if (out.tiled) {
+                TIFFSetField(o, TIFFTAG_TILEWIDTH, out.blockWidth);
+                TIFFSetField(o, TIFFTAG_TILELENGTH, out.blockHeight);
+            } else {
+                TIFFSetField(o, TIFFTAG_ROWSPERSTRIP, std::min(out.blockHeight, out.height));
+            }
+            // Taken first: libtiff may change what it is given to write (its byte order,
+            // a predictor's differences).
+            std::optional<std::uint64_t> expected;
+            if (!provenExact(facts.compression))
+                expected = digest(planes, out);
+            if (!writePlanes(o, out, planes))
+                scratch.fail();
+            scratch.finishPage();
+            edit.changes = turnedTags(dir, facts, out, turn);
+            m_written.push_back({page, scratch.pages - 1, expected, out});
+        }
+    }
+}
+
+void Turner::finish(TurnedPages::Turned& turned)
+{
+    Scratch& scratch = m_scratch;
+    scratch.close();
+    if (m_written.empty())
+        return;
+    try {
+        turned.file = std::make_unique<ReadableFile>(scratch.path);
+        turned.reader = std::make_unique<tiff::Reader>(*turned.file);
+    } catch (...) {
+        scratch.fail();
+    }
+    const tiff::Chain chain = turned.reader->readChain();
+    if (chain.pages.size() != std::size_t(scratch.pages))
+        scratch.fail();
+    // Each page encoded again must decode to exactly the turned pixels; where a codec
+    // would not give them back, the data stays as it was and the tag takes the turn.
+    LibtiffHandle check(*turned.file);
+    for (const Written& w : m_written) {
+        const std::uint64_t directory = chain.pages[std::size_t(w.directory)];
+        std::vector<Raster> planes;
+        if (w.digest &&
+            (!check.selectDirectory(directory) || !readPlanes(check, w.layout, planes) ||
+             digest(planes, w.layout) != *w.digest)) {
+            const Facts facts = factsOf(select(w.page));
+            record(w.page, Reason::Compression, facts, turnOf(facts));
+            continue;
+        }
+        PageEdit& edit = edits[w.page];
+        edit.imageData = turned.reader.get();
+        edit.imageDirectory = directory;
+    }
+}
+
+} // namespace
+
+TurnedPages::TurnedPages(TiffSource& source, std::int32_t first, std::int32_t count,
+                         int quarterTurns, bool bigEndian, const std::filesystem::path& target,
+                         const std::function<void(std::int32_t done)>& progress)
+{
+    // Pages are turned on two threads where there are two cores: one page after the other
+    // on each, every other page on the second, each thread with its own libtiff handle.
+    const std::int32_t threads = count > 1 && std::thread::hardware_concurrency() > 1 ? 2 : 1;
+    // The second reads the file through an opening of its own, of the very same file.
+    std::unique_ptr<ReadableFile> ownFile;
+    std::unique_ptr<tiff::Reader> ownReader;
+    std::unique_ptr<LibtiffHandle> ownHandle;
+    std::vector<std::unique_ptr<Turner>> turners;
+    turners.push_back(std::make_unique<Turner>(source, source.reader(), source.handle(),
+                                               quarterTurns, bigEndian, target));
+    if (threads > 1) {
+        ownFile = std::make_unique<ReadableFile>(source.path());
+        if (!(ownFile->stamp() == source.file().stamp())) {
+            throw EngineError(ErrorKind::Changed,
+                              quoted(source.path()) +
+                                  " changed on disk while the operation ran; nothing was changed.");
+        }
+        ownReader = std::make_unique<tiff::Reader>(*ownFile);
+        ownHandle = std::make_unique<LibtiffHandle>(*ownFile);
+        turners.push_back(std::make_unique<Turner>(source, *ownReader, *ownHandle, quarterTurns,
+                                                   bigEndian, target));
+    }
+    for (std::int32_t t = 0; t < threads; ++t)
+        m_turned.push_back(std::make_unique<Turned>());
+    std::atomic<std::int32_t> done{0};
+    std::atomic<bool> stop{false};
+    const auto work = [&](std::int32_t t) {
+        for (std::int32_t page = first + t; page < first + count && !stop; page += threads) {
+            turners[std::size_t(t)]->turn(page);
+            ++done;
+            if (t == 0 && progress)
+                progress(done);
+        }
+        turners[std::size_t(t)]->finish(*m_turned[std::size_t(t)]);
+    };
+    std::exception_ptr failure;
+    std::thread helper;
+    if (threads > 1) {
+        helper = std::thread([&] {
+            try {
+                work(1);
+            } catch (...) {
+                failure = std::current_exception();
+                stop = true;
+            }
+        });
+    }
+    try {
+        work(0);
+        // Progress goes on being told while the other thread finishes.
+        while (threads > 1 && done < count && !stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (progress)
+                progress(done);
+        }
+    } catch (...) {
+        stop = true;
+        if (helper.joinable())
+            helper.join();
+        throw;
+    }
+    if (helper.joinable())
+        helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    if (progress)
+        progress(done);
+
+    for (auto& turner : turners) {
+        m_edits.merge(turner->edits);
+        m_result.byOrientation.insert(m_result.byOrientation.end(), turner->recorded.begin(),
+                                      turner->recorded.end());
     }
     std::sort(m_result.byOrientation.begin(), m_result.byOrientation.end(),
               [](const auto& a, const auto& b) { return a.page < b.page; });

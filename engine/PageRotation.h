@@ -1,8 +1,6 @@
 #pragma once
 
 #include "PageCopier.h"
-#include "ReadableFile.h"
-#include "TiffStructure.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -45,24 +43,26 @@ struct RotationResult
 // turns clockwise, and stored upright, planned for a copy of the file (PageEdit):
 //  - JPEG data is turned in the DCT domain (JpegTurn.h), never compressed again;
 //  - data in a compression that can be written again without loss (none, CCITT RLE, G3 and
-//    G4, LZW, Deflate, PackBits, JBIG, LZMA, ZSTD, lossless WebP) is decoded, turned and encoded
-//    again with the page's compression, predictor, fill order, samples, planes and strips or tiles
-//    of a like size, and checked to decode to exactly the turned pixels;
+//    G4, LZW, Deflate, PackBits, JBIG, LZMA, ZSTD, lossless WebP) is decoded, turned and
+//    encoded again with the page's compression, predictor, fill order, samples, planes and
+//    strips or tiles of a like size; data of a codec whose exact round trip the tests do
+//    not prove is decoded once more and must give exactly the turned pixels;
 //  - any other page keeps its data, and its turn is recorded in its Orientation tag.
 // Width and length, for a quarter turn the x and y resolution and the tile size, the
 // strips, the rows per strip, the Orientation (1 when the page has the tag) and the
 // sampling of JPEG data in YCbCr are what changes; every other tag stays as it is.
-// The turned data lives in one scratch file beside the target, unlinked once it is open.
+// The turned data lives in scratch files beside the target, unlinked once they are open.
 class TurnedPages
 {
 public:
     // Turns count pages of source, from first, for a copy into a file of the given byte
-    // order beside target. pageDone is told each page turned, and may throw to stop.
-    // Throws EngineError: Damaged (a page whose directory cannot be read), Io (the
-    // scratch file cannot be written).
+    // order beside target, on two threads where there are two cores. progress is told
+    // how many pages are turned, on the calling thread, and may throw to stop. Throws
+    // EngineError: Damaged (a page whose directory cannot be read), Io (a scratch file
+    // cannot be written).
     TurnedPages(TiffSource& source, std::int32_t first, std::int32_t count, int quarterTurns,
                 bool bigEndian, const std::filesystem::path& target,
-                const std::function<void()>& pageDone = {});
+                const std::function<void(std::int32_t done)>& progress = {});
     ~TurnedPages();
     TurnedPages(const TurnedPages&) = delete;
     TurnedPages& operator=(const TurnedPages&) = delete;
@@ -71,13 +71,13 @@ public:
     const PageEdit& edit(std::int32_t page) const { return m_edits.at(page); }
     const RotationResult& result() const { return m_result; }
 
-private:
-    struct Scratch;
+    // The scratch file of one thread, open for reading.
+    struct Turned;
 
+private:
     std::map<std::int32_t, PageEdit> m_edits;
     RotationResult m_result;
-    std::unique_ptr<ReadableFile> m_file;
-    std::unique_ptr<tiff::Reader> m_reader;
+    std::vector<std::unique_ptr<Turned>> m_turned;
 };
 
 } // namespace tessary
