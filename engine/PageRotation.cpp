@@ -368,7 +368,9 @@ std::string describe(const std::vector<RotationResult::Recorded>& recorded,
         it->second.push_back(r.page);
     }
     std::string text;
-    for (const auto& [key, pages] : groups) {
+    for (const auto& group : groups) {
+        const std::string& key = group.first;
+        const std::vector<std::int32_t>& pages = group.second;
         const bool many = pages.size() > 1;
         const auto first = std::find_if(recorded.begin(), recorded.end(),
                                         [&](const auto& r) { return because(r, false) == key; });

@@ -236,7 +236,8 @@ Coefficients coefficientsOf(const fs::path& path, int page)
             for (JDIMENSION r = 0; r < comp.height_in_blocks; ++r) {
                 JBLOCKARRAY row = info.mem->access_virt_barray(
                     reinterpret_cast<j_common_ptr>(&info), arrays[c], r, 1, FALSE);
-                mine.insert(mine.end(), row[0][0], row[0][0] + 64 * comp.width_in_blocks);
+                const auto* first = reinterpret_cast<const JCOEF*>(row[0]);
+                mine.insert(mine.end(), first, first + 64 * comp.width_in_blocks);
             }
         }
         jpeg_destroy_decompress(&info);
