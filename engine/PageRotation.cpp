@@ -92,6 +92,22 @@ bool provenExact(std::uint16_t compression)
     }
 }
 
+// The codecs that write every byte of a block they decode, or say that they could not:
+// uncompressed data and fax data, decoded a whole line at a time.
+bool fillsEveryByte(std::uint16_t compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::size_t ceilDiv(std::size_t a, std::size_t b)
 {
     return (a + b - 1) / b;
@@ -124,13 +140,31 @@ struct Layout
 };
 
 // The page's planes as stored, whole, tiles put side by side. False when any block cannot
-// be decoded, or libtiff reported an error while decoding it.
-bool readPlanes(LibtiffHandle& handle, const Layout& page, std::vector<Raster>& planes)
+// be decoded whole: libtiff reported an error or a warning while decoding it (what a codec
+// cannot decode it leaves as the buffer held it, which is no pixel of the page), or, with
+// twice, a second decode into a buffer of other bytes gave other bytes (some codecs say
+// nothing of a stream that ends early).
+bool readPlanes(LibtiffHandle& handle, const Layout& page, std::vector<Raster>& planes, bool twice)
 {
     TIFF* tif = handle.get();
     const std::uint64_t errors = handle.errorCount();
+    const std::uint64_t warnings = handle.warningCount();
     const std::size_t blocks = page.across() * page.down();
     std::vector<std::uint8_t> tile(page.tiled ? page.blockStride() * page.blockHeight : 0);
+    std::vector<std::uint8_t> again;
+    const auto decode = [&](std::uint32_t index, std::uint8_t* into, std::size_t size) {
+        const auto read = [&](std::uint8_t* to) {
+            return (page.tiled
+                        ? TIFFReadEncodedTile(tif, index, to, tmsize_t(size))
+                        : TIFFReadEncodedStrip(tif, index, to, tmsize_t(size))) == tmsize_t(size);
+        };
+        if (!read(into))
+            return false;
+        if (!twice)
+            return true;
+        again.assign(size, 0xff);
+        return read(again.data()) && std::memcmp(into, again.data(), size) == 0;
+    };
     planes.assign(page.planes(), Raster{});
     for (std::uint32_t p = 0; p < page.planes(); ++p) {
         Raster& r = planes[p];
@@ -142,7 +176,8 @@ bool readPlanes(LibtiffHandle& handle, const Layout& page, std::vector<Raster>& 
         for (std::size_t b = 0; b < blocks; ++b) {
             const auto index = std::uint32_t(p * blocks + b);
             if (page.tiled) {
-                if (TIFFReadEncodedTile(tif, index, tile.data(), tmsize_t(tile.size())) < 0)
+                std::fill(tile.begin(), tile.end(), std::uint8_t(0));
+                if (!decode(index, tile.data(), tile.size()))
                     return false;
                 const std::size_t x = b % page.across();
                 const std::size_t y = b / page.across();
@@ -155,12 +190,11 @@ bool readPlanes(LibtiffHandle& handle, const Layout& page, std::vector<Raster>& 
             const std::size_t first = b * page.blockHeight;
             const std::size_t size =
                 std::min<std::size_t>(page.blockHeight, page.height - first) * r.stride;
-            if (TIFFReadEncodedStrip(tif, index, r.bytes.data() + first * r.stride,
-                                     tmsize_t(size)) != tmsize_t(size))
+            if (!decode(index, r.bytes.data() + first * r.stride, size))
                 return false;
         }
     }
-    return handle.errorCount() == errors;
+    return handle.errorCount() == errors && handle.warningCount() == warnings;
 }
 
 bool writePlanes(TIFF* tif, const Layout& page, const std::vector<Raster>& planes)
@@ -612,7 +646,7 @@ void Turner::turn(std::int32_t page)
         record(page, Reason::TooLarge, facts, turn);
     } else {
         std::vector<Raster> planes;
-        if (!readPlanes(handle, layout, planes)) {
+        if (!readPlanes(handle, layout, planes, !fillsEveryByte(facts.compression))) {
             record(page, Reason::Damaged, facts, turn);
         } else {
             for (Raster& plane : planes) {
@@ -685,7 +719,7 @@ void Turner::finish(TurnedPages::Turned& turned)
         const std::uint64_t directory = chain.pages[std::size_t(w.directory)];
         std::vector<Raster> planes;
         if (w.digest &&
-            (!check.selectDirectory(directory) || !readPlanes(check, w.layout, planes) ||
+            (!check.selectDirectory(directory) || !readPlanes(check, w.layout, planes, false) ||
              digest(planes, w.layout) != *w.digest)) {
             const Facts facts = factsOf(select(w.page));
             record(w.page, Reason::Compression, facts, turnOf(facts));
