@@ -383,6 +383,11 @@ void Tessary::buildMenus()
     // Why a step cannot be undone shows over its item.
     mnuEdit->setToolTipsVisible(true);
 
+    mnuTools = submenu(this, "mnuTools", QStringLiteral("Too&ls"));
+    mnuInterleave = item(mnuTools, "mnuInterleave", QStringLiteral("Interleave Two-Sided Scan..."));
+    mnuSplit = item(mnuTools, "mnuSplit", QStringLiteral("Split into Files..."));
+    mnuMerge = item(mnuTools, "mnuMerge", QStringLiteral("Merge Files..."));
+
     mnuHelp = submenu(this, "mnuHelp", QStringLiteral("&Help"));
     mnuContents = item(mnuHelp, "mnuContents", QStringLiteral("Contents"));
     menuAbout = item(mnuHelp, "menuAbout", QStringLiteral("About"));
@@ -390,6 +395,7 @@ void Tessary::buildMenus()
 
     menuBar()->addMenu(mnuFile);
     menuBar()->addMenu(mnuEdit);
+    menuBar()->addMenu(mnuTools);
     menuBar()->addMenu(mnuHelp);
     // The shortcuts work while any control of the window has the focus.
     for (QAction* shortcut : {mnuCopy, mnuMove, mnuSettings, mnuRotateRight, mnuRotateLeft,
@@ -431,6 +437,9 @@ void Tessary::connectHandlers()
     handle(mnuRotatePages, &QAction::triggered, [this] { mnuRotatePages_Click(); });
     handle(mnuUndo, &QAction::triggered, [this] { mnuUndo_Click(); });
     handle(mnuRedo, &QAction::triggered, [this] { mnuRedo_Click(); });
+    handle(mnuInterleave, &QAction::triggered, [this] { mnuInterleave_Click(); });
+    handle(mnuSplit, &QAction::triggered, [this] { mnuSplit_Click(); });
+    handle(mnuMerge, &QAction::triggered, [this] { mnuMerge_Click(); });
     if (history()) {
         connect(history(), &UndoHistory::changed, this, &Tessary::updateHistoryItems);
         // The captions say what can be undone now: steps whose files are gone drop out.
@@ -524,14 +533,14 @@ void Tessary::Form_Load()
 
     selectPageMode(mdlFunctions::ModeNewFile);
 
-    // Prompting follows the stored word as read before the first-run default below is
-    // written, so a first run does not prompt until the next start.
-    flags.PromptBeforeAction = store.read(SettingsStore::PromptActions) == QStringLiteral("Yes");
-
     if (store.read(SettingsStore::DefaultMode).isEmpty())
         store.write(SettingsStore::DefaultMode, QStringLiteral("Copy"));
     if (store.read(SettingsStore::PromptActions).isEmpty())
         store.write(SettingsStore::PromptActions, QStringLiteral("Yes"));
+
+    // Read after the first-run default is stored, so that a first run prompts as the
+    // Settings dialog shows it does.
+    flags.PromptBeforeAction = store.read(SettingsStore::PromptActions) == QStringLiteral("Yes");
 }
 
 void Tessary::openDisplaySettings()
@@ -608,7 +617,7 @@ void Tessary::cmdBrowseSrc_Click()
     SettingsStore& store = settings();
     const QString start = mdlFunctions::FolderExists(store.read(SettingsStore::SrcDir))
                               ? store.read(SettingsStore::SrcDir)
-                              : programFolder().path();
+                              : programFolder().startFolder();
     // Only the list changes; the source pane keeps the file it shows.
     mdlBrowse::BrowseForFolder(browseTargets(), start, mdlBrowse::TagTessary);
 }
@@ -888,6 +897,20 @@ void Tessary::runPageOperation(Slot slot, const std::function<void(Tessary&)>& o
                     },
                     Qt::QueuedConnection);
         });
+        // Whatever the operation left in them, the page boxes show the pages the panes show;
+        // a pane that was empty before keeps its box as it was.
+        const bool wereShown[] = {!imgSrc->image().isEmpty(), !imgDes->image().isEmpty()};
+        const auto mirrorPages = qScopeGuard([this, wereShown] {
+            const std::pair<ImagingEdit*, QLineEdit*> panes[] = {{imgSrc, txtPageSrc},
+                                                                 {imgDes, txtPageDes}};
+            for (std::size_t i = 0; i < 2; ++i) {
+                const auto [viewer, box] = panes[i];
+                const QString page =
+                    viewer->image().isEmpty() ? QString() : QString::number(viewer->page());
+                if ((wereShown[i] || !page.isEmpty()) && box->text() != page)
+                    box->setText(page);
+            }
+        });
         if (operation)
             operation(*this);
     }
@@ -953,6 +976,21 @@ void Tessary::mnuRedo_Click()
 {
     runPageOperation(&Tessary::mnuRedo_Click,
                      [](Tessary& window) { window.takeHistoryStep(false); });
+}
+
+void Tessary::mnuInterleave_Click()
+{
+    runPageOperation(&Tessary::mnuInterleave_Click, m_services.pageOperations.mnuInterleave_Click);
+}
+
+void Tessary::mnuSplit_Click()
+{
+    runPageOperation(&Tessary::mnuSplit_Click, m_services.pageOperations.mnuSplit_Click);
+}
+
+void Tessary::mnuMerge_Click()
+{
+    runPageOperation(&Tessary::mnuMerge_Click, m_services.pageOperations.mnuMerge_Click);
 }
 
 void Tessary::takeHistoryStep(bool undo)

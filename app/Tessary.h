@@ -53,6 +53,8 @@ public:
     Launcher& launcher() const { return m_services.launcher; }
     const ProgramFolder& programFolder() const { return m_services.programFolder; }
     SettingsStore& settings() const { return m_services.settings; }
+    // Long work on files runs through it, showing that it is going on.
+    ProgressService& progress() const { return m_services.progress; }
     // The undo history the page operations record their steps in; null when none is kept.
     UndoHistory* history() const { return m_services.history; }
 
@@ -139,6 +141,10 @@ public:
     QAction* mnuRotatePages = nullptr;
     QAction* mnuUndo = nullptr;
     QAction* mnuRedo = nullptr;
+    QMenu* mnuTools = nullptr;
+    QAction* mnuInterleave = nullptr;
+    QAction* mnuSplit = nullptr;
+    QAction* mnuMerge = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuContents = nullptr;
     QAction* menuAbout = nullptr;
@@ -206,6 +212,10 @@ public slots:
     // changes nothing. They wait for a page operation still running, as the operations do.
     void mnuUndo_Click();
     void mnuRedo_Click();
+    // The Tools menu's dialogs for scanned batches; page operations like the others.
+    void mnuInterleave_Click();
+    void mnuSplit_Click();
+    void mnuMerge_Click();
 
     // Settings.
     void mnuSettings_Click();

@@ -24,6 +24,9 @@ struct PageOperationHandlers
     std::function<void(Tessary&)> cmdRange_Click;
     std::function<void(Tessary&)> cmdDelPage_Click;
     std::function<void(Tessary&)> cmdReorder_Click;
+    std::function<void(Tessary&)> mnuInterleave_Click;
+    std::function<void(Tessary&)> mnuSplit_Click;
+    std::function<void(Tessary&)> mnuMerge_Click;
     // Edit > Rotate Page: the page the destination pane shows turned by quarter turns
     // clockwise (1 right, 2 half round, 3 left); Edit > Rotate Pages...: a range of them.
     std::function<void(Tessary&, int quarters)> mnuRotate_Click;

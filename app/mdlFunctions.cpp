@@ -132,7 +132,7 @@ void OpenDestinationFile(Tessary& window)
     trapped([&] {
         admin.setInitialFolder(FolderExists(store.read(SettingsStore::DesDir))
                                    ? store.read(SettingsStore::DesDir)
-                                   : window.programFolder().path());
+                                   : window.programFolder().startFolder());
     });
     trapped([&] { admin.setFilter(destinationFilter); });
     trapped([&] { admin.setFlags(destinationDialogFlags); });

@@ -5,6 +5,7 @@
 // Last, what keeping each operation's undo step costs, with and without it side by side,
 // and what turning pages costs against deleting one and decoding one.
 
+#include "BlankPage.h"
 #include "Corpus.h"
 #include "PageEngine.h"
 #include "PageRotation.h"
@@ -27,6 +28,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <tiffio.h>
 #include <unistd.h>
 #include <vector>
@@ -373,6 +375,24 @@ void benchDecode(const fs::path& corpus, int reps)
                 first, last, last / first);
 }
 
+// Judging every page of the 500-page scan blank or not (as a split at blank pages does),
+// against libtiff decoding every page at full size on one thread.
+void benchBlank(const fs::path& corpus, int reps)
+{
+    const fs::path scan = corpus / "scan500.tif";
+    const double ours = timeIt([&] { tessary::BlankPage::inkShares(scan); }, reps);
+    const double them = timeIt(
+        [&] {
+            for (int page = 1; page <= 500; ++page)
+                libtiffDecode(scan, page);
+        },
+        reps);
+    std::printf("\nJudging every page of the 500-page scan blank or not, median of %d: %.0f ms "
+                "(%u threads); libtiff decoding every page in full on one thread %.0f ms; ratio "
+                "%.2f. Target: 3000 ms.\n",
+                reps, ours, std::thread::hardware_concurrency(), them, ours / them);
+}
+
 // The cost of keeping each operation's undo step (the program does; tessary-pages does
 // not): the engine's operations in this process on a fresh copy, without and with keeping
 // the step in a history folder on the same disk, run by turns. 'drop' is removing what the
@@ -527,6 +547,12 @@ int main(int argc, char** argv)
         argv += 2;
         argc -= 2;
     }
+    // --blank CORPUS: only the judging of blank pages.
+    if (argc > 2 && std::string(argv[1]) == "--blank") {
+        bench::makeCorpus(argv[2]);
+        benchBlank(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
+        return 0;
+    }
     const bool undoOnly = argc > 1 && std::string(argv[1]) == "--undo";
     const bool rotateOnly = argc > 1 && std::string(argv[1]) == "--rotate";
     if (undoOnly || rotateOnly) {
@@ -585,6 +611,7 @@ int main(int argc, char** argv)
     for (const auto& file : bench::corpusFiles())
         benchFile(corpus, work, tool, file, corpus / sources.at(file.name), reps, {});
     benchDecode(corpus, std::max(reps, 9));
+    benchBlank(corpus, std::max(reps / 2, 3));
     benchUndo(corpus, work, std::max(reps, 9), sources);
     benchRotate(corpus, work, tool, reps);
     return 0;

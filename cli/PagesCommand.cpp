@@ -1,13 +1,20 @@
 #include "PagesCommand.h"
 
+#include "BlankPage.h"
 #include "EngineError.h"
+#include "Messages.h"
 #include "PageEngine.h"
+#include "PageList.h"
+#include "ScanBatch.h"
 #include "TiffDocument.h"
 #include "WholeFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -18,20 +25,35 @@ namespace {
 const char* const usage =
     "Usage: tessary-pages COMMAND ARGUMENTS   (pages count from 1; DEST may be SRC)\n"
     "  info FILE [--json]                   page count and the facts of every page\n"
+    "  info FILE --blank [--blank-threshold PERCENT]\n"
+    "                                       the blank pages, with their share of ink\n"
     "  append DEST SRC FIRST COUNT          add COUNT pages of SRC from FIRST behind DEST's last "
     "page\n"
     "  insert DEST SRC FIRST BEFORE COUNT   put COUNT pages of SRC from FIRST before page BEFORE\n"
     "  replace DEST SRC FIRST AT COUNT      overwrite COUNT pages of DEST from AT with pages of "
     "SRC\n"
     "  delete FILE FIRST COUNT              remove COUNT pages from FIRST\n"
+    "  delete FILE LIST                     remove the pages listed (LIST as for arrange)\n"
+    "  arrange FILE LIST...                 give FILE the pages listed, in that order: LIST like\n"
+    "                                       1-3,7,5-6 (pages of FILE; 9-7 runs backwards) and\n"
+    "                                       OTHER:4-9 (pages of the file OTHER)\n"
     "  extract SRC FIRST COUNT NEWFILE      write COUNT pages of SRC from FIRST into a new file\n"
     "  rotate FILE FIRST COUNT 90|180|270   turn COUNT pages from FIRST clockwise as they are "
     "seen\n"
     "  render FILE PAGE OUT.pnm             decode one page into a PGM (grey) or PPM (colour) "
     "image\n"
+    "  interleave FRONTS BACKS OUT [--backs-reversed] [--allow-uneven]\n"
+    "                                       front 1, back 1, front 2, back 2, ... into OUT\n"
+    "  split FILE OUTPATTERN (--every N | --at-blank [--blank-threshold PERCENT])\n"
+    "                                       one file per part, named by OUTPATTERN with %d or\n"
+    "                                       %03d for its number; blank separator pages left out\n"
+    "  merge OUT FILE...                    every page of every FILE, in order, into OUT\n"
     "Options of the commands that change a file:\n"
     "  --wait SECONDS                       while another program is changing the file, wait\n"
     "                                       up to SECONDS for it (default 30; 0: do not wait)\n"
+    "  --force                              interleave, split, merge: replace an OUT or a part\n"
+    "                                       that exists already\n"
+    "A page is blank when less than PERCENT of it (default 0.5) is ink.\n"
     "Exit status 0 on success; otherwise one line on standard error says why, and no file\n"
     "was changed.\n";
 
@@ -156,6 +178,141 @@ int render(const std::vector<std::string>& args)
     return 0;
 }
 
+// The pages listed by args from first on.
+std::vector<PageOf> pageList(const std::vector<std::string>& args, std::size_t first)
+{
+    try {
+        return readPageList({args.begin() + std::ptrdiff_t(first), args.end()});
+    } catch (const std::invalid_argument& e) {
+        throw UsageError{e.what()};
+    }
+}
+
+// Takes the flag out of args (anywhere after the command); whether it was there.
+bool takeFlag(std::vector<std::string>& args, const std::string& flag)
+{
+    const auto at = std::find(args.begin() + 1, args.end(), flag);
+    if (at == args.end())
+        return false;
+    args.erase(at);
+    return true;
+}
+
+// Takes "option VALUE" out of args; its value, or nothing.
+std::optional<std::string> takeValue(std::vector<std::string>& args, const std::string& option)
+{
+    const auto at = std::find(args.begin() + 1, args.end(), option);
+    if (at == args.end())
+        return std::nullopt;
+    if (at + 1 == args.end())
+        throw UsageError{option + " needs a value"};
+    std::string value = *(at + 1);
+    args.erase(at, at + 2);
+    return value;
+}
+
+double blankThreshold(std::vector<std::string>& args)
+{
+    const auto percent = takeValue(args, "--blank-threshold");
+    if (!percent)
+        return BlankPage::defaultThreshold;
+    double value = -1;
+    const char* end = percent->data() + percent->size();
+    const auto [ptr, ec] = std::from_chars(percent->data(), end, value);
+    if (ec != std::errc() || ptr != end || value < 0 || value > 100)
+        throw UsageError{"--blank-threshold takes a percentage from 0 to 100, not '" + *percent +
+                         "'"};
+    return value / 100;
+}
+
+void refuseExisting(const std::filesystem::path& out, bool force)
+{
+    std::error_code ec;
+    if (!force && std::filesystem::exists(std::filesystem::symlink_status(out, ec)))
+        throw UsageError{out.string() + " already exists; --force replaces it"};
+}
+
+int blankPages(std::vector<std::string> args, std::ostream& out)
+{
+    const double threshold = blankThreshold(args);
+    expectArguments(args, 2);
+    const std::vector<double> shares = BlankPage::inkShares(args[1]);
+    std::ostringstream pages;
+    int blank = 0;
+    for (std::int32_t page = 1; page <= std::int32_t(shares.size()); ++page) {
+        const double ink = shares[std::size_t(page - 1)];
+        if (ink < threshold) {
+            ++blank;
+            pages << "  page " << page << ": ink " << jsonNumber(std::round(ink * 10000) / 100)
+                  << "%\n";
+        }
+    }
+    out << args[1] << ": " << blank << " blank page(s) of " << shares.size() << " (ink below "
+        << jsonNumber(threshold * 100) << "%)\n"
+        << pages.str();
+    return 0;
+}
+
+int batch(std::vector<std::string> args, const OperationOptions& options, std::ostream& out)
+{
+    const std::string& command = args[0];
+    const bool force = takeFlag(args, "--force");
+    PageEngine engine;
+    if (command == "interleave") {
+        const bool reversed = takeFlag(args, "--backs-reversed");
+        const bool uneven = takeFlag(args, "--allow-uneven");
+        expectArguments(args, 4);
+        refuseExisting(args[3], force);
+        engine.extractPages(ScanBatch::interleave(args[1], args[2], reversed, uneven), args[3],
+                            options);
+        return 0;
+    }
+    if (command == "merge") {
+        if (args.size() < 3)
+            throw UsageError{"'merge' takes OUT and one or more files; see tessary-pages --help"};
+        refuseExisting(args[1], force);
+        engine.extractPages(ScanBatch::merge({args.begin() + 2, args.end()}), args[1], options);
+        return 0;
+    }
+    const auto every = takeValue(args, "--every");
+    const bool atBlank = takeFlag(args, "--at-blank");
+    const double threshold = blankThreshold(args);
+    expectArguments(args, 3);
+    if (every.has_value() == atBlank)
+        throw UsageError{"'split' takes --every N or --at-blank; see tessary-pages --help"};
+    std::vector<std::int32_t> blanks;
+    std::vector<std::vector<std::int32_t>> parts;
+    if (every) {
+        const std::int32_t n = number(*every, "--every");
+        if (n < 1)
+            throw UsageError{"--every takes 1 or more pages, not " + *every};
+        parts = ScanBatch::splitEvery(TiffDocument::open(args[1])->pageCount(), n);
+    } else {
+        parts = ScanBatch::splitAtBlanks(args[1], threshold, blanks);
+        if (parts.empty()) {
+            throw EngineError(ErrorKind::PageRange,
+                              tessary::quoted(std::filesystem::path(args[1])) +
+                                  " has no page that is not blank; "
+                                  "nothing was written.");
+        }
+    }
+    std::vector<std::filesystem::path> names;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        try {
+            names.push_back(ScanBatch::partName(args[2], int(i) + 1));
+        } catch (const std::invalid_argument& e) {
+            throw UsageError{e.what()};
+        }
+        refuseExisting(names.back(), force);
+    }
+    ScanBatch::writeParts(engine, args[1], parts, names, options);
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        out << names[i].string() << ": pages " << ScanBatch::listText(parts[i]) << "\n";
+    if (!blanks.empty())
+        out << "blank pages left out: " << ScanBatch::listText(blanks) << "\n";
+    return 0;
+}
+
 // Takes "--wait SECONDS" out of args (anywhere after the command) into options.
 void takeWaitOption(std::vector<std::string>& args, OperationOptions& options)
 {
@@ -178,6 +335,10 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err)
 {
     const std::string command = args[0];
     PageEngine engine;
+    if (command == "info" && std::find(args.begin(), args.end(), "--blank") != args.end()) {
+        args.erase(std::find(args.begin(), args.end(), "--blank"));
+        return blankPages(args, out);
+    }
     if (command == "info")
         return info(args, out, err);
     OperationOptions options;
@@ -195,9 +356,22 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err)
         expectArguments(args, 6);
         engine.replacePages(args[1], args[2], number(args[3], "FIRST"), number(args[4], "AT"),
                             number(args[5], "COUNT"), options);
+    } else if (command == "delete" && args.size() == 3) {
+        std::vector<std::int32_t> pages;
+        for (const PageOf& listed : pageList(args, 2)) {
+            if (!listed.file.empty())
+                throw UsageError{"delete removes pages of FILE alone, not of " +
+                                 listed.file.string()};
+            pages.push_back(listed.page);
+        }
+        engine.deletePages(args[1], pages, options);
     } else if (command == "delete") {
         expectArguments(args, 4);
         engine.deletePages(args[1], number(args[2], "FIRST"), number(args[3], "COUNT"), options);
+    } else if (command == "arrange") {
+        if (args.size() < 3)
+            throw UsageError{"'arrange' takes FILE and a list of pages; see tessary-pages --help"};
+        engine.arrangePages(args[1], pageList(args, 2), options);
     } else if (command == "extract") {
         expectArguments(args, 5);
         const std::int32_t first = number(args[2], "FIRST");
@@ -221,6 +395,8 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err)
             out << note << "\n";
     } else if (command == "render") {
         return render(args);
+    } else if (command == "interleave" || command == "merge" || command == "split") {
+        return batch(args, options, out);
     } else {
         throw UsageError{"unknown command '" + command + "'; see tessary-pages --help"};
     }

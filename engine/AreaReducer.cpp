@@ -1,28 +1,23 @@
 #include "AreaReducer.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
+#include <numeric>
+#include <utility>
 
 namespace tessary {
 
 namespace {
 
-// Set bits of bits[first, end), counted from the highest bit of the first byte.
-std::uint32_t onesIn(const std::uint8_t* bits, std::uint64_t first, std::uint64_t end)
-{
-    std::uint32_t ones = 0;
-    while (first < end) {
-        const std::uint64_t byte = first / 8;
-        const unsigned from = unsigned(first % 8);
-        const unsigned to = unsigned(std::min<std::uint64_t>(8, end - byte * 8));
-        // Bits from..to-1 of the byte, counted from the highest.
-        const unsigned mask = (0xffu >> from) & (0xff00u >> to);
-        ones += unsigned(std::popcount(unsigned(bits[byte]) & mask));
-        first = byte * 8 + to;
-    }
-    return ones;
-}
+// The set bits of each byte value, without a processor instruction for it.
+constexpr std::array<std::uint8_t, 256> onesOfByte = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned value = 0; value < 256; ++value)
+        table[value] = std::uint8_t(std::popcount(value));
+    return table;
+}();
 
 } // namespace
 
@@ -84,13 +79,30 @@ void AreaReducer::addBilevelRow(const std::uint8_t* bits, bool minIsWhite)
         const std::uint8_t white = firstSet != minIsWhite ? 255 : 0;
         return addUniform(&white, 1);
     }
-    for (std::uint32_t x = 0; x < m_image.width; ++x) {
-        const std::uint64_t begin = std::uint64_t(x) * m_factor;
-        const std::uint64_t end = std::min<std::uint64_t>(begin + m_factor, m_width);
-        const std::uint32_t ones = onesIn(bits, begin, end);
-        const std::uint32_t whites = minIsWhite ? std::uint32_t(end - begin) - ones : ones;
-        m_sums[x] += 255u * std::uint64_t(whites);
+    // The set bits of each block, a byte at a time through the parts of the byte that fall
+    // into each block (which repeat every lcm(8, factor) bits); most bytes of a scanned page
+    // are of one colour. Summed over the block's rows, and made sums when it is flushed.
+    if (m_parts.empty())
+        planBytes();
+    const std::uint64_t bytes = (std::uint64_t(m_width) + 7) / 8;
+    std::uint32_t base = 0;
+    std::size_t inPeriod = 0;
+    for (std::uint64_t byte = 0; byte < bytes; ++byte) {
+        unsigned value = bits[byte];
+        if (byte + 1 == bytes && rest > 0)
+            value &= 0xff00u >> rest & 0xffu;
+        if (value != 0) {
+            for (const BytePart* part = &m_parts[inPeriod * m_partsPerByte]; part->mask != 0;
+                 ++part)
+                m_ones[base + part->block] += onesOfByte[value & part->mask];
+        }
+        if (++inPeriod == m_periodBytes) {
+            inPeriod = 0;
+            base += m_periodBlocks;
+        }
     }
+    m_minIsWhite = minIsWhite;
+    ++m_bilevelRows;
     rowDone();
 }
 
@@ -120,6 +132,31 @@ void AreaReducer::rowDone()
         flush();
 }
 
+void AreaReducer::planBytes()
+{
+    const std::uint64_t period = std::lcm<std::uint64_t>(8, m_factor);
+    m_periodBytes = std::size_t(period / 8);
+    m_periodBlocks = std::uint32_t(period / m_factor);
+    // The parts of a byte (at most one more than the blocks eight bits fill), and a part of
+    // no bits to end them.
+    m_partsPerByte = (8 + m_factor - 1) / m_factor + 2;
+    m_parts.assign(m_periodBytes * m_partsPerByte, BytePart{});
+    for (std::size_t byte = 0; byte < m_periodBytes; ++byte) {
+        BytePart* part = &m_parts[byte * m_partsPerByte];
+        const std::uint64_t first = byte * 8;
+        for (std::uint64_t at = first; at < first + 8; ++part) {
+            const std::uint64_t block = at / m_factor;
+            const std::uint64_t end = std::min((block + 1) * m_factor, first + 8);
+            // Bits at..end-1 of the byte, counted from the highest.
+            part->block = std::uint32_t(block);
+            part->mask = std::uint8_t((0xffu >> (at - first)) & (0xff00u >> (end - first)));
+            at = end;
+        }
+    }
+    // Blocks past the row's last one are summed and never shown.
+    m_ones.assign(std::size_t(m_image.width) + m_periodBlocks + 3, 0);
+}
+
 void AreaReducer::flush()
 {
     const std::uint32_t y = (m_row - 1) / m_factor;
@@ -127,6 +164,11 @@ void AreaReducer::flush()
     for (std::uint32_t x = 0; x < m_image.width; ++x) {
         const std::uint64_t begin = std::uint64_t(x) * m_factor;
         const std::uint64_t columns = std::min<std::uint64_t>(m_factor, m_width - begin);
+        if (m_bilevelRows > 0) {
+            const std::uint64_t pixels = columns * m_bilevelRows;
+            const std::uint64_t ones = std::exchange(m_ones[x], 0);
+            m_sums[x] += 255u * (m_minIsWhite ? pixels - ones : ones);
+        }
         const std::uint64_t count = columns * m_rowsInBlock;
         for (unsigned c = 0; c < m_channels; ++c) {
             std::uint64_t& sum = m_sums[std::size_t(x) * m_channels + c];
@@ -137,6 +179,7 @@ void AreaReducer::flush()
     }
     std::fill(std::begin(m_uniform), std::end(m_uniform), 0);
     m_rowsInBlock = 0;
+    m_bilevelRows = 0;
 }
 
 PageImage AreaReducer::finish()

@@ -43,6 +43,21 @@ private:
     std::uint32_t m_row = 0;         // source rows added
     std::uint32_t m_rowsInBlock = 0; // of the block of rows being summed
     std::vector<std::uint64_t> m_sums;
+    // Bilevel rows: the set bits of each block over the block's rows, and how each byte of a
+    // row falls into blocks (planBytes).
+    struct BytePart
+    {
+        std::uint32_t block = 0; // of the byte's period
+        std::uint8_t mask = 0;   // its bits in that block; 0 ends the byte's parts
+    };
+    void planBytes();
+    std::vector<std::uint64_t> m_ones;
+    std::vector<BytePart> m_parts;
+    std::size_t m_periodBytes = 0;
+    std::size_t m_partsPerByte = 0;
+    std::uint32_t m_periodBlocks = 0;
+    std::uint32_t m_bilevelRows = 0;
+    bool m_minIsWhite = false;
     // Rows whose pixels are all alike are summed once per block instead of per pixel.
     std::uint64_t m_uniform[4] = {};
 };

@@ -9,6 +9,7 @@
 #include "TiffSource.h"
 #include "UndoRecord.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <memory>
@@ -457,6 +458,68 @@ void rewrite(FileLayer& files, const fs::path& target, const std::vector<PageRef
     }
 }
 
+// The file pages come from, opened once however many of its pages come, as the caller saw
+// it (when expected is given).
+TiffSource& openOther(std::vector<std::unique_ptr<TiffSource>>& opened, const fs::path& file,
+                      const std::optional<FileStamp>& expected)
+{
+    const fs::path real = realPath(file);
+    const auto known = std::find_if(opened.begin(), opened.end(),
+                                    [&](const auto& source) { return source->path() == real; });
+    if (known != opened.end())
+        return **known;
+    opened.push_back(openAsSeen(real, expected));
+    return *opened.back();
+}
+
+// Refuses a new file's name that cannot be written: a link to no file that can be made, a
+// folder, a read-only file, a missing or read-only folder. shown is the name as given.
+void checkNewFile(const fs::path& real, const fs::path& shown)
+{
+    std::error_code ec;
+    const bool exists = fs::exists(real, ec);
+    // A link that leads nowhere, even through other links, is not written over.
+    if (fs::is_symlink(fs::symlink_status(real, ec)) && !exists) {
+        throw EngineError(ErrorKind::NotFound, quoted(shown) +
+                                                   " is a link that leads to no file that can "
+                                                   "be made; nothing was written.");
+    }
+    if (!exists && !fs::is_directory(real.parent_path(), ec)) {
+        throw EngineError(ErrorKind::NotFound, "The folder of " + quoted(shown) +
+                                                   " does not exist; nothing was written.");
+    }
+    if (exists && fs::is_directory(real, ec))
+        throw EngineError(ErrorKind::NotTiff, quoted(shown) + " is a folder.");
+    if (exists && isReadOnly(real))
+        throw EngineError(ErrorKind::ReadOnly,
+                          quoted(shown) + " is read-only; it was not replaced.");
+    checkFolderWritable(real, shown);
+}
+
+void refuseSameFile(const fs::path& real, const TiffSource& source, const fs::path& shown)
+{
+    if (isSameFile(real, source.path())) {
+        throw EngineError(ErrorKind::SameFile, quoted(shown) +
+                                                   " is the file the pages come from; choose "
+                                                   "another name. Nothing was changed.");
+    }
+}
+
+// Gives the target the pages listed, in one rewrite; nothing when they are the pages it has,
+// in their order.
+void arrange(FileLayer& files, Target& target, const std::vector<PageRef>& pages,
+             const fs::path& shown, const OperationOptions& options)
+{
+    bool unchanged = std::int64_t(pages.size()) == target.source->pageCount();
+    for (std::size_t i = 0; unchanged && i < pages.size(); ++i)
+        unchanged = pages[i].source == target.source.get() && pages[i].page == std::int32_t(i) + 1;
+    if (unchanged)
+        return;
+    checkFolderWritable(target.real, shown);
+    rewrite(files, target.real, pages, formatOf(*target.source), target.source.get(), target.lock,
+            options);
+}
+
 // Writes pages at the end of target and links them into its page chain before page
 // `before` (0: behind the last page) with one pointer write. Returns false, having
 // written nothing, when the pages do not fit the file's format in place.
@@ -643,6 +706,56 @@ void PageEngine::deletePages(const fs::path& file, std::int32_t first, std::int3
             options);
 }
 
+void PageEngine::arrangePages(const fs::path& file, const std::vector<PageOf>& pages,
+                              const OperationOptions& options)
+{
+    if (pages.empty()) {
+        throw EngineError(ErrorKind::PageRange, "No page is listed for " + quoted(file) +
+                                                    "; a file keeps at least one page. Nothing "
+                                                    "was changed.");
+    }
+    OperationLocks locks(options);
+    Target target = openTarget(m_files, locks, file, options.expectDestination);
+    std::vector<std::unique_ptr<TiffSource>> others;
+    std::vector<PageRef> refs;
+    refs.reserve(pages.size());
+    for (const PageOf& listed : pages) {
+        TiffSource* source = target.source.get();
+        if (!listed.file.empty() && !isSameFile(listed.file, target.real)) {
+            source = &openOther(others, listed.file, options.expectSource);
+            source->select(listed.page);
+        } else {
+            source->checkPage(listed.page);
+        }
+        refs.push_back({source, listed.page});
+    }
+    arrange(m_files, target, refs, file, options);
+}
+
+void PageEngine::deletePages(const fs::path& file, const std::vector<std::int32_t>& pages,
+                             const OperationOptions& options)
+{
+    OperationLocks locks(options);
+    Target target = openTarget(m_files, locks, file, options.expectDestination);
+    const std::int32_t count = target.source->pageCount();
+    std::vector<bool> deleted(std::size_t(count) + 1, false);
+    for (const std::int32_t page : pages) {
+        target.source->checkPage(page);
+        deleted[std::size_t(page)] = true;
+    }
+    std::vector<PageRef> refs;
+    for (std::int32_t page = 1; page <= count; ++page) {
+        if (!deleted[std::size_t(page)])
+            refs.push_back({target.source.get(), page});
+    }
+    if (refs.empty()) {
+        throw EngineError(ErrorKind::PageRange, "Every page of " + quoted(file) +
+                                                    " cannot be deleted; a file keeps at least "
+                                                    "one page. Nothing was changed.");
+    }
+    arrange(m_files, target, refs, file, options);
+}
+
 void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::int32_t count,
                               const fs::path& newFile, const OperationOptions& options)
 {
@@ -655,29 +768,8 @@ void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::i
     const auto opened = openAsSeen(realPath(source), options.expectSource);
     TiffSource& src = *opened;
     checkRun(src, first, count);
-    if (isSameFile(real, src.path())) {
-        throw EngineError(ErrorKind::SameFile, quoted(newFile) +
-                                                   " is the file the pages come from; choose "
-                                                   "another name. Nothing was changed.");
-    }
-    std::error_code ec;
-    const bool exists = fs::exists(real, ec);
-    // A link that leads nowhere, even through other links, is not written over.
-    if (fs::is_symlink(fs::symlink_status(real, ec)) && !exists) {
-        throw EngineError(ErrorKind::NotFound, quoted(newFile) +
-                                                   " is a link that leads to no file that can "
-                                                   "be made; nothing was written.");
-    }
-    if (!exists && !fs::is_directory(real.parent_path(), ec)) {
-        throw EngineError(ErrorKind::NotFound, "The folder of " + quoted(newFile) +
-                                                   " does not exist; nothing was written.");
-    }
-    if (exists && fs::is_directory(real, ec))
-        throw EngineError(ErrorKind::NotTiff, quoted(newFile) + " is a folder.");
-    if (exists && isReadOnly(real))
-        throw EngineError(ErrorKind::ReadOnly,
-                          quoted(newFile) + " is read-only; it was not replaced.");
-    checkFolderWritable(real, newFile);
+    refuseSameFile(real, src, newFile);
+    checkNewFile(real, newFile);
     rewrite(m_files, real, readablePages(src, first, count), formatOf(src), nullptr, lock, options);
 }
 
@@ -723,6 +815,30 @@ RotationResult PageEngine::rotatePages(const fs::path& file, std::int32_t first,
     rewrite(m_files, target.real, all, formatOf(*target.source), target.source.get(), target.lock,
             rewriting);
     return pages.result();
+}
+
+void PageEngine::extractPages(const std::vector<PageOf>& pages, const fs::path& newFile,
+                              const OperationOptions& options)
+{
+    if (pages.empty()) {
+        throw EngineError(ErrorKind::PageRange,
+                          "No page is listed for " + quoted(newFile) + "; nothing was written.");
+    }
+    const fs::path real = realPath(newFile);
+    OperationLocks locks(options);
+    FileLock* lock = locks.lock(m_files, real);
+    removeStaleTemporaries(real.parent_path());
+    std::vector<std::unique_ptr<TiffSource>> sources;
+    std::vector<PageRef> refs;
+    refs.reserve(pages.size());
+    for (const PageOf& listed : pages) {
+        TiffSource& source = openOther(sources, listed.file, options.expectSource);
+        refuseSameFile(real, source, newFile);
+        source.select(listed.page);
+        refs.push_back({&source, listed.page});
+    }
+    checkNewFile(real, newFile);
+    rewrite(m_files, real, refs, formatOf(*refs.front().source), nullptr, lock, options);
 }
 
 void PageEngine::removeStaleTemporaries(const fs::path& folder)

@@ -9,10 +9,18 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace tessary {
 
 struct UndoKeeping;
+
+// One page of a file, counted from 1; an empty file stands for the file being changed.
+struct PageOf
+{
+    std::filesystem::path file;
+    std::int32_t page = 0;
+};
 
 struct OperationOptions
 {
@@ -89,10 +97,26 @@ public:
     // Removes count pages from first; at least one page must remain.
     void deletePages(const std::filesystem::path& file, std::int32_t first, std::int32_t count,
                      const OperationOptions& options = {});
+    // Removes the pages listed (each once, in any order); at least one page must remain.
+    void deletePages(const std::filesystem::path& file, const std::vector<std::int32_t>& pages,
+                     const OperationOptions& options = {});
+    // Gives file the pages listed, in that order, in one rewrite: any of its own pages (by
+    // their numbers before the change) and any pages of other files, each as often as it is
+    // listed; its pages not listed leave it. The list holds at least one page. A list that
+    // gives file the pages it has, in their order, changes nothing. With expectSource, the
+    // pages of other files all come from one file, as the caller saw it.
+    void arrangePages(const std::filesystem::path& file, const std::vector<PageOf>& pages,
+                      const OperationOptions& options = {});
     // Writes count pages of source, from first, into newFile in the source's byte order
     // and kind; an existing newFile is replaced. newFile may not be source itself.
     void extractPages(const std::filesystem::path& source, std::int32_t first, std::int32_t count,
                       const std::filesystem::path& newFile, const OperationOptions& options = {});
+    // Writes the pages listed, in that order, into newFile, in the byte order and kind of the
+    // file of the first page: pages of any files, each as often as it is listed. An existing
+    // newFile is replaced; it may not be one of the files the pages come from. With
+    // expectSource, the pages all come from one file, as the caller saw it.
+    void extractPages(const std::vector<PageOf>& pages, const std::filesystem::path& newFile,
+                      const OperationOptions& options = {});
 
     // Turns count pages of file, from first, by degrees clockwise (90, 180 or 270) as they
     // are seen, and stores them upright (TurnedPages): one rewrite of the file, in which

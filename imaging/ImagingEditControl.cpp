@@ -7,6 +7,7 @@
 #include "PageEngine.h"
 #include "TiffDocument.h"
 
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -135,6 +136,15 @@ ImagingEditControl::ImagingEditControl(QWidget* parent, ProgressService* progres
     viewport()->setCursor(Qt::CrossCursor);
     viewport()->setBackgroundRole(QPalette::Mid);
     viewport()->setAutoFillBackground(true);
+    // Remarks on the page shown (a reduced size, damage) stand in a bar above the view,
+    // where they cover none of the page.
+    m_noteBar = new QLabel(this);
+    m_noteBar->setWordWrap(true);
+    m_noteBar->setIndent(4);
+    m_noteBar->setAutoFillBackground(true);
+    m_noteBar->setBackgroundRole(QPalette::ToolTipBase);
+    m_noteBar->setForegroundRole(QPalette::ToolTipText);
+    m_noteBar->hide();
 }
 
 ImagingEditControl::~ImagingEditControl() = default;
@@ -259,10 +269,10 @@ void ImagingEditControl::display()
         m_selection = QRect();
     }
     m_displayed = true;
+    showNotice();
     if (m_fitted && !m_image.isNull())
         applyFit(m_shape);
     updateScrollBars();
-    showNotice();
     viewport()->update();
 }
 
@@ -450,8 +460,13 @@ void ImagingEditControl::updateScrollBars()
     const auto extent = [](double length) {
         return int(std::ceil(length - 0.01));
     };
-    horizontalScrollBar()->setRange(0, std::max(0, extent(size.width()) - view.width()));
-    verticalScrollBar()->setRange(0, std::max(0, extent(size.height()) - view.height()));
+    // A page that fits the view without scroll bars gets none, also while bars shown for a
+    // larger zoom still take room from the view.
+    const QSize room = maximumViewportSize();
+    const bool fits =
+        extent(size.width()) <= room.width() && extent(size.height()) <= room.height();
+    horizontalScrollBar()->setRange(0, fits ? 0 : std::max(0, extent(size.width()) - view.width()));
+    verticalScrollBar()->setRange(0, fits ? 0 : std::max(0, extent(size.height()) - view.height()));
     horizontalScrollBar()->setPageStep(std::max(1, view.width()));
     verticalScrollBar()->setPageStep(std::max(1, view.height()));
     horizontalScrollBar()->setSingleStep(scrollStep);
@@ -476,13 +491,26 @@ QString ImagingEditControl::notice() const
 
 void ImagingEditControl::showNotice()
 {
+    const QString text = notice();
     // Screen readers read what the view says in words.
-    setAccessibleDescription(notice());
+    setAccessibleDescription(text);
+    const bool bar = !text.isEmpty() && !m_image.isNull();
+    m_noteBar->setText(bar ? text : QString());
+    m_noteBar->setVisible(bar);
+    setViewportMargins(0, bar ? fontMetrics().height() * 2 + 8 : 0, 0, 0);
+    placeNoteBar();
+}
+
+void ImagingEditControl::placeNoteBar()
+{
+    const QRect inside = contentsRect();
+    m_noteBar->setGeometry(inside.left(), inside.top(), inside.width(), viewportMargins().top());
 }
 
 void ImagingEditControl::resizeEvent(QResizeEvent* event)
 {
     ImagingEdit::resizeEvent(event);
+    placeNoteBar();
     if (m_fitted && !m_image.isNull())
         applyFit(m_shape);
     updateScrollBars();
@@ -502,20 +530,12 @@ void ImagingEditControl::paintEvent(QPaintEvent*)
         drawPage(painter);
     }
     const QString text = notice();
-    if (text.isEmpty())
-        return;
-    if (m_image.isNull()) {
-        // In place of the page: the reason, in the middle of the view.
-        painter.setPen(palette().color(QPalette::Light));
+    if (!text.isEmpty() && m_image.isNull()) {
+        // In place of the page: the reason, in the middle of the view, in the colour the
+        // palette gives text on the window, light and dark themes alike.
+        painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8),
                          Qt::AlignCenter | Qt::TextWordWrap, text);
-    } else {
-        // Over the page: a remark along its top edge.
-        const QRect band(0, 0, viewport()->width(), painter.fontMetrics().height() * 2 + 8);
-        painter.fillRect(band, QColor(255, 255, 225, 230));
-        painter.setPen(Qt::black);
-        painter.drawText(band.adjusted(4, 2, -4, -2),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, text);
     }
 }
 
@@ -526,14 +546,20 @@ void ImagingEditControl::drawPage(QPainter& painter)
     if (visible.isEmpty())
         return;
     painter.fillRect(visible, Qt::white);
-    const QSize scaledSize(int(std::lround(target.width())), int(std::lround(target.height())));
-    const bool shrinking = scaleX() < 1.0 || scaleY() < 1.0;
+    // The page is made for the screen's own pixels, which a fine screen has more of than
+    // the window has pixels.
+    const double ratio = viewport()->devicePixelRatioF();
+    const QSize scaledSize(int(std::lround(target.width() * ratio)),
+                           int(std::lround(target.height() * ratio)));
+    const bool shrinking = scaleX() * ratio < 1.0 || scaleY() * ratio < 1.0;
     if (shrinking && double(scaledSize.width()) * scaledSize.height() <= largestScaledPixels &&
         !scaledSize.isEmpty()) {
         // Area averaging: every screen pixel takes the mean of the image pixels it covers.
-        if (m_scaled.size() != scaledSize)
+        if (m_scaled.size() != scaledSize) {
             m_scaled = shrunkForView(m_image, scaledSize);
-        const QRectF source(visible.topLeft() - target.topLeft(), visible.size());
+            m_scaled.setDevicePixelRatio(ratio);
+        }
+        const QRectF source((visible.topLeft() - target.topLeft()) * ratio, visible.size() * ratio);
         painter.drawImage(visible, m_scaled, source);
     } else {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);

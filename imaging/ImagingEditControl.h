@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+class QLabel;
+
 namespace tessary {
 
 class ProgressService;
@@ -74,6 +76,7 @@ private:
     void zoomAround(double percent, QPointF imagePoint);
     void updateScrollBars();
     void showNotice();
+    void placeNoteBar();
     QPointF toImage(QPointF viewportPoint) const;
     QRectF toViewport(const QRectF& imageRect) const;
     void drawPage(QPainter& painter);
@@ -97,7 +100,8 @@ private:
     QString m_damageNote;  // what part of the shown page could not be decoded
     bool m_displayed = false;
 
-    QImage m_scaled; // the page scaled for the current zoom when shrunk
+    QLabel* m_noteBar = nullptr;
+    QImage m_scaled; // the page scaled for the current zoom when shrunk, in device pixels
     float m_zoom = 100.0f;
     bool m_fitted = false;
 

@@ -9,9 +9,12 @@
 #include "Tessary.h"
 #include "UndoCaption.h"
 #include "UndoHistory.h"
+#include "frmInterleave.h"
+#include "frmMerge.h"
 #include "frmRange.h"
 #include "frmReorder.h"
 #include "frmRotate.h"
+#include "frmSplit.h"
 #include "mdlFunctions.h"
 
 #include <QAction>
@@ -189,8 +192,15 @@ void mnuRotatePages_Click(Tessary& window)
 
 PageOperationHandlers handlers()
 {
-    return {cmdSwap_Click,    cmdRange_Click,  cmdDelPage_Click,
-            cmdReorder_Click, mnuRotate_Click, mnuRotatePages_Click};
+    return {cmdSwap_Click,
+            cmdRange_Click,
+            cmdDelPage_Click,
+            cmdReorder_Click,
+            [](Tessary& window) { frmInterleave(window).exec(); },
+            [](Tessary& window) { frmSplit(window).exec(); },
+            [](Tessary& window) { frmMerge(window).exec(); },
+            mnuRotate_Click,
+            mnuRotatePages_Click};
 }
 
 } // namespace tessary::operations

@@ -36,7 +36,8 @@ void mnuRotate_Click(Tessary& window, int quarters);
 // open, the user chooses one first.
 void mnuRotatePages_Click(Tessary& window);
 
-// All of them, for the window's services.
+// All of them, and the Tools menu's dialogs of scanned batches (interleave, split, merge),
+// for the window's services.
 PageOperationHandlers handlers();
 
 } // namespace operations

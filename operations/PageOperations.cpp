@@ -161,8 +161,8 @@ bool sameLocation(const QString& a, const QString& b)
            namesIgnoreCase(firstFolder);
 }
 
-// The working file that path names (temp.tif or blank.tif, in the program folder or the
-// folder that holds temp.tif), or "".
+} // namespace
+
 QString workingFileNamed(const Tessary& window, const QString& path)
 {
     const ProgramFolder& folder = window.programFolder();
@@ -172,6 +172,8 @@ QString workingFileNamed(const Tessary& window, const QString& path)
                 return name;
     return {};
 }
+
+namespace {
 
 // The refusal of a name chosen for the new file.
 void refuseNewFileName(Tessary& window, const QString& text)
@@ -266,7 +268,7 @@ bool SaveNewFile(Tessary& window)
 {
     ImagingAdmin& admin = *window.imgAdmSrc;
     ImagingEdit& destination = *window.imgDes;
-    admin.setInitialFolder(window.programFolder().path());
+    admin.setInitialFolder(window.programFolder().startFolder());
     // The working files stay out of the Save dialog's list, as out of every other.
     const ProgramFolder& folder = window.programFolder();
     for (const QString& name : {tempName, blankName})

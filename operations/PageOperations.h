@@ -55,6 +55,10 @@ bool ExtractPageToNewFile(Tessary& window, const QString& tempPath, std::int32_t
 //    said in a box, the pane is empty and flags.NewFileRefused set.
 bool SaveNewFile(Tessary& window);
 
+// The working file that path names (temp.tif or blank.tif, in the program folder or the
+// folder that holds temp.tif), or "": a file the program removes or takes over.
+QString workingFileNamed(const Tessary& window, const QString& path);
+
 // Empties the destination pane's viewer.
 void ClearDestination(Tessary& window);
 

@@ -10,6 +10,9 @@ class ProgramFolder
 {
 public:
     explicit ProgramFolder(const QString& path);
+    // A program folder taken as one that cannot be written, as an installed copy's, with
+    // the user's documents folder and the user's own data folder for the program given.
+    ProgramFolder(const QString& path, const QString& documents, const QString& ownData);
 
     // The folder of the running executable.
     static ProgramFolder ofExecutable();
@@ -24,8 +27,19 @@ public:
     QString workingFolder() const;
     QString workingFilePath(const QString& name) const;
 
+    // Where the file and folder dialogs start when no folder of the user's is stored: the
+    // program folder when it may be written (a portable copy), otherwise the user's
+    // documents folder, so that no name is first offered where it cannot be saved.
+    QString startFolder() const;
+
 private:
+    bool writable() const;
+
     QString m_path;
+    // Given with a folder taken as read-only; otherwise the platform's.
+    bool m_readOnly = false;
+    QString m_documents;
+    QString m_ownData;
 };
 
 } // namespace tessary

@@ -5,42 +5,54 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFileSystemModel>
-#include <QHash>
+#include <QListView>
 #include <QPointer>
 #include <QRegularExpression>
-#include <QSortFilterProxyModel>
+#include <QTreeView>
 
 namespace tessary {
 
 namespace {
 
-// Leaves out of the dialog's list the files a folder's ".hidden" file names, as the
-// desktop's file managers and the program's own file list do (the dialog itself leaves
-// out only names that start with a dot).
-class HiddenFilesFilter : public QSortFilterProxyModel
+// Leaves out of the dialog's views the files a folder's ".hidden" file names, as the
+// desktop's file managers and the program's own file list do (the dialog itself leaves out
+// only names that start with a dot). The rows are hidden in the views, over the dialog's
+// own model: a filtering model put between them is asked by the views and by screen
+// readers for rows it no longer maps, and Qt does not survive that.
+void hideListedFiles(QFileDialog& dialog)
 {
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-
-protected:
-    bool filterAcceptsRow(int row, const QModelIndex& parent) const override
-    {
-        const QModelIndex index = sourceModel()->index(row, 0, parent);
-        const QFileInfo file(index.data(QFileSystemModel::FilePathRole).toString());
-        if (file.fileName().isEmpty() || file.isDir())
-            return true;
-        const QString folder = file.absolutePath();
-        auto listed = m_listed.find(folder);
-        if (listed == m_listed.end())
-            listed = m_listed.insert(folder, HiddenFiles::listedIn(folder));
-        return !listed->contains(file.fileName());
-    }
-
-private:
-    mutable QHash<QString, QSet<QString>> m_listed;
-};
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (!model)
+        return;
+    const auto hide = [&dialog, model] {
+        for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) {
+            const QModelIndex folder = view->rootIndex();
+            if (view->model() != model || !folder.isValid())
+                continue;
+            // Each file found by its name, as the model keeps it, rather than by going through
+            // rows that the model may be rebuilding.
+            const QDir files(model->filePath(folder));
+            for (const QString& name : HiddenFiles::listedIn(files.path())) {
+                const QModelIndex file = model->index(files.filePath(name));
+                if (!file.isValid() || file.parent() != folder || model->isDir(file))
+                    continue;
+                if (auto* tree = qobject_cast<QTreeView*>(view))
+                    tree->setRowHidden(file.row(), folder, true);
+                else if (auto* list = qobject_cast<QListView*>(view))
+                    list->setRowHidden(file.row(), true);
+            }
+        }
+    };
+    // Again after each change of the folder or of its rows, once the views have taken it in.
+    const auto later = Qt::QueuedConnection;
+    QObject::connect(model, &QFileSystemModel::rootPathChanged, &dialog, hide, later);
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, hide, later);
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, &dialog, hide, later);
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, &dialog, hide, later);
+    QObject::connect(model, &QAbstractItemModel::modelReset, &dialog, hide, later);
+    hide();
+}
 
 } // namespace
 
@@ -92,7 +104,7 @@ std::optional<QString> QtFileDialogService::choose(QWidget* owner, const Request
                 dialog->setDefaultSuffix(match.captured(1));
         }
     }
-    dialog->setProxyModel(new HiddenFilesFilter(dialog));
+    hideListedFiles(*dialog);
     dialog->setWindowModality(Qt::ApplicationModal);
     const int result = dialog->exec();
     std::optional<QString> chosen;

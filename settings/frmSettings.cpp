@@ -204,31 +204,31 @@ void frmSettings::loadFolder(const QString& name, QLineEdit* box, const QString&
     if (!m_services.folderExists(store.read(name))) {
         m_services.messageBoxes.show(parentWidget(), repairedText, AppTitle, MsgButtons::Ok,
                                      MsgIcon::None);
-        store.write(name, m_services.programFolder.path());
+        store.write(name, m_services.programFolder.startFolder());
     }
     box->setText(store.read(name));
 }
 
 void frmSettings::cmdBrowseSrc_Click()
 {
-    // Always at the program folder, whatever the box shows.
-    mdlBrowse::BrowseForFolder(m_services.browse, m_services.programFolder.path(),
+    // Always at the program's start folder, whatever the box shows.
+    mdlBrowse::BrowseForFolder(m_services.browse, m_services.programFolder.startFolder(),
                                mdlBrowse::TagSettingsSrc);
 }
 
 void frmSettings::cmdBrowseDes_Click()
 {
-    mdlBrowse::BrowseForFolder(m_services.browse, m_services.programFolder.path(),
+    mdlBrowse::BrowseForFolder(m_services.browse, m_services.programFolder.startFolder(),
                                mdlBrowse::TagSettingsDes);
 }
 
 void frmSettings::cmdSaveSettings_Click()
 {
     SettingsStore& store = m_services.store;
-    const QString programFolder = m_services.programFolder.path();
+    const QString start = m_services.programFolder.startFolder();
     // The folders are stored as shown, without a test; the readers fall back themselves.
-    const QString source = txtSrcDir->text().isEmpty() ? programFolder : txtSrcDir->text();
-    const QString destination = txtDesDir->text().isEmpty() ? programFolder : txtDesDir->text();
+    const QString source = txtSrcDir->text().isEmpty() ? start : txtSrcDir->text();
+    const QString destination = txtDesDir->text().isEmpty() ? start : txtDesDir->text();
     bool stored = store.write(SettingsStore::SrcDir, source);
     stored = store.write(SettingsStore::DesDir, destination) && stored;
 

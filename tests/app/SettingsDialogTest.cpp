@@ -54,9 +54,9 @@ const std::tuple<const char*, QString, QString, QString, bool, QString> words[] 
     {"trailing blanks", "Move ", "Yes ", "Copy", false, "Yes"},
     {"No with a trailing blank", "Copy", "No ", "Copy", false, "Yes"},
     {"other words", "Verschieben", "false", "Copy", false, "Yes"},
-    {"only the mode stored", "Move", "", "Move", false, "Yes"},
+    {"only the mode stored", "Move", "", "Move", true, "Yes"},
     {"only the prompt stored", "", "Yes", "Copy", true, "Yes"},
-    {"nothing stored", "", "", "Copy", false, "Yes"},
+    {"nothing stored", "", "", "Copy", true, "Yes"},
 };
 
 // What the source and the destination folder setting name when the dialog opens: 0

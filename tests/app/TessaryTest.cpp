@@ -109,12 +109,12 @@ private slots:
             QCOMPARE(f.launcher->starts().first().program + ' ' +
                          f.launcher->starts().first().arguments.join(' '),
                      QString(displayTool + ' ' + displayArguments.join(' ')));
-        // Start-up goes on as usual: Copy without prompting, New File, empty panes, the
-        // defaults stored for the next start.
+        // Start-up goes on as usual: Copy, prompting as the stored default says from this
+        // first run on, New File, empty panes, the defaults stored.
         QCOMPARE(QStringList({f.transferMode(*window), QString::number(f.pageMode(*window)),
                               window->flags.PromptBeforeAction ? "prompts" : "silent"}) +
                      f.pane(*window, true) + f.pane(*window, false) + f.stored(),
-                 (QStringList{"Copy", "4", "silent", "", "Source Image", "", "",
+                 (QStringList{"Copy", "4", "prompts", "", "Source Image", "", "",
                               "Destination Image", "", "", "", "Copy", "Yes"}));
     }
 
@@ -152,6 +152,7 @@ private slots:
                  "&File (Open (Source with Imaging, Destination with Imaging), Exit), "
                  "Edi&t (Mode (Copy, Move), Settings, -, Rotate Page (Right (90° clockwise), "
                  "Left (90° anticlockwise), 180°), Rotate Pages..., -, Undo, Redo), "
+                 "Too&ls (Interleave Two-Sided Scan..., Split into Files..., Merge Files...), "
                  "&Help (Contents, About, Version)");
     }
 

@@ -172,17 +172,20 @@ TEST(Decode, rowsAFaxCodecNeverReachedShowWhiteAndTheDamageIsReported)
 
 TEST(Decode, aStripThatFailsToDecodeShowsWhiteAndIsReportedWholeOrScaled)
 {
-    // One row a strip; the codes of the fifth strip are garbage, its neighbours are intact.
+    // One row a strip; the codes of one strip are garbage, its neighbours are intact.
+    const auto breakStrip = [](const fs::path& path, std::uint32_t strip) {
+        TIFF* tif = TIFFOpen(path.c_str(), "r");
+        ASSERT_TRUE(tif);
+        const std::uint64_t offset = TIFFGetStrileOffset(tif, strip);
+        TIFFClose(tif);
+        patch(path, offset, 0xffffffff);
+    };
     TempDir dir;
     const fs::path path = dir / "strips.tif";
     write(path, {{.compression = lzw, .rowsPerStrip = 1}});
     std::vector<std::uint8_t> expected = TiffDocument::open(path)->decode(1).pixels;
     std::fill_n(expected.begin() + 4 * 40, 40, 255);
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
-    ASSERT_TRUE(tif);
-    const std::uint64_t strip = TIFFGetStrileOffset(tif, 4);
-    TIFFClose(tif);
-    patch(path, strip, 0xffffffff);
+    breakStrip(path, 4);
 
     const auto document = TiffDocument::open(path);
     for (std::uint32_t scale : {1u, 2u}) {
@@ -192,6 +195,16 @@ TEST(Decode, aStripThatFailsToDecodeShowsWhiteAndIsReportedWholeOrScaled)
         EXPECT_TRUE(contains(damage, "Part of page 1 of strips.tif is damaged")) << scale;
         EXPECT_TRUE(image.pixels == averaged(expected, 40, 30, 1, scale)) << scale;
     }
+
+    // Pages of 16 bits go through libtiff's RGBA reader: scaled, it decodes a band of two
+    // strips at a time and calls the band read when only its second strip fails.
+    const fs::path deep = dir / "deep.tif";
+    write(deep, {{.bits = 16, .compression = lzw, .rowsPerStrip = 1}});
+    breakStrip(deep, 5);
+    std::string damage;
+    const DecodeLimits halved{.maxDecodedBytes = 40 * 30, .scaleToFit = true};
+    EXPECT_EQ(TiffDocument::open(deep)->decode(1, halved, &damage).scale, 2u);
+    EXPECT_TRUE(contains(damage, "Part of page 1 of deep.tif is damaged")) << damage;
 }
 
 TEST(Open, filesThatAreNoTiffsGiveASentenceNamingThem)

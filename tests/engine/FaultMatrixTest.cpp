@@ -60,6 +60,9 @@ const std::vector<std::string> operations[] = {
     {"append dest.tif dest.tif 1 3"},
     {"insert dest.tif dest.tif 4 2 1", "delete dest.tif 5 1"}, // a reorder
     {"extract blank.tif 1 1 new.tif", "append new.tif dest.tif 2 3", "delete new.tif 1 1"},
+    {"arrange dest.tif 3 source.tif:2 1 1"},
+    {"deletelist dest.tif 4 2"},
+    {"extractlist new.tif dest.tif:2 source.tif:1"},
     {"rotate dest.tif 2 2 90"},
     {"rotate dest.tif 1 1 180", "rotate dest.tif 3 1 270"},
 };

@@ -84,6 +84,16 @@ const Change changes[] = {
      "dest.tif",
      "1 4 2 3 1",
      42},
+    // A file's new page list in one rewrite: its pages in any order and as often as listed,
+    // and pages of other files, classic and BigTIFF.
+    {{"arrange dest.tif 5 1 2 3 4"}, "dest.tif", "5 1 2 3 4", 42},
+    {{"arrange dest.tif 3 source.tif:2 3 big.tif:1 1"}, "dest.tif", "3 s2 3 b1 1", 42},
+    {{"arrange big.tif 2 dest.tif:4"}, "big.tif", "b2 4", 43},
+    {{"deletelist dest.tif 4 2 2"}, "dest.tif", "1 3 5", 42},
+    {{"extractlist new.tif big.tif:3 dest.tif:2 source.tif:1 dest.tif:2"},
+     "new.tif",
+     "b3 2 s1 2",
+     43},
     // A linked file is changed through its link.
     {{"delete link.tif 1 1"}, "dest.tif", "2 3 4 5", 42},
     // BigTIFF and classic pages move both ways; each file keeps its kind, an extract its
@@ -127,6 +137,13 @@ TEST_P(PageChanges, putThePagesWhereTheyBelongAsTheyWere)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PageChanges, ::testing::ValuesIn(changes));
+
+TEST_F(PageOperations, aListOfThePagesAFileHasChangesNothing)
+{
+    const auto before = tessary::FileStamp::of(dir / "dest.tif");
+    run(engine, dir.path(), "arrange dest.tif 1 2 3 4 5");
+    EXPECT_EQ(tessary::FileStamp::of(dir / "dest.tif"), before);
+}
 
 TEST_F(PageOperations, appendLeavesTheExistingBytesAsTheyWere)
 {

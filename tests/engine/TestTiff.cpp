@@ -492,7 +492,22 @@ void run(PageEngine& engine, const fs::path& folder, const std::string& command,
         engine.deletePages(f.at(1), n.at(2), n.at(3), options);
     else if (w[0] == "rotate")
         engine.rotatePages(f.at(1), n.at(2), n.at(3), n.at(4), options);
-    else
+    else if (w[0] == "deletelist")
+        engine.deletePages(f.at(1), std::vector<std::int32_t>(n.begin() + 2, n.end()), options);
+    else if (w[0] == "arrange" || w[0] == "extractlist") {
+        std::vector<tessary::PageOf> pages;
+        for (std::size_t i = 2; i < w.size(); ++i) {
+            const auto colon = w[i].find(':');
+            pages.push_back(colon == std::string::npos
+                                ? tessary::PageOf{{}, n[i]}
+                                : tessary::PageOf{folder / w[i].substr(0, colon),
+                                                  std::atoi(w[i].c_str() + colon + 1)});
+        }
+        if (w[0] == "arrange")
+            engine.arrangePages(f.at(1), pages, options);
+        else
+            engine.extractPages(pages, f.at(1), options);
+    } else
         engine.extractPages(f.at(1), n.at(2), n.at(3), f.at(4), options);
 }
 

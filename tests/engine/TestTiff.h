@@ -151,7 +151,9 @@ fs::path testdata();
 
 // Runs one page operation on files of folder: "append DEST SRC FIRST COUNT", "insert DEST
 // SRC FIRST BEFORE COUNT", "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT",
-// "rotate FILE FIRST COUNT DEGREES" or "extract SRC FIRST COUNT NEWFILE".
+// "rotate FILE FIRST COUNT DEGREES" or "extract SRC FIRST COUNT NEWFILE", and the lists
+// "deletelist FILE PAGE...", "arrange FILE ITEM..." (an ITEM a page of FILE, or OTHER:PAGE)
+// and "extractlist NEWFILE OTHER:PAGE...".
 void run(PageEngine& engine, const fs::path& folder, const std::string& command,
          const tessary::OperationOptions& options = {});
 

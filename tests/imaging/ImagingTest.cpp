@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -184,7 +185,14 @@ private slots:
         // Fitted as the whole page: the zoom is the view's size over the page's, not over
         // the shrunk image's.
         QVERIFY(m_viewer->zoom() < 0.3f);
-        QVERIFY(!drawnArea().isEmpty());
+        // The note stands beside the page, which shows whole and white.
+        const QRect area = drawnArea();
+        const QImage page = m_viewer->viewport()->grab().toImage().copy(area);
+        QImage white(page.size(), page.format());
+        white.fill(Qt::white);
+        QVERIFY(!area.isEmpty() && page == white);
+        const auto* note = m_viewer->findChild<QLabel*>();
+        QVERIFY(note && note->isVisible() && note->text() == m_viewer->notice());
     }
 
     void fitShowsTheWholePageInItsProportions_data()
@@ -270,6 +278,58 @@ private slots:
                  int(ImagingError::InvalidArgument));
         QCOMPARE(errorOf([&] { m_viewer->setZoom(0); }).number, int(ImagingError::InvalidArgument));
         QCOMPARE(m_viewer->zoom(), 1000.0f);
+        // Fitted again, as Reset does, the page needs no scroll bars, and none stay.
+        QTRY_VERIFY(down->isVisible() && across->isVisible());
+        m_viewer->fitTo(ImagingEdit::FitWholePage);
+        QTRY_VERIFY(!down->isVisible() && !across->isVisible());
+        QCOMPARE(down->maximum() + across->maximum(), 0);
+    }
+
+    // The reason an empty view gives is drawn in the palette's colour for text, readable in
+    // light and dark themes alike.
+    void theReasonInAnEmptyViewIsInThePalettesTextColour()
+    {
+        QPalette palette = m_viewer->palette();
+        palette.setColor(QPalette::Light, Qt::red);
+        palette.setColor(QPalette::WindowText, Qt::blue);
+        m_viewer->setPalette(palette);
+        QVERIFY(shown(QSize(300, 300)));
+        m_viewer->setImage(path(QStringLiteral("gone.tif")));
+        m_viewer->display();
+        const QImage shot =
+            m_viewer->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const auto* pixels = reinterpret_cast<const QRgb*>(shot.constBits());
+        const auto count = [&](QRgb colour) {
+            return std::count(pixels, pixels + shot.width() * shot.height(), colour);
+        };
+        QVERIFY(count(qRgb(0, 0, 255)) > 0 && count(qRgb(255, 0, 0)) == 0);
+    }
+
+    // On a screen of two device pixels to a pixel (QT_SCALE_FACTOR=2, as on a laptop's fine
+    // screen), a page shrunk for the view is drawn at the screen's own pixels: columns of two
+    // page pixels, black and white, drawn half size, stay one black and one white device
+    // pixel instead of turning into grey blocks.
+    void aShrunkPageIsDrawnAtTheScreensOwnPixels()
+    {
+        const double ratio =
+            qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble();
+        TestTiff::Page page = TestTiff::plain(400, 400, 0);
+        page.pixel = [](std::uint32_t x, std::uint32_t) {
+            return std::uint8_t(x / 2 % 2 * 255);
+        };
+        QVERIFY(TestTiff::write(path(QStringLiteral("columns.tif")), {page}));
+        QVERIFY(shown(QSize(300, 300)));
+        QCOMPARE(m_viewer->viewport()->devicePixelRatioF(), ratio);
+        m_viewer->setImage(path(QStringLiteral("columns.tif")));
+        m_viewer->display();
+        m_viewer->setZoom(float(50 / ratio));
+        const QImage shot = m_viewer->viewport()->grab().toImage();
+        QString row; // across the middle of the page: 0 black, 1 grey, 2 white
+        for (int x = shot.width() / 2 - 40; x < shot.width() / 2 + 40; ++x)
+            row += QString::number(qGray(shot.pixel(x, shot.height() / 2)) * 3 / 256);
+        QVERIFY2(!row.contains(u'1') && !row.contains(QStringLiteral("00")) &&
+                     !row.contains(QStringLiteral("22")),
+                 qPrintable(row));
     }
 
     void aDrawnRectangleIsReportedInImagePixelsAndZoomedTo()

@@ -5,9 +5,12 @@
 #include "PageEngine.h"
 #include "Tessary.h"
 #include "UndoHistory.h"
+#include "frmInterleave.h"
+#include "frmMerge.h"
 #include "frmRange.h"
 #include "frmReorder.h"
 #include "frmRotate.h"
+#include "frmSplit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,6 +20,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 
 using namespace tessary;
@@ -102,6 +107,12 @@ private slots:
             f.dialogs->choosePath(files[2]);
             f.press(*window, action == QLatin1String("page") ? QString() : QStringLiteral("2,3"));
         }
+        // Each page box shows the page its pane shows, after the step and its undo and redo.
+        const auto mirrored = [&] {
+            const QStringList s = f.seen(*window, true), d = f.seen(*window, false);
+            return s[2] == s[3] && d[2] == (d[0].isEmpty() ? QString() : d[3]);
+        };
+        QVERIFY(mirrored());
         const QList<QByteArray> after = bytesOf(files);
         QVERIFY(after != before);
         QCOMPARE(after[0] != before[0], move);
@@ -119,9 +130,11 @@ private slots:
         // A turn is taken back on the page it turned.
         QVERIFY(!action.startsWith(QLatin1String("rotate")) || window->imgDes->page() == 2);
         QCOMPARE(window->imgDes->pageCount(), window->imgDes->image().isEmpty() ? 0 : 5);
+        QVERIFY(mirrored());
 
         window->mnuRedo->trigger();
         QCOMPARE(bytesOf(files), after);
+        QVERIFY(mirrored());
         QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo ") + caption);
         QCOMPARE(f.boxes->unexpected(), 0);
     }
@@ -271,6 +284,81 @@ private slots:
         window->cmdSwap->click();
         QCOMPARE(f.boxes->texts().size(), 2);
         QCOMPARE(labelsOf(target), (QList<int>{21, 23, 24, 25, 1, 4}));
+    }
+
+    void theToolsMakeNewFilesInOneStep_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("made");
+        QTest::addColumn<QList<QList<int>>>("pages"); // of each file made
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("interleave, backs reversed and fewer")
+            << "interleave" << QStringList{"c.tif"}
+            << QList<QList<int>>{{1, 25, 2, 24, 3, 23, 4, 22, 5, 21, 6}}
+            << "Interleave a.tif and b.tif into c.tif";
+        QTest::newRow("split every 4 pages")
+            << "split" << QStringList{"a-001.tif", "a-002.tif"}
+            << QList<QList<int>>{{1, 2, 3, 4}, {5, 6}} << "Split a.tif into 2 Files";
+        QTest::newRow("merge the files shown")
+            << "merge" << QStringList{"merged.tif"}
+            << QList<QList<int>>{{1, 2, 3, 4, 5, 6, 21, 22, 23, 24, 25}}
+            << "Merge 2 Files into merged.tif";
+    }
+
+    void theToolsMakeNewFilesInOneStep()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, made);
+        QFETCH(QList<QList<int>>, pages);
+        QFETCH(QString, caption);
+        const auto window = start();
+        const QString backs = f.scan(QStringLiteral("b.tif"));
+        const auto madeExist = [&] {
+            return std::all_of(made.begin(), made.end(),
+                               [&](const QString& name) { return QFile::exists(f.scan(name)); });
+        };
+        if (tool == QLatin1String("interleave")) {
+            // Unequal counts are refused unless allowed; the dialog stays open for that.
+            drive<frmInterleave>([&] { window->mnuInterleave->trigger(); },
+                                 [&](frmInterleave& dialog) {
+                                     dialog.txtBacks->setText(backs);
+                                     dialog.chkReversed->setChecked(true);
+                                     dialog.txtResult->setText(f.scan(made[0]));
+                                     dialog.cmdOK->click();
+                                     QVERIFY(dialog.isVisible());
+                                     dialog.chkUneven->setChecked(true);
+                                     dialog.cmdOK->click();
+                                 });
+            QCOMPARE(f.boxes->texts(),
+                     QStringList{QStringLiteral("a.tif has 6 page(s) and b.tif has 5; the sides of "
+                                                "a two-sided scan have as many pages each. Nothing "
+                                                "was written.")});
+        } else if (tool == QLatin1String("split")) {
+            drive<frmSplit>([&] { window->mnuSplit->trigger(); },
+                            [&](frmSplit& dialog) {
+                                dialog.optEvery->setChecked(true);
+                                dialog.spnEvery->setValue(4);
+                                dialog.cmdOK->click();
+                            });
+            QCOMPARE(f.boxes->texts(),
+                     QStringList{QStringLiteral("a.tif was split into 2 files:\r\na-001.tif: pages "
+                                                "1-4\r\na-002.tif: pages 5-6")});
+        } else {
+            drive<frmMerge>([&] { window->mnuMerge->trigger(); },
+                            [&](frmMerge& dialog) { dialog.cmdOK->click(); });
+        }
+        for (int i = 0; i < made.size(); ++i)
+            QCOMPARE(labelsOf(f.scan(made[i])), pages[i]);
+        // The first file made is the destination now; Undo takes every file made away.
+        QCOMPARE(window->imgDes->image(), f.scan(made[0]));
+        QCOMPARE(window->mnuUndo->text(), QStringLiteral("Undo ") + caption);
+        window->mnuUndo->trigger();
+        QVERIFY(!std::any_of(made.begin(), made.end(),
+                             [&](const QString& name) { return QFile::exists(f.scan(name)); }));
+        QVERIFY(window->imgDes->image().isEmpty());
+        window->mnuRedo->trigger();
+        QVERIFY(madeExist());
+        QCOMPARE(labelsOf(f.scan(made.back())), pages.back());
     }
 
 private:

@@ -133,8 +133,9 @@ private slots:
                 return;
             listed.clear();
             for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
-                listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
-            if (listed.contains("scan.tif") || ++probes == 250)
+                if (!view->isRowHidden(row))
+                    listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
+            if (listed == QStringList{"scan.tif"} || ++probes == 250)
                 dialog->reject();
         });
         probe.start(20);
