@@ -12,6 +12,7 @@
 #include "MessageBoxService.h"
 #include "NumericText.h"
 #include "PageBox.h"
+#include "PaneStrips.h"
 #include "ProgramFolder.h"
 #include "ScreenSize.h"
 #include "SettingsStore.h"
@@ -314,15 +315,20 @@ void Tessary::acceptFileDrops()
     txtPageSrc->setAcceptDrops(false);
     txtPageDes->setAcceptDrops(false);
     auto* drop = new FileDrop(*m_client, [this] { return takesFiles(); });
-    const QRect middle = fraMode->geometry();
     const auto opening = [this](void (Tessary::*open)(const QString&)) {
         return [this, open](const QString& file) {
             EventBoundary::run(messageBoxes(), this, [&] { (this->*open)(file); });
         };
     };
-    drop->addZone(QRect(0, 0, middle.left(), m_client->height()), opening(&Tessary::openSource));
+    // The zones follow the middle column where the window's layout moves it.
+    drop->addZone([this] { return QRect(0, 0, fraMode->x(), m_client->height()); },
+                  opening(&Tessary::openSource));
     drop->addZone(
-        QRect(middle.right() + 1, 0, m_client->width() - middle.right() - 1, m_client->height()),
+        [this] {
+            const QRect middle = fraMode->geometry();
+            return QRect(middle.right() + 1, 0, m_client->width() - middle.right() - 1,
+                         m_client->height());
+        },
         opening(&Tessary::openDestination));
 }
 
@@ -383,6 +389,10 @@ void Tessary::buildMenus()
     // Why a step cannot be undone shows over its item.
     mnuEdit->setToolTipsVisible(true);
 
+    mnuView = submenu(this, "mnuView", QStringLiteral("&View"));
+    mnuPageStrips = item(mnuView, "mnuPageStrips", QStringLiteral("Page Strips"));
+    mnuPageStrips->setCheckable(true);
+
     mnuTools = submenu(this, "mnuTools", QStringLiteral("Too&ls"));
     mnuInterleave = item(mnuTools, "mnuInterleave", QStringLiteral("Interleave Two-Sided Scan..."));
     mnuSplit = item(mnuTools, "mnuSplit", QStringLiteral("Split into Files..."));
@@ -395,6 +405,7 @@ void Tessary::buildMenus()
 
     menuBar()->addMenu(mnuFile);
     menuBar()->addMenu(mnuEdit);
+    menuBar()->addMenu(mnuView);
     menuBar()->addMenu(mnuTools);
     menuBar()->addMenu(mnuHelp);
     // The shortcuts work while any control of the window has the focus.
@@ -431,6 +442,7 @@ void Tessary::connectHandlers()
     handle(mnuOpenSrc, &QAction::triggered, [this] { mnuOpenSrc_Click(); });
     handle(mnuOpenDes, &QAction::triggered, [this] { mnuOpenDes_Click(); });
     handle(mnuSettings, &QAction::triggered, [this] { mnuSettings_Click(); });
+    handle(mnuPageStrips, &QAction::triggered, [this] { mnuPageStrips_Click(); });
     handle(mnuRotateRight, &QAction::triggered, [this] { mnuRotateRight_Click(); });
     handle(mnuRotateLeft, &QAction::triggered, [this] { mnuRotateLeft_Click(); });
     handle(mnuRotate180, &QAction::triggered, [this] { mnuRotate180_Click(); });
@@ -532,6 +544,11 @@ void Tessary::Form_Load()
     mnuCopy->setChecked(!move);
 
     selectPageMode(mdlFunctions::ModeNewFile);
+
+    if (store.read(SettingsStore::PageStrips) == QStringLiteral("Yes")) {
+        mnuPageStrips->setChecked(true);
+        showStrips(true);
+    }
 
     if (store.read(SettingsStore::DefaultMode).isEmpty())
         store.write(SettingsStore::DefaultMode, QStringLiteral("Copy"));
@@ -1078,6 +1095,9 @@ void Tessary::closeEvent(QCloseEvent* event)
 
 void Tessary::Form_MouseMove()
 {
+    // With the page strips the window may take any size.
+    if (mnuPageStrips->isChecked())
+        return;
     // Only a window changed in both directions is put back to its designed size.
     if (height() != m_designedSize.height() && width() != m_designedSize.width()) {
         resize(width(), m_designedSize.height());
@@ -1106,6 +1126,30 @@ void Tessary::mnuSettings_Click()
                        {settings(), programFolder(), messageBoxes(), browseTargets(),
                         mdlFunctions::FolderExists, applyTransferMode, applyPrompt, showHelp});
     dialog.exec();
+}
+
+void Tessary::mnuPageStrips_Click()
+{
+    const bool shown = mnuPageStrips->isChecked();
+    settings().write(SettingsStore::PageStrips,
+                     shown ? QStringLiteral("Yes") : QStringLiteral("No"));
+    showStrips(shown);
+}
+
+void Tessary::showStrips(bool shown)
+{
+    if (!m_strips && shown)
+        m_strips = std::make_unique<PaneStrips>(
+            *this, *m_client, m_services.pageOperations,
+            [this](const std::function<void(Tessary&)>& gesture) { runStripOperation(gesture); });
+    if (m_strips)
+        m_strips->setShown(shown);
+}
+
+void Tessary::runStripOperation(const std::function<void(Tessary&)>& gesture)
+{
+    if (!m_pageOperationRunning)
+        runPageOperation(nullptr, gesture);
 }
 
 void Tessary::mnuContents_Click()

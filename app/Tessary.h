@@ -25,6 +25,7 @@ namespace tessary {
 
 class FileListBox;
 class KeyUpWatcher;
+class PaneStrips;
 class ShortcutGuard;
 class ImagingAdmin;
 class ImagingEdit;
@@ -141,6 +142,8 @@ public:
     QAction* mnuRotatePages = nullptr;
     QAction* mnuUndo = nullptr;
     QAction* mnuRedo = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuPageStrips = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuInterleave = nullptr;
     QAction* mnuSplit = nullptr;
@@ -219,6 +222,9 @@ public slots:
 
     // Settings.
     void mnuSettings_Click();
+    // Shows or hides the panes' page strips as the View menu's item is checked, and keeps
+    // the choice for the next start.
+    void mnuPageStrips_Click();
 
     // Help and About.
     void mnuContents_Click();
@@ -249,6 +255,10 @@ private:
     using Slot = void (Tessary::*)();
     void runPageOperation(Slot slot, const std::function<void(Tessary&)>& operation);
     void takeHistoryStep(bool undo);
+    void showStrips(bool shown);
+    // A gesture of the page strips, run as a page operation; none is taken while another
+    // operation runs.
+    void runStripOperation(const std::function<void(Tessary&)>& gesture);
     void updateHistoryItems();
 
     TessaryServices m_services;
@@ -262,6 +272,7 @@ private:
     bool m_pageOperationRunning = false;
     bool m_closeRequested = false;
     QList<Slot> m_waitingOperations;
+    std::unique_ptr<PaneStrips> m_strips;
 };
 
 } // namespace tessary

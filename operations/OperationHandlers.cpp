@@ -6,6 +6,7 @@
 #include "OperationSupport.h"
 #include "PageOperations.h"
 #include "ProgramFolder.h"
+#include "StripOperations.h"
 #include "Tessary.h"
 #include "UndoCaption.h"
 #include "UndoHistory.h"
@@ -30,7 +31,6 @@ namespace {
 
 const QString missingBlankText =
     QStringLiteral("You are missing blank.tif, please download from Brovane's web site.");
-const QString deleteQuestion = QStringLiteral("Do you really want to delete this page?");
 const QString rotateQuestion = QStringLiteral("Do you really want to rotate this page?");
 
 } // namespace
@@ -199,6 +199,8 @@ PageOperationHandlers handlers()
             [](Tessary& window) { frmInterleave(window).exec(); },
             [](Tessary& window) { frmSplit(window).exec(); },
             [](Tessary& window) { frmMerge(window).exec(); },
+            deleteStripPages,
+            dropStripPages,
             mnuRotate_Click,
             mnuRotatePages_Click};
 }

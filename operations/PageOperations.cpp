@@ -31,7 +31,6 @@ const QString appendQuestion = QStringLiteral("Do you really want to append page
 const QString newQuestion = QStringLiteral("Do you really want to extract page(s) to a new file?");
 const QString rotateQuestion = QStringLiteral("Do you really want to rotate page(s)?");
 
-const QString lastPageText = QStringLiteral("You cannot delete the last page of a file.");
 const QString sourceNameText =
     QStringLiteral("You cannot overwrite the same file you have open as the source image.");
 const QString workingFileText =
@@ -367,7 +366,7 @@ bool DeletePages(Tessary& window, ImagingEdit& viewer, QLineEdit& pageBox, std::
     if (viewer.image().isEmpty())
         return false;
     if (viewer.pageCount() == 1) {
-        tell(window, lastPageText, MsgIcon::Exclamation);
+        tell(window, operations::lastPageText, MsgIcon::Exclamation);
         return false;
     }
     ImagingAdmin& admin = *window.imgAdmSrc;
