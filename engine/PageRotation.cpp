@@ -551,8 +551,13 @@ void Turner::turn(std::int32_t page)
     const Facts facts = factsOf(in);
     const Turn turn = turnOf(facts);
     PageEdit& edit = edits[page];
-    const tiff::Directory dir =
-        m_reader.readDirectory(m_source.chain().pages[std::size_t(page - 1)]);
+    tiff::Directory dir;
+    try {
+        dir = m_reader.readDirectory(m_source.chain().pages[std::size_t(page - 1)]);
+    } catch (const tiff::StructureError& e) {
+        throw EngineError(ErrorKind::Damaged, capitalized(pageOf(page, m_source.path())) +
+                                                  " is damaged: " + e.what() + ".");
+    }
     const Layout& layout = facts.layout;
     const Layout out = turnedLayout(layout, turn);
 
