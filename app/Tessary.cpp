@@ -367,6 +367,17 @@ void Tessary::buildMenus()
     mnuSettings = item(mnuEdit, "mnuSettings", QStringLiteral("Settings"));
     mnuSettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     mnuEdit->addSeparator();
+    // Turns of the page the destination pane shows, as it is seen.
+    mnuRotate = submenu(mnuEdit, "mnuRotate", QStringLiteral("Rotate Page"));
+    mnuRotateRight = item(mnuRotate, "mnuRotateRight", QStringLiteral("Right (90° clockwise)"));
+    mnuRotateRight->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuRotateLeft = item(mnuRotate, "mnuRotateLeft", QStringLiteral("Left (90° anticlockwise)"));
+    mnuRotateLeft->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuRotate180 = item(mnuRotate, "mnuRotate180", QStringLiteral("180°"));
+    mnuRotate180->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    mnuEdit->addMenu(mnuRotate);
+    mnuRotatePages = item(mnuEdit, "mnuRotatePages", QStringLiteral("Rotate Pages..."));
+    mnuEdit->addSeparator();
     mnuUndo = item(mnuEdit, "mnuUndo", QStringLiteral("Undo"));
     mnuUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     mnuRedo = item(mnuEdit, "mnuRedo", QStringLiteral("Redo"));
@@ -398,7 +409,8 @@ void Tessary::buildMenus()
     menuBar()->addMenu(mnuTools);
     menuBar()->addMenu(mnuHelp);
     // The shortcuts work while any control of the window has the focus.
-    for (QAction* shortcut : {mnuCopy, mnuMove, mnuSettings, mnuUndo, mnuRedo})
+    for (QAction* shortcut : {mnuCopy, mnuMove, mnuSettings, mnuRotateRight, mnuRotateLeft,
+                              mnuRotate180, mnuUndo, mnuRedo})
         shortcut->setShortcutContext(Qt::WindowShortcut);
     updateHistoryItems();
 }
@@ -431,6 +443,10 @@ void Tessary::connectHandlers()
     handle(mnuOpenDes, &QAction::triggered, [this] { mnuOpenDes_Click(); });
     handle(mnuSettings, &QAction::triggered, [this] { mnuSettings_Click(); });
     handle(mnuPageStrips, &QAction::triggered, [this] { mnuPageStrips_Click(); });
+    handle(mnuRotateRight, &QAction::triggered, [this] { mnuRotateRight_Click(); });
+    handle(mnuRotateLeft, &QAction::triggered, [this] { mnuRotateLeft_Click(); });
+    handle(mnuRotate180, &QAction::triggered, [this] { mnuRotate180_Click(); });
+    handle(mnuRotatePages, &QAction::triggered, [this] { mnuRotatePages_Click(); });
     handle(mnuUndo, &QAction::triggered, [this] { mnuUndo_Click(); });
     handle(mnuRedo, &QAction::triggered, [this] { mnuRedo_Click(); });
     handle(mnuInterleave, &QAction::triggered, [this] { mnuInterleave_Click(); });
@@ -935,6 +951,36 @@ void Tessary::cmdDelPage_Click()
 void Tessary::cmdReorder_Click()
 {
     runPageOperation(&Tessary::cmdReorder_Click, m_services.pageOperations.cmdReorder_Click);
+}
+
+void Tessary::mnuRotateRight_Click()
+{
+    runPageOperation(&Tessary::mnuRotateRight_Click, [](Tessary& window) {
+        if (const auto& rotate = window.m_services.pageOperations.mnuRotate_Click)
+            rotate(window, 1);
+    });
+}
+
+void Tessary::mnuRotateLeft_Click()
+{
+    runPageOperation(&Tessary::mnuRotateLeft_Click, [](Tessary& window) {
+        if (const auto& rotate = window.m_services.pageOperations.mnuRotate_Click)
+            rotate(window, 3);
+    });
+}
+
+void Tessary::mnuRotate180_Click()
+{
+    runPageOperation(&Tessary::mnuRotate180_Click, [](Tessary& window) {
+        if (const auto& rotate = window.m_services.pageOperations.mnuRotate_Click)
+            rotate(window, 2);
+    });
+}
+
+void Tessary::mnuRotatePages_Click()
+{
+    runPageOperation(&Tessary::mnuRotatePages_Click,
+                     m_services.pageOperations.mnuRotatePages_Click);
 }
 
 void Tessary::mnuUndo_Click()

@@ -135,6 +135,11 @@ public:
     QAction* mnuCopy = nullptr;
     QAction* mnuMove = nullptr;
     QAction* mnuSettings = nullptr;
+    QMenu* mnuRotate = nullptr;
+    QAction* mnuRotateRight = nullptr;
+    QAction* mnuRotateLeft = nullptr;
+    QAction* mnuRotate180 = nullptr;
+    QAction* mnuRotatePages = nullptr;
     QAction* mnuUndo = nullptr;
     QAction* mnuRedo = nullptr;
     QMenu* mnuView = nullptr;
@@ -201,6 +206,10 @@ public slots:
     void cmdRange_Click();
     void cmdDelPage_Click();
     void cmdReorder_Click();
+    void mnuRotateRight_Click();
+    void mnuRotateLeft_Click();
+    void mnuRotate180_Click();
+    void mnuRotatePages_Click();
     // Undoes the newest step of the history, or redoes the step undone last, and shows the
     // files it changed in their panes; a step that cannot be taken is said in a box and
     // changes nothing. They wait for a page operation still running, as the operations do.

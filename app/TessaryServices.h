@@ -44,6 +44,10 @@ struct PageOperationHandlers
     // and pages dropped on it.
     std::function<void(Tessary&, const QList<std::int32_t>& pages)> deleteStripPages;
     std::function<void(Tessary&, const StripDrop& drop)> dropStripPages;
+    // Edit > Rotate Page: the page the destination pane shows turned by quarter turns
+    // clockwise (1 right, 2 half round, 3 left); Edit > Rotate Pages...: a range of them.
+    std::function<void(Tessary&, int quarters)> mnuRotate_Click;
+    std::function<void(Tessary&)> mnuRotatePages_Click;
 };
 
 // What the main window reaches of the platform. The program passes the real services;

@@ -4,12 +4,15 @@
 // start, and the rewrites that cost little more against a durable copy. Prints medians,
 // ratios and peak memory. With --disk, times the operations on the largest files on a
 // second disk against cp alone, and the rewrites against a durable copy there. Last, what
-// keeping each operation's undo step costs, with and without it side by side.
+// keeping each operation's undo step costs, with and without it side by side, and what
+// turning pages costs against deleting one and decoding one.
 
 #include "BlankPage.h"
 #include "Corpus.h"
 #include "PageEngine.h"
+#include "PageRotation.h"
 #include "TiffDocument.h"
+#include "TiffSource.h"
 #include "UndoRecord.h"
 
 #include <algorithm>
@@ -594,6 +597,75 @@ void benchUndo(const fs::path& corpus, const fs::path& work, int reps,
     fs::remove_all(history);
 }
 
+// Turning pages of the 500-page scan: one page as tessary-pages turns it against deleting
+// one (both rewrite the file); the turn itself (decoding, turning and encoding the page)
+// against libtiff's decode of it; a hundred pages in one rewrite, reporting progress
+// as the program's progress dialog takes it; the peak memory of both against rendering one
+// page, which holds one decoded page.
+void benchRotate(const fs::path& corpus, const fs::path& work, const fs::path& tool, int reps)
+{
+    const fs::path original = corpus / "scan500.tif";
+    const fs::path w = work / "rotate.tif";
+    const auto fresh = [&](const std::vector<std::string>& args) {
+        copyFile(original, w);
+        std::vector<std::string> line = {tool.string()};
+        line.insert(line.end(), args.begin(), args.end());
+        return spawn(line);
+    };
+    std::vector<double> rotate;
+    std::vector<double> remove;
+    long rotatePeak = 0;
+    long hundredPeak = 0;
+    for (int r = 0; r < reps; ++r) {
+        const Run turned = fresh({"rotate", w.string(), "250", "1", "90"});
+        rotate.push_back(turned.ms);
+        rotatePeak = std::max(rotatePeak, turned.peakKiB);
+        remove.push_back(fresh({"delete", w.string(), "250", "1"}).ms);
+    }
+    hundredPeak = fresh({"rotate", w.string(), "201", "100", "90"}).peakKiB;
+    const long renderPeak =
+        spawn({tool.string(), "render", original.string(), "250", (work / "page.pgm").string()})
+            .peakKiB;
+    fs::remove(work / "page.pgm");
+
+    tessary::TiffSource source(original);
+    const double turn = timeIt(
+        [&] { tessary::TurnedPages pages(source, 250, 1, 1, false, work / "turned.tif"); }, reps);
+    const double decode = timeIt([&] { libtiffDecode(original, 250); }, reps);
+
+    std::vector<double> hundred;
+    int reports = 0;
+    tessary::OperationOptions options;
+    options.progress = [&](std::uint64_t, std::uint64_t) {
+        ++reports;
+        return true;
+    };
+    for (int r = 0; r < reps; ++r) {
+        copyFile(original, w);
+        hundred.push_back(
+            timeIt([&] { tessary::PageEngine().rotatePages(w, 201, 100, 90, options); }, 1));
+    }
+    fs::remove(w);
+
+    std::printf("\nTurning pages of the 500-page scan (A4, 300 dpi, G4): medians of %d runs\n",
+                reps);
+    std::printf("%-46s %9.1f ms\n%-46s %9.1f ms   rotate/delete %5.2f (at most 1.5)\n",
+                "rotate page 250 (tessary-pages)", median(rotate),
+                "delete page 250 (tessary-pages)", median(remove), median(rotate) / median(remove));
+    std::printf("%-46s %9.1f ms   (at most 60 ms)\n%-46s %9.1f ms   turn/decode %7.2f\n",
+                "the turn itself: decode, turn, encode", turn, "libtiff decoding the page", decode,
+                turn / decode);
+    std::printf("%-46s %9.1f ms   (at most 3000 ms), %d progress reports\n",
+                "rotate pages 201-300 in one rewrite", median(hundred), reports / reps);
+    std::printf("%-46s %9.1f ms   per page %.1f ms, /rotate one %5.2f\n", "", median(hundred),
+                median(hundred) / 100, median(hundred) / median(rotate));
+    std::printf("peak memory: render one page %.1f MiB; rotate one page %.1f MiB (%+.1f MiB), "
+                "rotate 100 pages %.1f MiB (%+.1f MiB) (at most +64 MiB)\n",
+                double(renderPeak) / 1024, double(rotatePeak) / 1024,
+                double(rotatePeak - renderPeak) / 1024, double(hundredPeak) / 1024,
+                double(hundredPeak - renderPeak) / 1024);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -619,12 +691,13 @@ int main(int argc, char** argv)
     }
     const bool undoOnly = argc > 1 && std::string(argv[1]) == "--undo";
     const bool structureOnly = argc > 1 && std::string(argv[1]) == "--structure";
-    if (undoOnly || structureOnly) {
+    const bool rotateOnly = argc > 1 && std::string(argv[1]) == "--rotate";
+    if (undoOnly || structureOnly || rotateOnly) {
         ++argv;
         --argc;
     }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: tessary-bench [--disk NAME] [--undo | --structure] "
+        std::fprintf(stderr, "usage: tessary-bench [--disk NAME] [--undo | --structure | --rotate] "
                              "CORPUS-FOLDER WORK-FOLDER TESSARY-PAGES [RUNS]\n");
         return 2;
     }
@@ -674,6 +747,10 @@ int main(int argc, char** argv)
         benchUndo(corpus, work, reps, sources);
         return 0;
     }
+    if (rotateOnly) {
+        benchRotate(corpus, work, tool, reps);
+        return 0;
+    }
     const fs::path manyPages = bench::manyPagesFile(corpus);
     if (structureOnly) {
         benchStructure(corpus, work, tool, reps, false, manyPages);
@@ -689,5 +766,6 @@ int main(int argc, char** argv)
     benchDecode(corpus, std::max(reps, 9));
     benchBlank(corpus, std::max(reps / 2, 3));
     benchUndo(corpus, work, std::max(reps, 9), sources);
+    benchRotate(corpus, work, tool, reps);
     return 0;
 }

@@ -38,6 +38,8 @@ const char* const usage =
     "                                       1-3,7,5-6 (pages of FILE; 9-7 runs backwards) and\n"
     "                                       OTHER:4-9 (pages of the file OTHER)\n"
     "  extract SRC FIRST COUNT NEWFILE      write COUNT pages of SRC from FIRST into a new file\n"
+    "  rotate FILE FIRST COUNT 90|180|270   turn COUNT pages from FIRST clockwise as they are "
+    "seen\n"
     "  render FILE PAGE OUT.pnm             decode one page into a PGM (grey) or PPM (colour) "
     "image\n"
     "  interleave FRONTS BACKS OUT [--backs-reversed] [--allow-uneven]\n"
@@ -420,6 +422,19 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err)
         if (std::filesystem::exists(args[4], ec))
             throw UsageError{args[4] + " already exists; extract writes only new files"};
         engine.extractPages(args[1], first, count, args[4], options);
+    } else if (command == "rotate") {
+        expectArguments(args, 5);
+        const std::int32_t first = number(args[2], "FIRST");
+        const std::int32_t count = number(args[3], "COUNT");
+        const std::int32_t degrees = number(args[4], "the angle");
+        if (degrees != 90 && degrees != 180 && degrees != 270)
+            throw UsageError{"the angle must be 90, 180 or 270 (degrees clockwise), not " +
+                             args[4]};
+        // Pages whose turn went into their orientation tag are said, the change made.
+        const std::string note =
+            engine.rotatePages(args[1], first, count, degrees, options).message;
+        if (!note.empty())
+            out << note << "\n";
     } else if (command == "render") {
         return render(args);
     } else if (command == "interleave" || command == "merge" || command == "split") {

@@ -104,8 +104,10 @@ int LibtiffHandle::onError(TIFF*, void* user, const char*, const char* format, v
     return 1;
 }
 
-int LibtiffHandle::onWarning(TIFF*, void*, const char*, const char*, va_list)
+int LibtiffHandle::onWarning(TIFF*, void* user, const char*, const char*, va_list)
 {
+    if (auto* self = static_cast<LibtiffHandle*>(user))
+        ++self->m_warningCount;
     return 1;
 }
 

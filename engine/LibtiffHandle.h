@@ -39,6 +39,9 @@ public:
     // How many errors libtiff has reported on this handle: a call that reports an error may
     // still claim success (a fax strip with a bad code word "decodes" with rows missing).
     std::uint64_t errorCount() const { return m_errorCount; }
+    // How many warnings: a codec that finds its data damaged may warn and go on, leaving
+    // what it could not decode as the buffer held it (a fax line that ends early).
+    std::uint64_t warningCount() const { return m_warningCount; }
 
     // Where libtiff's reads go: the file and libtiff's position in it.
     struct Io
@@ -56,6 +59,7 @@ private:
     TIFF* m_tiff = nullptr;
     std::string m_firstError;
     std::uint64_t m_errorCount = 0;
+    std::uint64_t m_warningCount = 0;
     std::uint64_t m_selected = 0;
 };
 

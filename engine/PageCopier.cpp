@@ -92,6 +92,21 @@ PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uin
     layOut();
 }
 
+PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
+                   const OutputFormat& format, const PageEdit& edit)
+    : m_source(source)
+    , m_format(format)
+    , m_start(0)
+    , m_imageData(edit.imageData)
+    , m_imageDirectory(edit.imageDirectory)
+    , m_changes(edit.changes)
+{
+    m_start = align(start);
+    addDirectory(directoryOffset, 0, true);
+    layOut();
+    m_values = valueWindow(true);
+}
+
 std::uint64_t PagePlan::align(std::uint64_t position) const
 {
     const std::uint64_t unit = m_format.bigTiff ? 8 : 4;
@@ -182,6 +197,8 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     // A directory without entries ends any reader's walk through the file's pages: a page
     // none of whose tags can be read is refused, such a sub-directory left out. (Nothing
     // was added behind it then: its pointers would be among its entries.)
+    if (mainDirectory)
+        applyChanges(dir, planned);
     if (planned.entries.empty()) {
         if (mainDirectory)
             throw StructureError("its directory holds no tag that can be read");
@@ -217,6 +234,13 @@ void PagePlan::addImageData(const Directory& pageDir, std::uint16_t offsetsTag,
     const Directory& dir = reencoded ? reencodedDir : pageDir;
     const Entry* offsetsEntry = dir.find(offsetsTag);
     const Entry* countsEntry = dir.find(countsTag);
+    if (reencoded && !offsetsEntry) {
+        // Some writers list tiles under the tags of strips; the new encoding lists them as
+        // libtiff does, and the page keeps its own tags.
+        const bool asTiles = offsetsTag == StripOffsets;
+        offsetsEntry = dir.find(asTiles ? TileOffsets : StripOffsets);
+        countsEntry = dir.find(asTiles ? TileByteCounts : StripByteCounts);
+    }
     if (!offsetsEntry)
         throw StructureError("its re-encoded image data cannot be read");
     const std::vector<std::uint64_t> offsets = data.readUnsigned(*offsetsEntry);
@@ -400,6 +424,27 @@ void PagePlan::addRaw(const Entry& entry, PlannedDirectory& planned)
         }
     }
     planned.entries.push_back(std::move(out));
+}
+
+void PagePlan::applyChanges(const Directory& dir, PlannedDirectory& planned)
+{
+    for (const TagChange& change : m_changes) {
+        std::erase_if(planned.entries,
+                      [&](const PlannedEntry& entry) { return entry.tag == change.tag; });
+        if (!change.numbers.empty()) {
+            PlannedEntry out;
+            out.tag = change.tag;
+            out.type = change.type;
+            out.count = change.numbers.size();
+            out.kind = Kind::Numbers;
+            out.values = change.numbers;
+            planned.entries.push_back(std::move(out));
+        } else if (const Entry* from = change.valueOf ? dir.find(change.valueOf) : nullptr) {
+            Entry renamed = *from;
+            renamed.tag = change.tag;
+            addRaw(renamed, planned);
+        }
+    }
 }
 
 std::size_t PagePlan::addBlock(const ReadableFile& file, std::uint64_t offset, std::uint64_t size)

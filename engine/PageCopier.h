@@ -28,6 +28,28 @@ struct OutputFormat
     unsigned headerSize() const { return bigTiff ? 16 : 8; }
 };
 
+// A tag of a page's own directory given another value as the page is copied.
+struct TagChange
+{
+    std::uint16_t tag = 0;
+    // Short or Long; with numbers, the tag takes them (added where the page lacks it).
+    std::uint16_t type = 0;
+    std::vector<std::uint64_t> numbers;
+    // Without numbers: the value the page's tag valueOf has, as stored; the tag is left out
+    // where the page lacks valueOf, or where valueOf is 0.
+    std::uint16_t valueOf = 0;
+};
+
+// How a page is copied otherwise than as it is stored: its strips or tiles (and their
+// counts) taken from the directory at imageDirectory of imageData, when set (the page's
+// data encoded anew elsewhere), and tags of its own directory changed.
+struct PageEdit
+{
+    const tiff::Reader* imageData = nullptr;
+    std::uint64_t imageDirectory = 0;
+    std::vector<TagChange> changes;
+};
+
 // A copy of one page, planned before anything is written: every directory of the page
 // (its own and the ones it points to: SubIFDs, EXIF, GPS, interoperability), every tag
 // value and every block of image data, with the place each will have in the new file.
@@ -45,6 +67,9 @@ public:
     PagePlan(const tiff::Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
              const OutputFormat& format, const tiff::Reader& imageData,
              std::uint64_t imageDirectory);
+    // The same, edited as edit says.
+    PagePlan(const tiff::Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
+             const OutputFormat& format, const PageEdit& edit);
 
     // A piece of the page's image data: blocks that touch or overlap in their file, copied
     // as one run of bytes to position.
@@ -140,6 +165,7 @@ private:
     void addJpegTables(const tiff::Entry& entry, const tiff::Directory& dir,
                        PlannedDirectory& planned);
     void addRaw(const tiff::Entry& entry, PlannedDirectory& planned);
+    void applyChanges(const tiff::Directory& dir, PlannedDirectory& planned);
     std::size_t addBlock(const ReadableFile& file, std::uint64_t offset, std::uint64_t size);
     std::uint16_t widthFor(std::uint16_t sourceType, const std::vector<std::uint64_t>& values);
     void layOut();
@@ -168,6 +194,7 @@ private:
     bool m_subImageByteOrderDependent = false;
     const tiff::Reader* m_imageData = nullptr;
     std::uint64_t m_imageDirectory = 0;
+    std::vector<TagChange> m_changes;
     std::vector<PlannedDirectory> m_directories;
     std::vector<std::uint64_t> m_visited;
     std::vector<Block> m_blocks;

@@ -28,6 +28,8 @@ struct PageRef
 {
     TiffSource* source;
     std::int32_t page;
+    // How the page is copied otherwise than as stored (a turned page); null: as stored.
+    const PageEdit* edit = nullptr;
 };
 
 void checkCount(std::int32_t count)
@@ -221,6 +223,14 @@ bool planPages(const std::vector<PageRef>& pages, const OutputFormat& format, st
             return capitalized(pageOf(ref.page, ref.source->path()));
         };
         try {
+            if (ref.edit) {
+                plans.emplace_back(ref.source->reader(), directory, position, format, *ref.edit);
+                const PagePlan& plan = plans.back();
+                if (plan.needsBigTiff())
+                    return false;
+                position = plan.start() + plan.size();
+                continue;
+            }
             plans.emplace_back(ref.source->reader(), directory, position, format);
             if (plans.back().subImageDependsOnByteOrder()) {
                 throw EngineError(ErrorKind::Unsupported,
@@ -770,6 +780,50 @@ void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::i
     refuseSameFile(real, src, newFile);
     checkNewFile(real, newFile);
     rewrite(m_files, real, readablePages(src, first, count), formatOf(src), nullptr, lock, options);
+}
+
+RotationResult PageEngine::rotatePages(const fs::path& file, std::int32_t first, std::int32_t count,
+                                       int degrees, const OperationOptions& options)
+{
+    if (degrees != 90 && degrees != 180 && degrees != 270) {
+        throw EngineError(ErrorKind::Unsupported,
+                          "Pages are turned by 90, 180 or 270 degrees, not " +
+                              std::to_string(degrees) + "; nothing was changed.");
+    }
+    checkCount(count);
+    OperationLocks locks(options);
+    Target target = openTarget(m_files, locks, file, options.expectDestination);
+    checkRun(*target.source, first, count);
+    checkFolderWritable(target.real, file);
+
+    // One progress from the first page turned to the file written: the turns take the
+    // first part, in proportion to their number, the rewrite the rest.
+    constexpr std::uint64_t whole = 1u << 20;
+    const std::uint64_t turning = whole * std::uint64_t(count) / (std::uint64_t(count) + 4);
+    OperationOptions rewriting = options;
+    if (options.progress) {
+        rewriting.progress = [&](std::uint64_t done, std::uint64_t total) {
+            return options.progress(turning + (total ? (whole - turning) * done / total : 0),
+                                    whole);
+        };
+    }
+    Progress progress(options, target.real);
+    progress.setTotal(whole);
+    std::uint64_t told = 0;
+    const TurnedPages pages(
+        *target.source, first, count, degrees / 90, formatOf(*target.source).bigEndian, target.real,
+        [&](std::int32_t done) {
+            const std::uint64_t now = turning * std::uint64_t(done) / std::uint64_t(count);
+            progress.add(now - told);
+            told = now;
+        });
+    std::vector<PageRef> all;
+    for (std::int32_t i = 1; i <= target.source->pageCount(); ++i)
+        all.push_back(
+            {target.source.get(), i, i >= first && i < first + count ? &pages.edit(i) : nullptr});
+    rewrite(m_files, target.real, all, formatOf(*target.source), target.source.get(), target.lock,
+            rewriting);
+    return pages.result();
 }
 
 void PageEngine::extractPages(const std::vector<PageOf>& pages, const fs::path& newFile,

@@ -62,6 +62,14 @@ QString transfer(Transfer kind, std::int32_t first, std::int32_t count, const QS
     return QStringLiteral("Move %1 to %2").arg(pages, into);
 }
 
+QString rotate(std::int32_t first, std::int32_t count, const QString& file)
+{
+    if (count == 1)
+        return QStringLiteral("Rotate Page %1 of %2").arg(QString::number(first), nameOf(file));
+    return QStringLiteral("Rotate Pages %1 to %2 of %3")
+        .arg(QString::number(first), QString::number(first + count - 1), nameOf(file));
+}
+
 QString reorder(bool copy, std::int32_t page, std::int32_t before, const QString& file)
 {
     return QStringLiteral("%1 Page %2 of %3 before Page %4")

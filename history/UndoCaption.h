@@ -40,6 +40,9 @@ QString arrange(bool copy, std::int32_t first, std::int32_t count, const QString
 QString bring(bool move, std::int32_t first, std::int32_t count, const QString& source,
               const QString& destination);
 
+// "Rotate Page 3 of scan.tif"; more pages as "Rotate Pages 2 to 5 of scan.tif".
+QString rotate(std::int32_t first, std::int32_t count, const QString& file);
+
 // "Move Page 4 of b.tif before Page 2", or with copy "Copy Page 4 of b.tif before Page 2".
 QString reorder(bool copy, std::int32_t page, std::int32_t before, const QString& file);
 

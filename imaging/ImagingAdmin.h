@@ -98,6 +98,13 @@ public:
     // leave it; a list of the pages it has, in their order, changes nothing.
     virtual void arrangePages(const QList<ListedPage>& pages, const Expected& expected = {}) = 0;
 
+    // Turns count pages from first by degrees clockwise (90, 180 or 270) as they are seen,
+    // stored upright (PageEngine::rotatePages). Returns the sentences that name the pages
+    // whose turn only their orientation tag could take, "" when there are none. Only
+    // expected.file is used.
+    virtual QString rotatePages(std::int32_t first, std::int32_t count, std::int32_t degrees,
+                                const Expected& expected = {}) = 0;
+
     // From the next page operation on, until endHolding(), the page operations keep the
     // write locks of files and of the files they change, so that no other program can
     // change any of them between one operation and the next: a Move's transfer and its

@@ -166,4 +166,18 @@ void ImagingAdminControl::arrangePages(const QList<ListedPage>& pages, const Exp
         expected);
 }
 
+QString ImagingAdminControl::rotatePages(std::int32_t first, std::int32_t count,
+                                         std::int32_t degrees, const Expected& expected)
+{
+    std::string note;
+    runOperation(
+        [&](const OperationOptions& options) {
+            note = PageEngine()
+                       .rotatePages(EngineCall::toPath(m_fileName), first, count, degrees, options)
+                       .message;
+        },
+        expected);
+    return QString::fromStdString(note);
+}
+
 } // namespace tessary
