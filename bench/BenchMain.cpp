@@ -675,7 +675,8 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // --disk NAME: WORK-FOLDER is on a second disk; the files of the operations measured
     // there are copied onto it first.
-    // --undo: only what keeping the undo step costs. --structure: only the structure read
+    // --undo: only what keeping the undo step costs. --rotate: only the turning of pages.
+    // --structure: only the structure read
     // and the rewrites that cost little more (after --disk: those of the second disk).
     std::string diskName;
     if (argc > 2 && std::string(argv[1]) == "--disk") {
