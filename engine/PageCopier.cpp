@@ -104,7 +104,6 @@ PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uin
     m_start = align(start);
     addDirectory(directoryOffset, 0, true);
     layOut();
-    m_values = valueWindow(true);
 }
 
 std::uint64_t PagePlan::align(std::uint64_t position) const
