@@ -58,7 +58,12 @@ FileDrop::FileDrop(QWidget& area, std::function<bool()> takesFiles)
 
 void FileDrop::addZone(const QRect& zone, Open open)
 {
-    m_zones.append({zone, std::move(open)});
+    addZone([zone] { return zone; }, std::move(open));
+}
+
+void FileDrop::addZone(Zone zone, Open open)
+{
+    m_zones.append({std::move(zone), std::move(open)});
 }
 
 QString FileDrop::droppedFile(const QMimeData& data)
@@ -73,7 +78,7 @@ QString FileDrop::droppedFile(const QMimeData& data)
 const FileDrop::Open* FileDrop::zoneAt(const QPoint& position) const
 {
     for (const auto& [zone, open] : m_zones)
-        if (zone.contains(position))
+        if (zone().contains(position))
             return &open;
     return nullptr;
 }

@@ -25,6 +25,8 @@ class FileDrop : public QObject
 {
 public:
     using Open = std::function<void(const QString& fileName)>;
+    // Where a zone is now, in the widget's coordinates.
+    using Zone = std::function<QRect()>;
 
     // takesFiles tells whether the owner takes a file now; it is asked when a drag arrives
     // and again before a dropped file is opened.
@@ -33,6 +35,8 @@ public:
     // Drops on zone (in the widget's coordinates) open their file with open. The first
     // zone added that holds the point takes the drop.
     void addZone(const QRect& zone, Open open);
+    // The same for a zone that moves with the widget's layout.
+    void addZone(Zone zone, Open open);
 
     // The file a drop of data opens: the first file it names, when that is a local TIFF
     // file; "" otherwise.
@@ -46,7 +50,7 @@ private:
 
     QWidget& m_area;
     std::function<bool()> m_takesFiles;
-    QList<std::pair<QRect, Open>> m_zones;
+    QList<std::pair<Zone, Open>> m_zones;
     // The file of the drag over the widget, read once when it arrives.
     QString m_dragged;
 };

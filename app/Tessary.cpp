@@ -12,6 +12,7 @@
 #include "MessageBoxService.h"
 #include "NumericText.h"
 #include "PageBox.h"
+#include "PaneStrips.h"
 #include "ProgramFolder.h"
 #include "ScreenSize.h"
 #include "SettingsStore.h"
@@ -314,15 +315,20 @@ void Tessary::acceptFileDrops()
     txtPageSrc->setAcceptDrops(false);
     txtPageDes->setAcceptDrops(false);
     auto* drop = new FileDrop(*m_client, [this] { return takesFiles(); });
-    const QRect middle = fraMode->geometry();
     const auto opening = [this](void (Tessary::*open)(const QString&)) {
         return [this, open](const QString& file) {
             EventBoundary::run(messageBoxes(), this, [&] { (this->*open)(file); });
         };
     };
-    drop->addZone(QRect(0, 0, middle.left(), m_client->height()), opening(&Tessary::openSource));
+    // The zones follow the middle column where the window's layout moves it.
+    drop->addZone([this] { return QRect(0, 0, fraMode->x(), m_client->height()); },
+                  opening(&Tessary::openSource));
     drop->addZone(
-        QRect(middle.right() + 1, 0, m_client->width() - middle.right() - 1, m_client->height()),
+        [this] {
+            const QRect middle = fraMode->geometry();
+            return QRect(middle.right() + 1, 0, m_client->width() - middle.right() - 1,
+                         m_client->height());
+        },
         opening(&Tessary::openDestination));
 }
 
@@ -361,6 +367,17 @@ void Tessary::buildMenus()
     mnuSettings = item(mnuEdit, "mnuSettings", QStringLiteral("Settings"));
     mnuSettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     mnuEdit->addSeparator();
+    // Turns of the page the destination pane shows, as it is seen.
+    mnuRotate = submenu(mnuEdit, "mnuRotate", QStringLiteral("Rotate Page"));
+    mnuRotateRight = item(mnuRotate, "mnuRotateRight", QStringLiteral("Right (90° clockwise)"));
+    mnuRotateRight->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuRotateLeft = item(mnuRotate, "mnuRotateLeft", QStringLiteral("Left (90° anticlockwise)"));
+    mnuRotateLeft->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuRotate180 = item(mnuRotate, "mnuRotate180", QStringLiteral("180°"));
+    mnuRotate180->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    mnuEdit->addMenu(mnuRotate);
+    mnuRotatePages = item(mnuEdit, "mnuRotatePages", QStringLiteral("Rotate Pages..."));
+    mnuEdit->addSeparator();
     mnuUndo = item(mnuEdit, "mnuUndo", QStringLiteral("Undo"));
     mnuUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     mnuRedo = item(mnuEdit, "mnuRedo", QStringLiteral("Redo"));
@@ -371,6 +388,10 @@ void Tessary::buildMenus()
 #endif
     // Why a step cannot be undone shows over its item.
     mnuEdit->setToolTipsVisible(true);
+
+    mnuView = submenu(this, "mnuView", QStringLiteral("&View"));
+    mnuPageStrips = item(mnuView, "mnuPageStrips", QStringLiteral("Page Strips"));
+    mnuPageStrips->setCheckable(true);
 
     mnuTools = submenu(this, "mnuTools", QStringLiteral("Too&ls"));
     mnuInterleave = item(mnuTools, "mnuInterleave", QStringLiteral("Interleave Two-Sided Scan..."));
@@ -384,10 +405,12 @@ void Tessary::buildMenus()
 
     menuBar()->addMenu(mnuFile);
     menuBar()->addMenu(mnuEdit);
+    menuBar()->addMenu(mnuView);
     menuBar()->addMenu(mnuTools);
     menuBar()->addMenu(mnuHelp);
     // The shortcuts work while any control of the window has the focus.
-    for (QAction* shortcut : {mnuCopy, mnuMove, mnuSettings, mnuUndo, mnuRedo})
+    for (QAction* shortcut : {mnuCopy, mnuMove, mnuSettings, mnuRotateRight, mnuRotateLeft,
+                              mnuRotate180, mnuUndo, mnuRedo})
         shortcut->setShortcutContext(Qt::WindowShortcut);
     updateHistoryItems();
 }
@@ -419,6 +442,11 @@ void Tessary::connectHandlers()
     handle(mnuOpenSrc, &QAction::triggered, [this] { mnuOpenSrc_Click(); });
     handle(mnuOpenDes, &QAction::triggered, [this] { mnuOpenDes_Click(); });
     handle(mnuSettings, &QAction::triggered, [this] { mnuSettings_Click(); });
+    handle(mnuPageStrips, &QAction::triggered, [this] { mnuPageStrips_Click(); });
+    handle(mnuRotateRight, &QAction::triggered, [this] { mnuRotateRight_Click(); });
+    handle(mnuRotateLeft, &QAction::triggered, [this] { mnuRotateLeft_Click(); });
+    handle(mnuRotate180, &QAction::triggered, [this] { mnuRotate180_Click(); });
+    handle(mnuRotatePages, &QAction::triggered, [this] { mnuRotatePages_Click(); });
     handle(mnuUndo, &QAction::triggered, [this] { mnuUndo_Click(); });
     handle(mnuRedo, &QAction::triggered, [this] { mnuRedo_Click(); });
     handle(mnuInterleave, &QAction::triggered, [this] { mnuInterleave_Click(); });
@@ -516,6 +544,11 @@ void Tessary::Form_Load()
     mnuCopy->setChecked(!move);
 
     selectPageMode(mdlFunctions::ModeNewFile);
+
+    if (store.read(SettingsStore::PageStrips) == QStringLiteral("Yes")) {
+        mnuPageStrips->setChecked(true);
+        showStrips(true);
+    }
 
     if (store.read(SettingsStore::DefaultMode).isEmpty())
         store.write(SettingsStore::DefaultMode, QStringLiteral("Copy"));
@@ -920,6 +953,36 @@ void Tessary::cmdReorder_Click()
     runPageOperation(&Tessary::cmdReorder_Click, m_services.pageOperations.cmdReorder_Click);
 }
 
+void Tessary::mnuRotateRight_Click()
+{
+    runPageOperation(&Tessary::mnuRotateRight_Click, [](Tessary& window) {
+        if (const auto& rotate = window.m_services.pageOperations.mnuRotate_Click)
+            rotate(window, 1);
+    });
+}
+
+void Tessary::mnuRotateLeft_Click()
+{
+    runPageOperation(&Tessary::mnuRotateLeft_Click, [](Tessary& window) {
+        if (const auto& rotate = window.m_services.pageOperations.mnuRotate_Click)
+            rotate(window, 3);
+    });
+}
+
+void Tessary::mnuRotate180_Click()
+{
+    runPageOperation(&Tessary::mnuRotate180_Click, [](Tessary& window) {
+        if (const auto& rotate = window.m_services.pageOperations.mnuRotate_Click)
+            rotate(window, 2);
+    });
+}
+
+void Tessary::mnuRotatePages_Click()
+{
+    runPageOperation(&Tessary::mnuRotatePages_Click,
+                     m_services.pageOperations.mnuRotatePages_Click);
+}
+
 void Tessary::mnuUndo_Click()
 {
     runPageOperation(&Tessary::mnuUndo_Click,
@@ -1032,6 +1095,9 @@ void Tessary::closeEvent(QCloseEvent* event)
 
 void Tessary::Form_MouseMove()
 {
+    // With the page strips the window may take any size.
+    if (mnuPageStrips->isChecked())
+        return;
     // Only a window changed in both directions is put back to its designed size.
     if (height() != m_designedSize.height() && width() != m_designedSize.width()) {
         resize(width(), m_designedSize.height());
@@ -1060,6 +1126,30 @@ void Tessary::mnuSettings_Click()
                        {settings(), programFolder(), messageBoxes(), browseTargets(),
                         mdlFunctions::FolderExists, applyTransferMode, applyPrompt, showHelp});
     dialog.exec();
+}
+
+void Tessary::mnuPageStrips_Click()
+{
+    const bool shown = mnuPageStrips->isChecked();
+    settings().write(SettingsStore::PageStrips,
+                     shown ? QStringLiteral("Yes") : QStringLiteral("No"));
+    showStrips(shown);
+}
+
+void Tessary::showStrips(bool shown)
+{
+    if (!m_strips && shown)
+        m_strips = std::make_unique<PaneStrips>(
+            *this, *m_client, m_services.pageOperations,
+            [this](const std::function<void(Tessary&)>& gesture) { runStripOperation(gesture); });
+    if (m_strips)
+        m_strips->setShown(shown);
+}
+
+void Tessary::runStripOperation(const std::function<void(Tessary&)>& gesture)
+{
+    if (!m_pageOperationRunning)
+        runPageOperation(nullptr, gesture);
 }
 
 void Tessary::mnuContents_Click()

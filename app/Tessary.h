@@ -25,6 +25,7 @@ namespace tessary {
 
 class FileListBox;
 class KeyUpWatcher;
+class PaneStrips;
 class ShortcutGuard;
 class ImagingAdmin;
 class ImagingEdit;
@@ -134,8 +135,15 @@ public:
     QAction* mnuCopy = nullptr;
     QAction* mnuMove = nullptr;
     QAction* mnuSettings = nullptr;
+    QMenu* mnuRotate = nullptr;
+    QAction* mnuRotateRight = nullptr;
+    QAction* mnuRotateLeft = nullptr;
+    QAction* mnuRotate180 = nullptr;
+    QAction* mnuRotatePages = nullptr;
     QAction* mnuUndo = nullptr;
     QAction* mnuRedo = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuPageStrips = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuInterleave = nullptr;
     QAction* mnuSplit = nullptr;
@@ -198,6 +206,10 @@ public slots:
     void cmdRange_Click();
     void cmdDelPage_Click();
     void cmdReorder_Click();
+    void mnuRotateRight_Click();
+    void mnuRotateLeft_Click();
+    void mnuRotate180_Click();
+    void mnuRotatePages_Click();
     // Undoes the newest step of the history, or redoes the step undone last, and shows the
     // files it changed in their panes; a step that cannot be taken is said in a box and
     // changes nothing. They wait for a page operation still running, as the operations do.
@@ -210,6 +222,9 @@ public slots:
 
     // Settings.
     void mnuSettings_Click();
+    // Shows or hides the panes' page strips as the View menu's item is checked, and keeps
+    // the choice for the next start.
+    void mnuPageStrips_Click();
 
     // Help and About.
     void mnuContents_Click();
@@ -240,6 +255,10 @@ private:
     using Slot = void (Tessary::*)();
     void runPageOperation(Slot slot, const std::function<void(Tessary&)>& operation);
     void takeHistoryStep(bool undo);
+    void showStrips(bool shown);
+    // A gesture of the page strips, run as a page operation; none is taken while another
+    // operation runs.
+    void runStripOperation(const std::function<void(Tessary&)>& gesture);
     void updateHistoryItems();
 
     TessaryServices m_services;
@@ -253,6 +272,7 @@ private:
     bool m_pageOperationRunning = false;
     bool m_closeRequested = false;
     QList<Slot> m_waitingOperations;
+    std::unique_ptr<PaneStrips> m_strips;
 };
 
 } // namespace tessary

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <cstdint>
 #include <functional>
 
 namespace tessary {
@@ -16,6 +18,17 @@ class SettingsStore;
 class Tessary;
 class UndoHistory;
 
+// Pages dropped on the destination's page strip: pages of the source's file (fromSource) or
+// of the destination's own file, to go before page `before` of the destination (one past its
+// last page: behind it); copy when Ctrl was held while they were dropped.
+struct StripDrop
+{
+    bool fromSource = false;
+    QList<std::int32_t> pages;
+    std::int32_t before = 0;
+    bool copy = false;
+};
+
 // What the page-operation buttons run. The program passes the page operations; a window
 // given none runs nothing for them (the main window's own tests).
 struct PageOperationHandlers
@@ -27,6 +40,14 @@ struct PageOperationHandlers
     std::function<void(Tessary&)> mnuInterleave_Click;
     std::function<void(Tessary&)> mnuSplit_Click;
     std::function<void(Tessary&)> mnuMerge_Click;
+    // The page strips' gestures: Delete of the pages selected in the destination's strip,
+    // and pages dropped on it.
+    std::function<void(Tessary&, const QList<std::int32_t>& pages)> deleteStripPages;
+    std::function<void(Tessary&, const StripDrop& drop)> dropStripPages;
+    // Edit > Rotate Page: the page the destination pane shows turned by quarter turns
+    // clockwise (1 right, 2 half round, 3 left); Edit > Rotate Pages...: a range of them.
+    std::function<void(Tessary&, int quarters)> mnuRotate_Click;
+    std::function<void(Tessary&)> mnuRotatePages_Click;
 };
 
 // What the main window reaches of the platform. The program passes the real services;

@@ -1,13 +1,18 @@
 // Times every tessary-pages operation on a corpus of large files against cp of the file
 // written, cp with sync and rename, and tiffcp doing the same job; times decoding pages
-// against libtiff's own fastest decode. Prints medians, ratios and peak memory. With
-// --disk, times the operations on the largest files on a second disk against cp alone.
-// Last, what keeping each operation's undo step costs, with and without it side by side.
+// against libtiff's own fastest decode; times reading a file's structure against program
+// start, and the rewrites that cost little more against a durable copy. Prints medians,
+// ratios and peak memory. With --disk, times the operations on the largest files on a
+// second disk against cp alone, and the rewrites against a durable copy there. Last, what
+// keeping each operation's undo step costs, with and without it side by side, and what
+// turning pages costs against deleting one and decoding one.
 
 #include "BlankPage.h"
 #include "Corpus.h"
 #include "PageEngine.h"
+#include "PageRotation.h"
 #include "TiffDocument.h"
+#include "TiffSource.h"
 #include "UndoRecord.h"
 
 #include <algorithm>
@@ -37,25 +42,29 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-struct Run;
-Run spawn(const std::vector<std::string>& args);
-
 struct Run
 {
     double ms = 0;
     long peakKiB = 0;
 };
 
-// Runs a command (no shell), returning its wall time and peak resident memory.
-Run spawn(const std::vector<std::string>& args)
+// Runs a command (no shell), returning its wall time and peak resident memory. quiet sends
+// its standard output to /dev/null.
+Run spawn(const std::vector<std::string>& args, bool quiet = false)
 {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet)
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     const auto start = Clock::now();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    const int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) {
         std::fprintf(stderr, "cannot start %s\n", argv[0]);
         std::exit(1);
     }
@@ -311,6 +320,135 @@ double timeIt(const std::function<void()>& f, int reps)
     return median(t);
 }
 
+// A durable copy of from, as a careful program makes one: cp (sharing the blocks where the
+// file system can), the copy synced, renamed to `to` and its folder synced.
+double durableCopy(const fs::path& from, const fs::path& temporary, const fs::path& to)
+{
+    return spawn({"cp", "--reflink=auto", from.string(), temporary.string()}).ms +
+           spawn({"sync", temporary.string()}).ms +
+           spawn({"mv", temporary.string(), to.string()}).ms +
+           spawn({"sync", to.parent_path().string()}).ms;
+}
+
+void loadLine()
+{
+    double load[3] = {};
+    if (getloadavg(load, 3) == 3)
+        std::printf("(load average %.2f %.2f %.2f)\n", load[0], load[1], load[2]);
+}
+
+// What reading a file's structure costs, and the operations whose own work is little more
+// than that: against program start, and against a durable copy of the file written made on
+// the same disk in the same run, by turns with the operation. With onlyRewrites, the
+// rewrites of the 500-page scan alone (a second disk).
+void benchStructure(const fs::path& corpus, const fs::path& work, const fs::path& tool, int reps,
+                    bool onlyRewrites, const fs::path& manyPages)
+{
+    const fs::path scan = corpus / "scan500.tif";
+    const std::string one = (corpus / "one-scan.tif").string();
+    const fs::path w = work / "s-work.tif";
+    const fs::path o = work / "s-out.tif";
+    std::printf("\nStructure and rewrites: medians of %d runs, each by turns with its reference.\n"
+                "'structure' is tessary-pages info less program start (--help), then the same\n"
+                "read in this process. 'durable copy' is cp --reflink=auto of the file written,\n"
+                "sync, mv and sync of the folder; for delete and replace renamed over the work\n"
+                "file, as they replace it.\n",
+                reps);
+    loadLine();
+    std::printf("%-44s %9s %16s %7s %s\n", "", "ours ms", "reference ms", "ratio", "goal");
+    if (!onlyRewrites) {
+        const std::pair<const char*, fs::path> files[] = {{"500-page scan", scan},
+                                                          {"20,000 pages", manyPages}};
+        for (const auto& [name, file] : files) {
+            std::vector<double> info;
+            std::vector<double> start;
+            for (int r = 0; r < 5 * reps; ++r) {
+                start.push_back(spawn({tool.string(), "--help"}, true).ms);
+                info.push_back(spawn({tool.string(), "info", file.string()}, true).ms);
+            }
+            std::printf("%-44s %9.2f %10.2f start %7s <= %s ms\n",
+                        ("structure: " + std::string(name)).c_str(), median(info) - median(start),
+                        median(start), "", file == scan ? "2" : "40");
+            // The same in this process, where no program start blurs it: every page's facts
+            // as info reads them, and the page count alone, as the window reads it.
+            const fs::path path = file; // older compilers capture no structured binding
+            const double facts = timeIt(
+                [&] {
+                    const auto document = tessary::TiffDocument::open(path, true);
+                    for (std::int32_t page = 1; page <= document->pageCount(); ++page)
+                        document->pageInfo(page);
+                },
+                5 * reps);
+            std::printf("%-44s %9.2f %26s <= %s ms\n", "  the same, in-process", facts, "",
+                        file == scan ? "2" : "40");
+            const double count =
+                timeIt([&] { tessary::TiffDocument::open(path)->pageCount(); }, 5 * reps);
+            std::printf("%-44s %9.2f\n", "  its page count alone, in-process", count);
+        }
+    }
+    struct Operation
+    {
+        std::string what;
+        std::vector<std::string> args; // "W" the work file, "O" a new file
+        fs::path file;
+        std::string goal;
+    };
+    std::vector<Operation> operations = {
+        {"delete 1 of the 500-page scan",
+         {"delete", "W", "250", "1"},
+         scan,
+         onlyRewrites ? "<= 2" : "<= 1.15"},
+        {"replace 1 of the 500-page scan",
+         {"replace", "W", one, "1", "250", "1"},
+         scan,
+         onlyRewrites ? "<= 2" : ""},
+    };
+    if (!onlyRewrites) {
+        operations.push_back({"extract 10 of the 500-page scan",
+                              {"extract", "W", "250", "10", "O"},
+                              scan,
+                              "<= 1.2"});
+        for (const auto& [name, file] :
+             {std::pair{"the 500-page scan", scan}, std::pair{"20,000 pages", manyPages}}) {
+            operations.push_back({"append 1 to " + std::string(name),
+                                  {"append", "W", one, "1", "1"},
+                                  file,
+                                  "<= 10 ms"});
+            operations.push_back({"insert 1 into " + std::string(name),
+                                  {"insert", "W", one, "1", "250", "1"},
+                                  file,
+                                  "<= 10 ms"});
+        }
+    }
+    for (const Operation& op : operations) {
+        std::vector<std::string> args = {tool.string()};
+        for (const std::string& a : op.args)
+            args.push_back(a == "W" ? w.string() : a == "O" ? o.string() : a);
+        const bool rewrites = op.args[0] == "delete" || op.args[0] == "replace";
+        std::vector<double> ours;
+        std::vector<double> reference;
+        for (int r = 0; r < reps; ++r) {
+            copyFile(op.file, w);
+            fs::remove(o);
+            ours.push_back(spawn(args).ms);
+            if (rewrites) {
+                copyFile(op.file, w);
+                reference.push_back(durableCopy(w, work / "s-copy.tif", w));
+            } else if (op.args[0] == "extract") {
+                reference.push_back(durableCopy(o, work / "s-copy.tif", work / "s-copied.tif"));
+            }
+        }
+        const double m = median(ours);
+        if (reference.empty())
+            std::printf("%-44s %9.2f %16s %7s %s\n", op.what.c_str(), m, "", "", op.goal.c_str());
+        else
+            std::printf("%-44s %9.2f %16.2f %7.2f %s\n", op.what.c_str(), m, median(reference),
+                        m / median(reference), op.goal.c_str());
+    }
+    for (const char* name : {"s-work.tif", "s-out.tif", "s-copy.tif", "s-copied.tif"})
+        fs::remove(work / name);
+}
+
 // libtiff's fastest decode of a page: every strip or tile decoded into one buffer as
 // stored, with JPEG's colour conversion done by libjpeg.
 void libtiffDecode(const fs::path& path, int page)
@@ -459,6 +597,75 @@ void benchUndo(const fs::path& corpus, const fs::path& work, int reps,
     fs::remove_all(history);
 }
 
+// Turning pages of the 500-page scan: one page as tessary-pages turns it against deleting
+// one (both rewrite the file); the turn itself (decoding, turning and encoding the page)
+// against libtiff's decode of it; a hundred pages in one rewrite, reporting progress
+// as the program's progress dialog takes it; the peak memory of both against rendering one
+// page, which holds one decoded page.
+void benchRotate(const fs::path& corpus, const fs::path& work, const fs::path& tool, int reps)
+{
+    const fs::path original = corpus / "scan500.tif";
+    const fs::path w = work / "rotate.tif";
+    const auto fresh = [&](const std::vector<std::string>& args) {
+        copyFile(original, w);
+        std::vector<std::string> line = {tool.string()};
+        line.insert(line.end(), args.begin(), args.end());
+        return spawn(line);
+    };
+    std::vector<double> rotate;
+    std::vector<double> remove;
+    long rotatePeak = 0;
+    long hundredPeak = 0;
+    for (int r = 0; r < reps; ++r) {
+        const Run turned = fresh({"rotate", w.string(), "250", "1", "90"});
+        rotate.push_back(turned.ms);
+        rotatePeak = std::max(rotatePeak, turned.peakKiB);
+        remove.push_back(fresh({"delete", w.string(), "250", "1"}).ms);
+    }
+    hundredPeak = fresh({"rotate", w.string(), "201", "100", "90"}).peakKiB;
+    const long renderPeak =
+        spawn({tool.string(), "render", original.string(), "250", (work / "page.pgm").string()})
+            .peakKiB;
+    fs::remove(work / "page.pgm");
+
+    tessary::TiffSource source(original);
+    const double turn = timeIt(
+        [&] { tessary::TurnedPages pages(source, 250, 1, 1, false, work / "turned.tif"); }, reps);
+    const double decode = timeIt([&] { libtiffDecode(original, 250); }, reps);
+
+    std::vector<double> hundred;
+    int reports = 0;
+    tessary::OperationOptions options;
+    options.progress = [&](std::uint64_t, std::uint64_t) {
+        ++reports;
+        return true;
+    };
+    for (int r = 0; r < reps; ++r) {
+        copyFile(original, w);
+        hundred.push_back(
+            timeIt([&] { tessary::PageEngine().rotatePages(w, 201, 100, 90, options); }, 1));
+    }
+    fs::remove(w);
+
+    std::printf("\nTurning pages of the 500-page scan (A4, 300 dpi, G4): medians of %d runs\n",
+                reps);
+    std::printf("%-46s %9.1f ms\n%-46s %9.1f ms   rotate/delete %5.2f (at most 1.5)\n",
+                "rotate page 250 (tessary-pages)", median(rotate),
+                "delete page 250 (tessary-pages)", median(remove), median(rotate) / median(remove));
+    std::printf("%-46s %9.1f ms   (at most 60 ms)\n%-46s %9.1f ms   turn/decode %7.2f\n",
+                "the turn itself: decode, turn, encode", turn, "libtiff decoding the page", decode,
+                turn / decode);
+    std::printf("%-46s %9.1f ms   (at most 3000 ms), %d progress reports\n",
+                "rotate pages 201-300 in one rewrite", median(hundred), reports / reps);
+    std::printf("%-46s %9.1f ms   per page %.1f ms, /rotate one %5.2f\n", "", median(hundred),
+                median(hundred) / 100, median(hundred) / median(rotate));
+    std::printf("peak memory: render one page %.1f MiB; rotate one page %.1f MiB (%+.1f MiB), "
+                "rotate 100 pages %.1f MiB (%+.1f MiB) (at most +64 MiB)\n",
+                double(renderPeak) / 1024, double(rotatePeak) / 1024,
+                double(rotatePeak - renderPeak) / 1024, double(hundredPeak) / 1024,
+                double(hundredPeak - renderPeak) / 1024);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -468,21 +675,31 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // --disk NAME: WORK-FOLDER is on a second disk; the files of the operations measured
     // there are copied onto it first.
-    // --undo: only what keeping the undo step costs.
+    // --undo: only what keeping the undo step costs. --rotate: only the turning of pages.
+    // --structure: only the structure read
+    // and the rewrites that cost little more (after --disk: those of the second disk).
     std::string diskName;
     if (argc > 2 && std::string(argv[1]) == "--disk") {
         diskName = argv[2];
         argv += 2;
         argc -= 2;
     }
+    // --blank CORPUS: only the judging of blank pages.
+    if (argc > 2 && std::string(argv[1]) == "--blank") {
+        bench::makeCorpus(argv[2]);
+        benchBlank(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
+        return 0;
+    }
     const bool undoOnly = argc > 1 && std::string(argv[1]) == "--undo";
-    if (undoOnly) {
+    const bool structureOnly = argc > 1 && std::string(argv[1]) == "--structure";
+    const bool rotateOnly = argc > 1 && std::string(argv[1]) == "--rotate";
+    if (undoOnly || structureOnly || rotateOnly) {
         ++argv;
         --argc;
     }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: tessary-bench [--disk NAME | --undo] CORPUS-FOLDER "
-                             "WORK-FOLDER TESSARY-PAGES [RUNS]\n");
+        std::fprintf(stderr, "usage: tessary-bench [--disk NAME] [--undo | --structure | --rotate] "
+                             "CORPUS-FOLDER WORK-FOLDER TESSARY-PAGES [RUNS]\n");
         return 2;
     }
     fs::path corpus = argv[1];
@@ -497,28 +714,47 @@ int main(int argc, char** argv)
                                                         {"mixed60.tif", "one-scan.tif"},
                                                         {"big200.tif", "one-scan.tif"}};
     if (!diskName.empty()) {
-        // The 500-page scan and the 100-page colour file, with their one-page sources.
+        // The 500-page scan and the 100-page colour file, with their one-page sources; with
+        // --structure, the scan alone.
         const fs::path onDisk = work / "corpus";
         fs::create_directories(onDisk);
         fs::create_directories(work / "work");
-        for (const char* name : {"scan500.tif", "colour100.tif", "one-scan.tif", "one-colour.tif"})
-            fs::copy_file(corpus / name, onDisk / name, fs::copy_options::overwrite_existing);
-        spawn({"sync"});
-        std::printf("On %s: medians of %d runs. 'cp' is cp --reflink=auto, which shares the\n"
-                    "file's blocks instead of copying them. '...mv over' is cp+sync+mv renamed\n"
-                    "over the work file as replace and delete replace it, letting go of its\n"
-                    "cached pages and blocks. 'shared' is the share of the file written whose\n"
-                    "blocks it shares with the file it came from.\n",
-                    diskName.c_str(), reps);
-        for (const auto& file : bench::corpusFiles()) {
-            if (fs::exists(onDisk / file.name))
-                benchFile(onDisk, work / "work", tool, file, onDisk / sources.at(file.name), reps,
-                          {false, true});
+        for (const char* name :
+             {"scan500.tif", "one-scan.tif", "colour100.tif", "one-colour.tif"}) {
+            if (!structureOnly || std::strstr(name, "scan"))
+                fs::copy_file(corpus / name, onDisk / name, fs::copy_options::overwrite_existing);
         }
+        spawn({"sync"});
+        if (!structureOnly) {
+            std::printf("On %s: medians of %d runs. 'cp' is cp --reflink=auto, which shares the\n"
+                        "file's blocks instead of copying them. '...mv over' is cp+sync+mv "
+                        "renamed\nover the work file as replace and delete replace it, letting "
+                        "go of its\ncached pages and blocks. 'shared' is the share of the file "
+                        "written whose\nblocks it shares with the file it came from.\n",
+                        diskName.c_str(), reps);
+            for (const auto& file : bench::corpusFiles()) {
+                if (fs::exists(onDisk / file.name))
+                    benchFile(onDisk, work / "work", tool, file, onDisk / sources.at(file.name),
+                              reps, {false, true});
+            }
+        } else {
+            std::printf("On %s:\n", diskName.c_str());
+        }
+        benchStructure(onDisk, work / "work", tool, structureOnly ? reps : std::max(reps, 9), true,
+                       {});
         return 0;
     }
     if (undoOnly) {
         benchUndo(corpus, work, reps, sources);
+        return 0;
+    }
+    if (rotateOnly) {
+        benchRotate(corpus, work, tool, reps);
+        return 0;
+    }
+    const fs::path manyPages = bench::manyPagesFile(corpus);
+    if (structureOnly) {
+        benchStructure(corpus, work, tool, reps, false, manyPages);
         return 0;
     }
     std::printf("Medians of %d runs (tiffcp: 1 run on files over 40 MiB). 'cp' copies the file\n"
@@ -527,8 +763,10 @@ int main(int argc, char** argv)
                 reps);
     for (const auto& file : bench::corpusFiles())
         benchFile(corpus, work, tool, file, corpus / sources.at(file.name), reps, {});
+    benchStructure(corpus, work, tool, std::max(reps, 9), false, manyPages);
     benchDecode(corpus, std::max(reps, 9));
     benchBlank(corpus, std::max(reps / 2, 3));
     benchUndo(corpus, work, std::max(reps, 9), sources);
+    benchRotate(corpus, work, tool, reps);
     return 0;
 }

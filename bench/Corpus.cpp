@@ -206,4 +206,33 @@ void makeCorpus(const std::filesystem::path& folder)
         makeFile(folder / "one-photo.tif", {Kind::Photo}, false);
 }
 
+std::filesystem::path manyPagesFile(const std::filesystem::path& folder)
+{
+    const std::filesystem::path path = folder / "pages20000.tif";
+    if (std::filesystem::exists(path))
+        return path;
+    std::filesystem::create_directories(folder);
+    std::printf("making %s (20000 pages)\n", path.filename().c_str());
+    std::fflush(stdout);
+    const std::filesystem::path partial = path.string() + ".partial";
+    TIFF* tif = TIFFOpen(partial.c_str(), "w");
+    if (!tif)
+        throw std::runtime_error("cannot create " + partial.string());
+    for (int i = 0; i < 20000; ++i) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
+        const std::uint8_t pixel = std::uint8_t(i);
+        checked(TIFFWriteEncodedStrip(tif, 0, const_cast<std::uint8_t*>(&pixel), 1) >= 0,
+                "one-pixel page");
+        checked(TIFFWriteDirectory(tif), "directory");
+    }
+    TIFFClose(tif);
+    std::filesystem::rename(partial, path);
+    return path;
+}
+
 } // namespace bench

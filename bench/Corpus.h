@@ -20,4 +20,8 @@ const std::vector<CorpusFile>& corpusFiles();
 // Makes every corpus file missing from folder; prints what it makes.
 void makeCorpus(const std::filesystem::path& folder);
 
+// A file of 20,000 pages of one pixel each, their directories one behind the other: where
+// reading a file's structure costs the most for its size. Made in folder when missing.
+std::filesystem::path manyPagesFile(const std::filesystem::path& folder);
+
 } // namespace bench

@@ -38,6 +38,8 @@ const char* const usage =
     "                                       1-3,7,5-6 (pages of FILE; 9-7 runs backwards) and\n"
     "                                       OTHER:4-9 (pages of the file OTHER)\n"
     "  extract SRC FIRST COUNT NEWFILE      write COUNT pages of SRC from FIRST into a new file\n"
+    "  rotate FILE FIRST COUNT 90|180|270   turn COUNT pages from FIRST clockwise as they are "
+    "seen\n"
     "  render FILE PAGE OUT.pnm             decode one page into a PGM (grey) or PPM (colour) "
     "image\n"
     "  interleave FRONTS BACKS OUT [--backs-reversed] [--allow-uneven]\n"
@@ -97,12 +99,29 @@ std::string jsonString(const std::string& text)
     return out + "\"";
 }
 
+void appendWhole(std::string& out, std::uint64_t value)
+{
+    char text[24];
+    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// A number as a stream with ten significant digits writes it.
+void appendNumber(std::string& out, double value)
+{
+    if (value >= 0 && value < 1e10 && value == double(std::uint64_t(value))) {
+        appendWhole(out, std::uint64_t(value));
+        return;
+    }
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%.10g", value);
+    out.append(text, std::size_t(std::max(n, 0)));
+}
+
 std::string jsonNumber(double value)
 {
-    std::ostringstream s;
-    s.precision(10);
-    s << value;
-    return s.str();
+    std::string text;
+    appendNumber(text, value);
+    return text;
 }
 
 int info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
@@ -110,41 +129,66 @@ int info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     const bool json = args.size() == 3 && args[2] == "--json";
     if (!json)
         expectArguments(args, 2);
-    const auto document = TiffDocument::open(pathOf(args[1]));
-    std::vector<PageInfo> pages;
-    for (std::int32_t page = 1; page <= document->pageCount(); ++page)
-        pages.push_back(document->pageInfo(page));
+    const auto document = TiffDocument::open(pathOf(args[1]), true);
+    const std::int32_t count = document->pageCount();
+    // Every page is read before anything is written, so that a damaged page leaves only its
+    // error; each line is made in one buffer.
+    std::string text;
+    if (json) {
+        text = "{\"pages\": ";
+        appendWhole(text, std::uint64_t(count));
+        text += ", \"page\": [";
+    } else {
+        text = args[1] + ": ";
+        appendWhole(text, std::uint64_t(count));
+        text += std::string(" page(s)") + (document->bigTiff() ? ", BigTIFF" : "") +
+                (document->bigEndian() ? ", big-endian" : ", little-endian") + "\n";
+    }
+    for (std::int32_t page = 1; page <= count; ++page) {
+        const PageInfo p = document->pageInfo(page);
+        if (json) {
+            text += page > 1 ? ", {\"width\": " : "{\"width\": ";
+            appendWhole(text, p.width);
+            text += ", \"height\": ";
+            appendWhole(text, p.height);
+            text += ", \"bits\": ";
+            appendWhole(text, p.bitsPerSample);
+            text += ", \"samples\": ";
+            appendWhole(text, p.samplesPerPixel);
+            text += ", \"compression\": " + jsonString(p.compressionName()) +
+                    ", \"photometric\": " + jsonString(p.photometricName()) + ", \"xres\": ";
+            appendNumber(text, p.xResolution);
+            text += ", \"yres\": ";
+            appendNumber(text, p.yResolution);
+            text += ", \"unit\": " + jsonString(p.resolutionUnitName()) +
+                    ", \"tiled\": " + (p.tiled ? "true}" : "false}");
+            continue;
+        }
+        text += "  page ";
+        appendWhole(text, std::uint64_t(page));
+        text += ": ";
+        appendWhole(text, p.width);
+        text += " x ";
+        appendWhole(text, p.height);
+        text += ", ";
+        appendWhole(text, p.bitsPerSample);
+        text += " bit(s) x ";
+        appendWhole(text, p.samplesPerPixel);
+        text += ", " + p.compressionName() + ", " + p.photometricName();
+        if (p.xResolution > 0 || p.yResolution > 0) {
+            text += ", ";
+            appendNumber(text, p.xResolution);
+            text += " x ";
+            appendNumber(text, p.yResolution);
+            text += " per " + p.resolutionUnitName();
+        }
+        text += p.tiled ? ", tiled\n" : ", stripped\n";
+    }
+    if (json)
+        text += "]}\n";
     if (!document->complete())
         err << "tessary-pages: warning: " << document->pageListProblem() << "\n";
-    if (json) {
-        out << "{\"pages\": " << pages.size() << ", \"page\": [";
-        for (std::size_t i = 0; i < pages.size(); ++i) {
-            const PageInfo& p = pages[i];
-            out << (i ? ", " : "") << "{\"width\": " << p.width << ", \"height\": " << p.height
-                << ", \"bits\": " << p.bitsPerSample << ", \"samples\": " << p.samplesPerPixel
-                << ", \"compression\": " << jsonString(p.compressionName())
-                << ", \"photometric\": " << jsonString(p.photometricName())
-                << ", \"xres\": " << jsonNumber(p.xResolution)
-                << ", \"yres\": " << jsonNumber(p.yResolution)
-                << ", \"unit\": " << jsonString(p.resolutionUnitName())
-                << ", \"tiled\": " << (p.tiled ? "true" : "false") << "}";
-        }
-        out << "]}\n";
-        return 0;
-    }
-    out << args[1] << ": " << pages.size() << " page(s)" << (document->bigTiff() ? ", BigTIFF" : "")
-        << (document->bigEndian() ? ", big-endian" : ", little-endian") << "\n";
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        const PageInfo& p = pages[i];
-        out << "  page " << i + 1 << ": " << p.width << " x " << p.height << ", " << p.bitsPerSample
-            << " bit(s) x " << p.samplesPerPixel << ", " << p.compressionName() << ", "
-            << p.photometricName();
-        if (p.xResolution > 0 || p.yResolution > 0) {
-            out << ", " << jsonNumber(p.xResolution) << " x " << jsonNumber(p.yResolution)
-                << " per " << p.resolutionUnitName();
-        }
-        out << (p.tiled ? ", tiled" : ", stripped") << "\n";
-    }
+    out << text;
     return 0;
 }
 
@@ -382,6 +426,19 @@ int run(std::vector<std::string> args, std::ostream& out, std::ostream& err)
         if (std::filesystem::exists(pathOf(args[4]), ec))
             throw UsageError{args[4] + " already exists; extract writes only new files"};
         engine.extractPages(pathOf(args[1]), first, count, pathOf(args[4]), options);
+    } else if (command == "rotate") {
+        expectArguments(args, 5);
+        const std::int32_t first = number(args[2], "FIRST");
+        const std::int32_t count = number(args[3], "COUNT");
+        const std::int32_t degrees = number(args[4], "the angle");
+        if (degrees != 90 && degrees != 180 && degrees != 270)
+            throw UsageError{"the angle must be 90, 180 or 270 (degrees clockwise), not " +
+                             args[4]};
+        // Pages whose turn went into their orientation tag are said, the change made.
+        const std::string note =
+            engine.rotatePages(pathOf(args[1]), first, count, degrees, options).message;
+        if (!note.empty())
+            out << note << "\n";
     } else if (command == "render") {
         return render(args);
     } else if (command == "interleave" || command == "merge" || command == "split") {

@@ -4,9 +4,11 @@
 #include "Limits.h"
 #include "Messages.h"
 #include "ReadableFile.h"
+#include "TiffStructure.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <tiffio.h>
 
@@ -19,6 +21,14 @@ tmsize_t readProc(thandle_t handle, void* data, tmsize_t size)
     auto* io = static_cast<LibtiffHandle::Io*>(handle);
     if (size <= 0)
         return 0;
+    // Directories, read again page after page as libtiff finds its way, are mostly kept.
+    if (io->kept) {
+        if (const std::uint8_t* p = io->kept->kept(io->position, std::uint64_t(size))) {
+            std::memcpy(data, p, std::size_t(size));
+            io->position += std::uint64_t(size);
+            return size;
+        }
+    }
     const std::int64_t n = io->file->readSome(io->position, data, std::size_t(size));
     if (n < 0)
         return -1;
@@ -94,15 +104,18 @@ int LibtiffHandle::onError(TIFF*, void* user, const char*, const char* format, v
     return 1;
 }
 
-int LibtiffHandle::onWarning(TIFF*, void*, const char*, const char*, va_list)
+int LibtiffHandle::onWarning(TIFF*, void* user, const char*, const char*, va_list)
 {
+    if (auto* self = static_cast<LibtiffHandle*>(user))
+        ++self->m_warningCount;
     return 1;
 }
 
-LibtiffHandle::LibtiffHandle(const ReadableFile& file)
+LibtiffHandle::LibtiffHandle(const ReadableFile& file, const tiff::Reader* kept)
 {
     silenceGlobalHandlers();
     m_io.file = &file;
+    m_io.kept = kept;
     m_io.position = 0;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(maxAllocationBytes));

@@ -76,7 +76,6 @@ PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uin
     m_start = align(start);
     addDirectory(directoryOffset, 0, true);
     layOut();
-    m_values = valueWindow(true);
 }
 
 PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
@@ -91,7 +90,20 @@ PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uin
     m_start = align(start);
     addDirectory(directoryOffset, 0, true);
     layOut();
-    m_values = valueWindow(true);
+}
+
+PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
+                   const OutputFormat& format, const PageEdit& edit)
+    : m_source(source)
+    , m_format(format)
+    , m_start(0)
+    , m_imageData(edit.imageData)
+    , m_imageDirectory(edit.imageDirectory)
+    , m_changes(edit.changes)
+{
+    m_start = align(start);
+    addDirectory(directoryOffset, 0, true);
+    layOut();
 }
 
 std::uint64_t PagePlan::align(std::uint64_t position) const
@@ -110,8 +122,7 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     }
     Directory dir;
     if (mainDirectory) {
-        m_values.start = offset;
-        dir = m_source.readDirectory(offset, &m_values.bytes);
+        dir = m_source.readDirectory(offset);
     } else {
         try {
             dir = m_source.readDirectory(offset);
@@ -125,6 +136,7 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     // claims beyond the file or beyond any real size are not.
     const std::uint64_t fileSize = m_source.file().size();
     const unsigned sourceInline = m_source.header().offsetSize();
+    m_footprint.reserve(m_footprint.size() + dir.entries.size() + 1);
     m_footprint.push_back({dir.offset, dir.nextFieldOffset + sourceInline - dir.offset});
     for (const Entry& entry : dir.entries) {
         const std::uint64_t size = entry.byteSize();
@@ -139,6 +151,7 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     if (m_entryCount > maxEntries)
         throw StructureError("its directories hold too many tags");
     PlannedDirectory planned;
+    planned.entries.reserve(dir.entries.size() + 1);
     for (const Entry& entry : dir.entries) {
         switch (entry.tag) {
         case FreeOffsets:
@@ -183,6 +196,8 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     // A directory without entries ends any reader's walk through the file's pages: a page
     // none of whose tags can be read is refused, such a sub-directory left out. (Nothing
     // was added behind it then: its pointers would be among its entries.)
+    if (mainDirectory)
+        applyChanges(dir, planned);
     if (planned.entries.empty()) {
         if (mainDirectory)
             throw StructureError("its directory holds no tag that can be read");
@@ -192,8 +207,9 @@ long PagePlan::addDirectory(std::uint64_t offset, int depth, bool mainDirectory)
     const auto byTag = [](const PlannedEntry& a, const PlannedEntry& b) {
         return a.tag < b.tag;
     };
+    // Tags are unique: the strip or tile counts, added with the offsets, are put in place.
     if (!std::is_sorted(planned.entries.begin(), planned.entries.end(), byTag))
-        std::stable_sort(planned.entries.begin(), planned.entries.end(), byTag);
+        std::sort(planned.entries.begin(), planned.entries.end(), byTag);
     if (!m_format.bigTiff && planned.entries.size() > 0xffff)
         m_needsBigTiff = true;
     // Sub-directories may form chains of their own; the page's own next pointer is the
@@ -211,9 +227,19 @@ void PagePlan::addImageData(const Directory& pageDir, std::uint16_t offsetsTag,
     // every other tag stays the page's own.
     const bool reencoded = mainDirectory && m_imageData;
     const Reader& data = reencoded ? *m_imageData : m_source;
-    const Directory dir = reencoded ? data.readDirectory(m_imageDirectory) : pageDir;
+    Directory reencodedDir;
+    if (reencoded)
+        reencodedDir = data.readDirectory(m_imageDirectory);
+    const Directory& dir = reencoded ? reencodedDir : pageDir;
     const Entry* offsetsEntry = dir.find(offsetsTag);
     const Entry* countsEntry = dir.find(countsTag);
+    if (reencoded && !offsetsEntry) {
+        // Some writers list tiles under the tags of strips; the new encoding lists them as
+        // libtiff does, and the page keeps its own tags.
+        const bool asTiles = offsetsTag == StripOffsets;
+        offsetsEntry = dir.find(asTiles ? TileOffsets : StripOffsets);
+        countsEntry = dir.find(asTiles ? TileByteCounts : StripByteCounts);
+    }
     if (!offsetsEntry)
         throw StructureError("its re-encoded image data cannot be read");
     const std::vector<std::uint64_t> offsets = data.readUnsigned(*offsetsEntry);
@@ -399,6 +425,27 @@ void PagePlan::addRaw(const Entry& entry, PlannedDirectory& planned)
     planned.entries.push_back(std::move(out));
 }
 
+void PagePlan::applyChanges(const Directory& dir, PlannedDirectory& planned)
+{
+    for (const TagChange& change : m_changes) {
+        std::erase_if(planned.entries,
+                      [&](const PlannedEntry& entry) { return entry.tag == change.tag; });
+        if (!change.numbers.empty()) {
+            PlannedEntry out;
+            out.tag = change.tag;
+            out.type = change.type;
+            out.count = change.numbers.size();
+            out.kind = Kind::Numbers;
+            out.values = change.numbers;
+            planned.entries.push_back(std::move(out));
+        } else if (const Entry* from = change.valueOf ? dir.find(change.valueOf) : nullptr) {
+            Entry renamed = *from;
+            renamed.tag = change.tag;
+            addRaw(renamed, planned);
+        }
+    }
+}
+
 std::size_t PagePlan::addBlock(const ReadableFile& file, std::uint64_t offset, std::uint64_t size)
 {
     if (m_blocks.size() >= maxBlocks)
@@ -500,24 +547,23 @@ void PagePlan::encodeValue(const PlannedEntry& entry, std::uint8_t* out,
 {
     const bool big = m_format.bigEndian;
     if (entry.kind == Kind::Raw) {
-        std::vector<std::uint8_t> bytes;
         const Entry& value = entry.source;
-        if (value.valueOffset >= window.start && value.byteSize() <= window.bytes.size() &&
-            value.valueOffset - window.start <= window.bytes.size() - value.byteSize()) {
-            const auto from =
-                window.bytes.begin() + std::ptrdiff_t(value.valueOffset - window.start);
-            bytes.assign(from, from + std::ptrdiff_t(value.byteSize()));
+        const std::uint64_t size = value.byteSize();
+        if (size == 0)
+            return;
+        if (value.valueOffset >= window.start && size <= window.bytes.size() &&
+            value.valueOffset - window.start <= window.bytes.size() - size) {
+            std::memcpy(out, window.bytes.data() + (value.valueOffset - window.start),
+                        std::size_t(size));
         } else {
-            m_source.readValueBytes(value, bytes);
+            std::vector<std::uint8_t> scratch;
+            std::memcpy(out, m_source.valueBytes(value, scratch), std::size_t(size));
         }
         const unsigned unit = swapUnit(entry.type);
         if (m_source.header().bigEndian != big && unit > 1 && entry.tag != Iptc) {
-            for (std::size_t i = 0; i + unit <= bytes.size(); i += unit)
-                std::reverse(bytes.begin() + std::ptrdiff_t(i),
-                             bytes.begin() + std::ptrdiff_t(i + unit));
+            for (std::uint64_t i = 0; i + unit <= size; i += unit)
+                std::reverse(out + i, out + i + unit);
         }
-        if (!bytes.empty())
-            std::memcpy(out, bytes.data(), bytes.size());
         return;
     }
     const unsigned size = typeSize(entry.type);
@@ -553,8 +599,10 @@ void PagePlan::write(WritableFile& out, std::uint64_t next,
 {
     writeDirectories(out, next, progress);
     for (const Run& run : m_runs) {
+        const std::uint64_t lead = (pageCacheUnit - run.position % pageCacheUnit) % pageCacheUnit;
         for (std::uint64_t done = 0; done < run.size;) {
-            const std::uint64_t chunk = std::min(copyChunk, run.size - done);
+            const std::uint64_t chunk =
+                std::min(done < lead ? lead : done + copyChunk, run.size) - done;
             out.copyFrom(*run.file, run.sourceOffset + done, chunk, run.position + done);
             done += chunk;
             if (progress)
@@ -573,11 +621,10 @@ void PagePlan::writeDirectories(WritableFile& out, std::uint64_t next,
         progress(buffer.size());
 }
 
-PagePlan::ValueWindow PagePlan::valueWindow(bool keep) const
+void PagePlan::valueWindow(ValueWindow& window) const
 {
-    // The tag values a page keeps elsewhere usually lie together beside its directory:
-    // taken from what was read with it, or read at once when they span little.
-    ValueWindow window;
+    // The tag values a page keeps elsewhere usually lie together beside its directory: kept
+    // from the walk of the page chain, or else read at once when they span little.
     std::uint64_t from = std::numeric_limits<std::uint64_t>::max();
     std::uint64_t to = 0;
     for (const PlannedDirectory& dir : m_directories) {
@@ -590,19 +637,18 @@ PagePlan::ValueWindow PagePlan::valueWindow(bool keep) const
             to = std::max(to, entry.source.valueOffset + size);
         }
     }
-    const std::vector<std::uint8_t>& kept = m_values.bytes;
-    if (to > from && from >= m_values.start && to - m_values.start <= kept.size()) {
-        const auto begin = kept.begin() + std::ptrdiff_t(from - m_values.start);
-        window.bytes.assign(begin, begin + std::ptrdiff_t(to - from));
+    if (to <= from)
+        return;
+    if (const std::uint8_t* kept = m_source.kept(from, to - from)) {
         window.start = from;
-    } else if (to > from && to - from <= (64u << 10) && !keep) {
-        window.bytes.resize(std::size_t(to - from));
-        if (m_source.file().readAt(from, window.bytes.data(), window.bytes.size()))
+        window.bytes = {kept, std::size_t(to - from)};
+    } else if (to - from <= (64u << 10)) {
+        window.owned.resize(std::size_t(to - from));
+        if (m_source.file().readAt(from, window.owned.data(), window.owned.size())) {
             window.start = from;
-        else
-            window.bytes.clear();
+            window.bytes = window.owned;
+        }
     }
-    return window;
 }
 
 void PagePlan::encodeDirectories(std::uint8_t* buffer, std::uint64_t next) const
@@ -610,7 +656,8 @@ void PagePlan::encodeDirectories(std::uint8_t* buffer, std::uint64_t next) const
     const bool big = m_format.bigEndian;
     const bool bigTiff = m_format.bigTiff;
     const unsigned inlineSize = bigTiff ? 8 : 4;
-    const ValueWindow window = valueWindow(false);
+    ValueWindow window;
+    valueWindow(window);
     for (std::size_t d = 0; d < m_directories.size(); ++d) {
         const PlannedDirectory& dir = m_directories[d];
         std::uint8_t* p = buffer + (dir.position - m_start);

@@ -4,12 +4,20 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace tessary {
 
 class ReadableFile;
 class WritableFile;
+
+// The kernel copies between files a pipe's worth (64 KiB) at a time from where each call
+// starts, and the page cache of a file system that copies (ext4) takes each piece whole
+// only where it starts on a multiple of its size; elsewhere it takes it a page at a time,
+// which makes the copy and its sync half as slow again. Copies are cut at such a
+// multiple of the file written.
+inline constexpr std::uint64_t pageCacheUnit = 64u << 10;
 
 // The form of the file a page is copied into.
 struct OutputFormat
@@ -18,6 +26,28 @@ struct OutputFormat
     bool bigTiff = false;
 
     unsigned headerSize() const { return bigTiff ? 16 : 8; }
+};
+
+// A tag of a page's own directory given another value as the page is copied.
+struct TagChange
+{
+    std::uint16_t tag = 0;
+    // Short or Long; with numbers, the tag takes them (added where the page lacks it).
+    std::uint16_t type = 0;
+    std::vector<std::uint64_t> numbers;
+    // Without numbers: the value the page's tag valueOf has, as stored; the tag is left out
+    // where the page lacks valueOf, or where valueOf is 0.
+    std::uint16_t valueOf = 0;
+};
+
+// How a page is copied otherwise than as it is stored: its strips or tiles (and their
+// counts) taken from the directory at imageDirectory of imageData, when set (the page's
+// data encoded anew elsewhere), and tags of its own directory changed.
+struct PageEdit
+{
+    const tiff::Reader* imageData = nullptr;
+    std::uint64_t imageDirectory = 0;
+    std::vector<TagChange> changes;
 };
 
 // A copy of one page, planned before anything is written: every directory of the page
@@ -37,6 +67,9 @@ public:
     PagePlan(const tiff::Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
              const OutputFormat& format, const tiff::Reader& imageData,
              std::uint64_t imageDirectory);
+    // The same, edited as edit says.
+    PagePlan(const tiff::Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
+             const OutputFormat& format, const PageEdit& edit);
 
     // A piece of the page's image data: blocks that touch or overlap in their file, copied
     // as one run of bytes to position.
@@ -132,20 +165,21 @@ private:
     void addJpegTables(const tiff::Entry& entry, const tiff::Directory& dir,
                        PlannedDirectory& planned);
     void addRaw(const tiff::Entry& entry, PlannedDirectory& planned);
+    void applyChanges(const tiff::Directory& dir, PlannedDirectory& planned);
     std::size_t addBlock(const ReadableFile& file, std::uint64_t offset, std::uint64_t size);
     std::uint16_t widthFor(std::uint16_t sourceType, const std::vector<std::uint64_t>& values);
     void layOut();
     std::uint64_t layOutDirectories();
     std::uint64_t align(std::uint64_t position) const;
-    // Bytes of the source read at once, from start.
+    // Bytes of the source at hand at once, from start: kept by the source's reader, or read.
     struct ValueWindow
     {
         std::uint64_t start = 0;
-        std::vector<std::uint8_t> bytes;
+        std::span<const std::uint8_t> bytes;
+        std::vector<std::uint8_t> owned;
     };
-    // The page's tag values that lie out of its directory entries, when they span little;
-    // with keep, only as far as they lie in what was read with the directory.
-    ValueWindow valueWindow(bool keep) const;
+    // The page's tag values that lie out of its directory entries, when they span little.
+    void valueWindow(ValueWindow& window) const;
     void encodeValue(const PlannedEntry& entry, std::uint8_t* out, const ValueWindow& window) const;
 
     const tiff::Reader& m_source;
@@ -160,12 +194,12 @@ private:
     bool m_subImageByteOrderDependent = false;
     const tiff::Reader* m_imageData = nullptr;
     std::uint64_t m_imageDirectory = 0;
+    std::vector<TagChange> m_changes;
     std::vector<PlannedDirectory> m_directories;
     std::vector<std::uint64_t> m_visited;
     std::vector<Block> m_blocks;
     std::vector<Run> m_runs;
     std::vector<Extent> m_footprint;
-    ValueWindow m_values; // the tag values, as read with the directory
 };
 
 } // namespace tessary

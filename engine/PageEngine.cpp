@@ -27,6 +27,8 @@ struct PageRef
 {
     TiffSource* source;
     std::int32_t page;
+    // How the page is copied otherwise than as stored (a turned page); null: as stored.
+    const PageEdit* edit = nullptr;
 };
 
 void checkCount(std::int32_t count)
@@ -64,14 +66,15 @@ void checkStamp(const TiffSource& source, const std::optional<FileStamp>& expect
 // Opens a file the caller saw as expected (when given): a file since removed, replaced or
 // rewritten is refused as changed, whatever it now holds.
 std::unique_ptr<TiffSource> openAsSeen(const fs::path& path,
-                                       const std::optional<FileStamp>& expected)
+                                       const std::optional<FileStamp>& expected,
+                                       bool keepDirectories = true)
 {
     if (expected) {
         const auto now = FileStamp::of(path);
         if (!now || !(*now == *expected))
             throw changedSinceOpened(path);
     }
-    auto source = std::make_unique<TiffSource>(path);
+    auto source = std::make_unique<TiffSource>(path, keepDirectories);
     checkStamp(*source, expected);
     return source;
 }
@@ -215,12 +218,22 @@ bool planPages(const std::vector<PageRef>& pages, const OutputFormat& format, st
     std::uint64_t position = start;
     for (const PageRef& ref : pages) {
         const std::uint64_t directory = ref.source->chain().pages[std::size_t(ref.page - 1)];
-        const std::string what = capitalized(pageOf(ref.page, ref.source->path()));
+        const auto what = [&ref] {
+            return capitalized(pageOf(ref.page, ref.source->path()));
+        };
         try {
+            if (ref.edit) {
+                plans.emplace_back(ref.source->reader(), directory, position, format, *ref.edit);
+                const PagePlan& plan = plans.back();
+                if (plan.needsBigTiff())
+                    return false;
+                position = plan.start() + plan.size();
+                continue;
+            }
             plans.emplace_back(ref.source->reader(), directory, position, format);
             if (plans.back().subImageDependsOnByteOrder()) {
                 throw EngineError(ErrorKind::Unsupported,
-                                  what +
+                                  what() +
                                       " holds sub-images of more than 8 bits a sample in the "
                                       "other byte order; it cannot be copied into " +
                                       quoted(target) + ". Nothing was changed.");
@@ -233,7 +246,7 @@ bool planPages(const std::vector<PageRef>& pages, const OutputFormat& format, st
                                    scratch.back()->reader(), scratch.back()->directory());
             }
         } catch (const tiff::StructureError& e) {
-            throw EngineError(ErrorKind::Damaged, what + " is damaged: " + e.what() + ".");
+            throw EngineError(ErrorKind::Damaged, what() + " is damaged: " + e.what() + ".");
         }
         const PagePlan& plan = plans.back();
         if (plan.needsBigTiff())
@@ -298,14 +311,16 @@ struct Target
     std::unique_ptr<TiffSource> source;
 };
 
+// keepDirectories: the directories of its pages will be read (a rewrite, or pages of it
+// copied), not only its page list.
 Target openTarget(FileLayer& files, OperationLocks& locks, const fs::path& path,
-                  const std::optional<FileStamp>& expected)
+                  const std::optional<FileStamp>& expected, bool keepDirectories = true)
 {
     Target target;
     target.real = realPath(path);
     target.lock = locks.lock(files, target.real);
     PageEngine::removeStaleTemporaries(target.real.parent_path());
-    target.source = openAsSeen(target.real, expected);
+    target.source = openAsSeen(target.real, expected, keepDirectories);
     // Only a program that takes no locks can have put another file there meanwhile.
     if (target.lock && !target.lock->covers(target.source->file().stamp()))
         throw changedSinceOpened(path);
@@ -609,7 +624,9 @@ void PageEngine::appendPages(const fs::path& destination, const fs::path& source
 {
     checkCount(count);
     OperationLocks locks(options);
-    Target target = openTarget(m_files, locks, destination, options.expectDestination);
+    // Pages added in place need the file's page list alone, unless they come from it.
+    Target target = openTarget(m_files, locks, destination, options.expectDestination,
+                               isSameFile(source, destination));
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
     checkRun(src, first, count);
@@ -631,7 +648,9 @@ void PageEngine::insertPages(const fs::path& destination, const fs::path& source
 {
     checkCount(count);
     OperationLocks locks(options);
-    Target target = openTarget(m_files, locks, destination, options.expectDestination);
+    // Pages added in place need the file's page list alone, unless they come from it.
+    Target target = openTarget(m_files, locks, destination, options.expectDestination,
+                               isSameFile(source, destination));
     target.source->checkPage(before);
     std::unique_ptr<TiffSource> storage;
     TiffSource& src = openSource(source, target, storage, options.expectSource);
@@ -760,6 +779,50 @@ void PageEngine::extractPages(const fs::path& source, std::int32_t first, std::i
     refuseSameFile(real, src, newFile);
     checkNewFile(real, newFile);
     rewrite(m_files, real, readablePages(src, first, count), formatOf(src), nullptr, lock, options);
+}
+
+RotationResult PageEngine::rotatePages(const fs::path& file, std::int32_t first, std::int32_t count,
+                                       int degrees, const OperationOptions& options)
+{
+    if (degrees != 90 && degrees != 180 && degrees != 270) {
+        throw EngineError(ErrorKind::Unsupported,
+                          "Pages are turned by 90, 180 or 270 degrees, not " +
+                              std::to_string(degrees) + "; nothing was changed.");
+    }
+    checkCount(count);
+    OperationLocks locks(options);
+    Target target = openTarget(m_files, locks, file, options.expectDestination);
+    checkRun(*target.source, first, count);
+    checkFolderWritable(target.real, file);
+
+    // One progress from the first page turned to the file written: the turns take the
+    // first part, in proportion to their number, the rewrite the rest.
+    constexpr std::uint64_t whole = 1u << 20;
+    const std::uint64_t turning = whole * std::uint64_t(count) / (std::uint64_t(count) + 4);
+    OperationOptions rewriting = options;
+    if (options.progress) {
+        rewriting.progress = [&](std::uint64_t done, std::uint64_t total) {
+            return options.progress(turning + (total ? (whole - turning) * done / total : 0),
+                                    whole);
+        };
+    }
+    Progress progress(options, target.real);
+    progress.setTotal(whole);
+    std::uint64_t told = 0;
+    const TurnedPages pages(
+        *target.source, first, count, degrees / 90, formatOf(*target.source).bigEndian, target.real,
+        [&](std::int32_t done) {
+            const std::uint64_t now = turning * std::uint64_t(done) / std::uint64_t(count);
+            progress.add(now - told);
+            told = now;
+        });
+    std::vector<PageRef> all;
+    for (std::int32_t i = 1; i <= target.source->pageCount(); ++i)
+        all.push_back(
+            {target.source.get(), i, i >= first && i < first + count ? &pages.edit(i) : nullptr});
+    rewrite(m_files, target.real, all, formatOf(*target.source), target.source.get(), target.lock,
+            rewriting);
+    return pages.result();
 }
 
 void PageEngine::extractPages(const std::vector<PageOf>& pages, const fs::path& newFile,

@@ -3,6 +3,7 @@
 #include "FileLayer.h"
 #include "FileLock.h"
 #include "FileStamp.h"
+#include "PageRotation.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -116,6 +117,15 @@ public:
     // expectSource, the pages all come from one file, as the caller saw it.
     void extractPages(const std::vector<PageOf>& pages, const std::filesystem::path& newFile,
                       const OperationOptions& options = {});
+
+    // Turns count pages of file, from first, by degrees clockwise (90, 180 or 270) as they
+    // are seen, and stores them upright (TurnedPages): one rewrite of the file, in which
+    // every other page and every other tag stays as it was. Returns the pages whose turn
+    // could only be recorded in their Orientation tag, with a message that says so. Throws
+    // as the other operations do, and Unsupported for any other angle.
+    RotationResult rotatePages(const std::filesystem::path& file, std::int32_t first,
+                               std::int32_t count, int degrees,
+                               const OperationOptions& options = {});
 
     // Removes temporary files that operations of processes no longer running left in
     // folder. Operations call it for their own folder; programs may call it at start.

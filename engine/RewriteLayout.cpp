@@ -97,6 +97,10 @@ RewriteLayout::RewriteLayout(std::vector<PagePlan>& plans, const OutputFormat& f
     m_size = position;
     if (m_aligned)
         collectFootprints(plans);
+    for (const PagePlan& plan : plans) {
+        if (std::find(m_readers.begin(), m_readers.end(), &plan.source()) == m_readers.end())
+            m_readers.push_back(&plan.source());
+    }
 
     for (const PagePlan& plan : plans) {
         for (const PagePlan::Run& run : plan.runs()) {
@@ -187,11 +191,21 @@ bool RewriteLayout::onlyKeptBytes(const ReadableFile& file, std::uint64_t from,
             ++it;
             continue;
         }
-        // Bytes no kept page claims: they go along only when they hold nothing.
+        // Bytes no kept page claims: they go along only when they hold nothing. (They are
+        // mostly the padding in front of a page's directory, which its reader holds.)
         const std::uint64_t end = it == kept->end() ? to : std::min(to, it->offset);
-        bytes.resize(std::size_t(end - at));
-        if (!file.readAt(at, bytes.data(), bytes.size()) ||
-            std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; }))
+        const std::uint8_t* held = nullptr;
+        for (const tiff::Reader* reader : m_readers) {
+            if (&reader->file() == &file && (held = reader->kept(at, end - at)))
+                break;
+        }
+        if (!held) {
+            bytes.resize(std::size_t(end - at));
+            if (!file.readAt(at, bytes.data(), bytes.size()))
+                return false;
+            held = bytes.data();
+        }
+        if (std::any_of(held, held + (end - at), [](std::uint8_t b) { return b != 0; }))
             return false;
         at = end;
     }
@@ -203,12 +217,15 @@ void RewriteLayout::copyData(WritableFile& out,
 {
     for (const Piece& piece : m_pieces) {
         // Up to the source's next block boundary first, so that the rest starts on one in
-        // both files, as a file system needs to share the blocks.
+        // both files, as a file system needs to share the blocks; then up to the new file's
+        // next multiple of the page cache's unit, which keeps them so.
         const std::uint64_t head =
             (piece.blockSize - piece.sourceOffset % piece.blockSize) % piece.blockSize;
+        const std::uint64_t lead =
+            head + (pageCacheUnit - (piece.position + head) % pageCacheUnit) % pageCacheUnit;
         for (std::uint64_t done = 0; done < piece.size;) {
-            const std::uint64_t chunk =
-                std::min(done == 0 && head > 0 ? head : copyChunk, piece.size - done);
+            const std::uint64_t cut = done < head ? head : done < lead ? lead : done + copyChunk;
+            const std::uint64_t chunk = std::min(cut, piece.size) - done;
             out.copyFrom(*piece.file, piece.sourceOffset + done, chunk, piece.position + done);
             done += chunk;
             if (progress)

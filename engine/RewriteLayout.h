@@ -73,6 +73,8 @@ private:
     std::vector<Piece> m_pieces;
     // Per source file, the sorted, merged footprints of the pages taken from it.
     std::vector<std::pair<const ReadableFile*, std::vector<PagePlan::Extent>>> m_kept;
+    // The readers of the pages' files, which hold in memory what they read of them.
+    std::vector<const tiff::Reader*> m_readers;
 };
 
 } // namespace tessary

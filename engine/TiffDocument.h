@@ -30,10 +30,13 @@ struct DecodeLimits
 class TiffDocument
 {
 public:
-    // Opens path and reads its list of pages.
+    // Opens path and reads its list of pages. everyPage says that the facts of most pages
+    // will be asked for (pageInfo): the directories read with the list are then kept for
+    // them instead of being read again; a document shown page by page keeps nothing.
     // Throws EngineError: NotFound, NotTiff (not a TIFF file, empty), Damaged (no page can
     // be reached), ReadOnly (no permission to read), Io. The message names the file.
-    static std::unique_ptr<TiffDocument> open(const std::filesystem::path& path);
+    static std::unique_ptr<TiffDocument> open(const std::filesystem::path& path,
+                                              bool everyPage = false);
     ~TiffDocument();
 
     const std::filesystem::path& path() const;
@@ -51,7 +54,9 @@ public:
     // truncated or removed).
     bool changedOnDisk() const;
 
-    // The facts of page (from 1). Throws EngineError: PageRange, Damaged.
+    // The facts of page (from 1), as its directory states them; nothing else of the page is
+    // read, so a page with facts may still be refused by decode(). Throws EngineError:
+    // PageRange, Damaged (its directory cannot be read, or states no size).
     PageInfo pageInfo(std::int32_t page) const;
     // Decodes page (from 1) upright. Throws EngineError: PageRange, Damaged (nothing of it
     // can be decoded), TooLarge (over limits.maxDecodedBytes and not to be scaled, or too

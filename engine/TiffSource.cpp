@@ -21,10 +21,10 @@ tiff::Reader readLayout(const ReadableFile& file)
 
 } // namespace
 
-TiffSource::TiffSource(const std::filesystem::path& path)
+TiffSource::TiffSource(const std::filesystem::path& path, bool keepDirectories)
     : m_file(path)
     , m_reader(readLayout(m_file))
-    , m_chain(m_reader.readChain())
+    , m_chain(m_reader.readChain(10000000, keepDirectories))
 {
     if (m_chain.pages.empty()) {
         if (m_chain.complete)
@@ -39,7 +39,7 @@ TiffSource::TiffSource(const std::filesystem::path& path)
 LibtiffHandle& TiffSource::handle()
 {
     if (!m_libtiff)
-        m_libtiff = std::make_unique<LibtiffHandle>(m_file);
+        m_libtiff = std::make_unique<LibtiffHandle>(m_file, &m_reader);
     return *m_libtiff;
 }
 

@@ -15,9 +15,11 @@ namespace tessary {
 class TiffSource
 {
 public:
-    // Opens path and reads its chain of pages. Throws EngineError naming the file:
-    // NotFound, NotTiff, Damaged (no page can be reached), ReadOnly, Io.
-    explicit TiffSource(const std::filesystem::path& path);
+    // Opens path and reads its chain of pages, keeping what it read of the file when
+    // keepDirectories says that the pages' directories will be read (reader()). Throws
+    // EngineError naming the file: NotFound, NotTiff, Damaged (no page can be reached),
+    // ReadOnly, Io.
+    explicit TiffSource(const std::filesystem::path& path, bool keepDirectories = true);
 
     const std::filesystem::path& path() const { return m_file.path(); }
     const ReadableFile& file() const { return m_file; }

@@ -102,6 +102,17 @@ int fuzzCopy(const std::uint8_t* data, std::size_t size)
                 require(!original || copies[std::size_t(i + 1)] == original,
                         "page " + std::to_string(first + i) + " decodes differently when copied");
             }
+            // Turned half round twice, every page that decoded whole shows as it did.
+            const auto turn = [&] {
+                engine.rotatePages(copy, 1, count, 180);
+            };
+            if (run(turn, copy, count, workspace.path()) &&
+                run(turn, copy, count, workspace.path())) {
+                const auto turned = fingerprints(copy, count);
+                for (std::size_t i = 1; i < turned.size(); ++i)
+                    require(!copies[i] || turned[i] == copies[i],
+                            "a page turned half round twice decodes differently");
+            }
         }
         switch ((choice >> 16) % 3) {
         case 0:

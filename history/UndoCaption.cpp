@@ -18,6 +18,28 @@ QString deletePage(std::int32_t page, const QString& file)
     return QStringLiteral("Delete Page %1 of %2").arg(QString::number(page), nameOf(file));
 }
 
+QString deletePages(const QList<std::int32_t>& pages, const QString& file)
+{
+    if (pages.size() == 1)
+        return deletePage(pages.first(), file);
+    return QStringLiteral("Delete %1 Pages of %2").arg(QString::number(pages.size()), nameOf(file));
+}
+
+QString arrange(bool copy, std::int32_t first, std::int32_t count, const QString& file)
+{
+    const QString pages =
+        count == 1 ? QStringLiteral("Page %1").arg(first) : QStringLiteral("%1 Pages").arg(count);
+    return QStringLiteral("%1 %2 of %3")
+        .arg(copy ? QStringLiteral("Copy") : QStringLiteral("Move"), pages, nameOf(file));
+}
+
+QString bring(bool move, std::int32_t first, std::int32_t count, const QString& source,
+              const QString& destination)
+{
+    return QStringLiteral("%1 to %2")
+        .arg(arrange(!move, first, count, source), nameOf(destination));
+}
+
 QString transfer(Transfer kind, std::int32_t first, std::int32_t count, const QString& source,
                  const QString& destination)
 {
@@ -38,6 +60,14 @@ QString transfer(Transfer kind, std::int32_t first, std::int32_t count, const QS
         break;
     }
     return QStringLiteral("Move %1 to %2").arg(pages, into);
+}
+
+QString rotate(std::int32_t first, std::int32_t count, const QString& file)
+{
+    if (count == 1)
+        return QStringLiteral("Rotate Page %1 of %2").arg(QString::number(first), nameOf(file));
+    return QStringLiteral("Rotate Pages %1 to %2 of %3")
+        .arg(QString::number(first), QString::number(first + count - 1), nameOf(file));
 }
 
 QString reorder(bool copy, std::int32_t page, std::int32_t before, const QString& file)

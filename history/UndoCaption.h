@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <cstdint>
 
@@ -26,6 +27,21 @@ QString deletePage(std::int32_t page, const QString& file);
 // ("Insert 5 Pages into b.tif", "Replace with 2 Pages in b.tif", "Extract 3 Pages to c.tif").
 QString transfer(Transfer kind, std::int32_t first, std::int32_t count, const QString& source,
                  const QString& destination);
+
+// "Delete Page 3 of scan.tif" for one page, "Delete 10 Pages of scan.tif" for more.
+QString deletePages(const QList<std::int32_t>& pages, const QString& file);
+
+// Pages of a file moved or copied within it: "Move Page 4 of b.tif", "Copy 3 Pages of
+// b.tif".
+QString arrange(bool copy, std::int32_t first, std::int32_t count, const QString& file);
+
+// Pages of one file brought into another: "Copy Page 4 of a.tif to b.tif", "Move 3 Pages of
+// a.tif to b.tif".
+QString bring(bool move, std::int32_t first, std::int32_t count, const QString& source,
+              const QString& destination);
+
+// "Rotate Page 3 of scan.tif"; more pages as "Rotate Pages 2 to 5 of scan.tif".
+QString rotate(std::int32_t first, std::int32_t count, const QString& file);
 
 // "Move Page 4 of b.tif before Page 2", or with copy "Copy Page 4 of b.tif before Page 2".
 QString reorder(bool copy, std::int32_t page, std::int32_t before, const QString& file);

@@ -2,6 +2,7 @@
 
 #include "FileStamp.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -35,6 +36,15 @@ class ImagingAdmin
 {
 public:
     using Expected = ExpectedFiles;
+
+    // A page of a new page list (arrangePages): page of file, from 1; "" names the file
+    // being changed.
+    struct ListedPage
+    {
+        QString file;
+        std::int32_t page = 0;
+        bool operator==(const ListedPage&) const = default;
+    };
 
     enum DialogOption : std::int16_t
     {
@@ -79,6 +89,21 @@ public:
     // expected.file is used.
     virtual void deletePages(std::int32_t first, std::int32_t count,
                              const Expected& expected = {}) = 0;
+    // Removes the pages listed (each once, in any order) in one rewrite; at least one page
+    // must remain. Only expected.file is used.
+    virtual void deletePages(const QList<std::int32_t>& pages, const Expected& expected = {}) = 0;
+    // Gives the file the pages listed, in that order, in one rewrite: any of its own pages
+    // (by their numbers before the change), each as often as listed, and pages of other
+    // files, which all come from expected.source when it is given. Its pages not listed
+    // leave it; a list of the pages it has, in their order, changes nothing.
+    virtual void arrangePages(const QList<ListedPage>& pages, const Expected& expected = {}) = 0;
+
+    // Turns count pages from first by degrees clockwise (90, 180 or 270) as they are seen,
+    // stored upright (PageEngine::rotatePages). Returns the sentences that name the pages
+    // whose turn only their orientation tag could take, "" when there are none. Only
+    // expected.file is used.
+    virtual QString rotatePages(std::int32_t first, std::int32_t count, std::int32_t degrees,
+                                const Expected& expected = {}) = 0;
 
     // From the next page operation on, until endHolding(), the page operations keep the
     // write locks of files and of the files they change, so that no other program can

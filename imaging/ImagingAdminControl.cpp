@@ -141,4 +141,43 @@ void ImagingAdminControl::deletePages(std::int32_t first, std::int32_t count,
         expected);
 }
 
+void ImagingAdminControl::deletePages(const QList<std::int32_t>& pages, const Expected& expected)
+{
+    const std::vector<std::int32_t> listed(pages.begin(), pages.end());
+    runOperation(
+        [&](const OperationOptions& options) {
+            PageEngine().deletePages(EngineCall::toPath(m_fileName), listed, options);
+        },
+        expected);
+}
+
+void ImagingAdminControl::arrangePages(const QList<ListedPage>& pages, const Expected& expected)
+{
+    std::vector<PageOf> listed;
+    listed.reserve(std::size_t(pages.size()));
+    for (const ListedPage& page : pages)
+        listed.push_back(
+            {page.file.isEmpty() ? std::filesystem::path() : EngineCall::toPath(page.file),
+             page.page});
+    runOperation(
+        [&](const OperationOptions& options) {
+            PageEngine().arrangePages(EngineCall::toPath(m_fileName), listed, options);
+        },
+        expected);
+}
+
+QString ImagingAdminControl::rotatePages(std::int32_t first, std::int32_t count,
+                                         std::int32_t degrees, const Expected& expected)
+{
+    std::string note;
+    runOperation(
+        [&](const OperationOptions& options) {
+            note = PageEngine()
+                       .rotatePages(EngineCall::toPath(m_fileName), first, count, degrees, options)
+                       .message;
+        },
+        expected);
+    return QString::fromStdString(note);
+}
+
 } // namespace tessary

@@ -38,6 +38,10 @@ public:
                       std::int32_t count, const Expected& expected = {}) override;
     void deletePages(std::int32_t first, std::int32_t count,
                      const Expected& expected = {}) override;
+    void deletePages(const QList<std::int32_t>& pages, const Expected& expected = {}) override;
+    void arrangePages(const QList<ListedPage>& pages, const Expected& expected = {}) override;
+    QString rotatePages(std::int32_t first, std::int32_t count, std::int32_t degrees,
+                        const Expected& expected = {}) override;
     void holdFiles(const QStringList& files) override;
     void endHolding() override;
 

@@ -116,6 +116,9 @@ public:
     static constexpr float maxZoom = 65535.0f;
 
 signals:
+    // What the viewer holds or shows changed: another file was set (also the same one read
+    // afresh) or a page was displayed. Views that follow the viewer read it again.
+    void viewChanged();
     // The user drew a selection rectangle with the mouse (image pixels).
     void selectionRectDrawn(std::int32_t left, std::int32_t top, std::int32_t width,
                             std::int32_t height);

@@ -187,6 +187,7 @@ void ImagingEditControl::setImage(const QString& fileName)
     updateScrollBars();
     showNotice();
     viewport()->update();
+    emit viewChanged();
 }
 
 std::int32_t ImagingEditControl::pageCount() const
@@ -274,6 +275,7 @@ void ImagingEditControl::display()
         applyFit(m_shape);
     updateScrollBars();
     viewport()->update();
+    emit viewChanged();
 }
 
 void ImagingEditControl::clearDisplay()

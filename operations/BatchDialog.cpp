@@ -2,10 +2,10 @@
 
 #include "EngineCall.h"
 #include "FileDialogService.h"
-#include "ProgramFolder.h"
 #include "ImagingError.h"
 #include "OperationSupport.h"
 #include "PageOperations.h"
+#include "ProgramFolder.h"
 #include "Tessary.h"
 #include "UndoHistory.h"
 #include "mdlFunctions.h"

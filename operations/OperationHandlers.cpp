@@ -6,6 +6,7 @@
 #include "OperationSupport.h"
 #include "PageOperations.h"
 #include "ProgramFolder.h"
+#include "StripOperations.h"
 #include "Tessary.h"
 #include "UndoCaption.h"
 #include "UndoHistory.h"
@@ -13,6 +14,7 @@
 #include "frmMerge.h"
 #include "frmRange.h"
 #include "frmReorder.h"
+#include "frmRotate.h"
 #include "frmSplit.h"
 #include "mdlFunctions.h"
 
@@ -29,7 +31,7 @@ namespace {
 
 const QString missingBlankText =
     QStringLiteral("You are missing blank.tif, please download from Brovane's web site.");
-const QString deleteQuestion = QStringLiteral("Do you really want to delete this page?");
+const QString rotateQuestion = QStringLiteral("Do you really want to rotate this page?");
 
 } // namespace
 
@@ -158,6 +160,36 @@ void cmdReorder_Click(Tessary& window)
     window.flags.DestinationOpened = false;
 }
 
+void mnuRotate_Click(Tessary& window, int quarters)
+{
+    ImagingEdit& destination = *window.imgDes;
+    if (destination.image().isEmpty())
+        return;
+    if (window.flags.PromptBeforeAction && ask(window, rotateQuestion) != MsgYes)
+        return;
+    UndoHistory::Recording recording(window.history());
+    recording.setCaption(UndoCaption::rotate(destination.page(), 1, destination.image()));
+    RotatePages(window, destination.page(), 1, quarters);
+    UpdatePaneCaption(window, PaneDes);
+}
+
+void mnuRotatePages_Click(Tessary& window)
+{
+    // As the reorder dialog: with no destination open, the user chooses one first.
+    if (window.imgDes->image().isEmpty()) {
+        OpenDestinationFile(window);
+        const bool opened = window.flags.DestinationOpened && !window.imgDes->image().isEmpty();
+        window.flags.DestinationOpened = false;
+        if (!opened)
+            return;
+    }
+    {
+        frmRotate dialog(window);
+        dialog.exec();
+    }
+    UpdatePaneCaption(window, PaneDes);
+}
+
 PageOperationHandlers handlers()
 {
     return {cmdSwap_Click,
@@ -166,7 +198,11 @@ PageOperationHandlers handlers()
             cmdReorder_Click,
             [](Tessary& window) { frmInterleave(window).exec(); },
             [](Tessary& window) { frmSplit(window).exec(); },
-            [](Tessary& window) { frmMerge(window).exec(); }};
+            [](Tessary& window) { frmMerge(window).exec(); },
+            deleteStripPages,
+            dropStripPages,
+            mnuRotate_Click,
+            mnuRotatePages_Click};
 }
 
 } // namespace tessary::operations

@@ -27,8 +27,17 @@ void cmdDelPage_Click(Tessary& window);
 // one first.
 void cmdReorder_Click(Tessary& window);
 
-// The four, and the Tools menu's dialogs of scanned batches (interleave, split, merge), for
-// the window's services.
+// Edit > Rotate Page: turns the page the destination pane shows by quarter turns clockwise
+// (1 right, 2 half round, 3 left), after asking when prompting is on; the pane shows it at
+// once, turned, at the same page. Nothing without a destination.
+void mnuRotate_Click(Tessary& window, int quarters);
+
+// Edit > Rotate Pages...: the rotate dialog, for the destination pane's file; with none
+// open, the user chooses one first.
+void mnuRotatePages_Click(Tessary& window);
+
+// All of them, and the Tools menu's dialogs of scanned batches (interleave, split, merge),
+// for the window's services.
 PageOperationHandlers handlers();
 
 } // namespace operations

@@ -41,6 +41,12 @@ inline const QString noSourceText =
     QStringLiteral("You must choose a source file from the list at \r\n"
                    "the bottom left corner of your screen.");
 
+// The refusal of a delete that would leave a file without pages.
+inline const QString lastPageText = QStringLiteral("You cannot delete the last page of a file.");
+
+// The question before a page is deleted.
+inline const QString deleteQuestion = QStringLiteral("Do you really want to delete this page?");
+
 // The window a message box belongs to: the dialog open over the main window, else the
 // main window.
 QWidget* boxOwner(Tessary& window);

@@ -29,8 +29,8 @@ const QString replaceQuestion = QStringLiteral("Do you really want to replace pa
 const QString insertQuestion = QStringLiteral("Do you really want to insert page(s)?");
 const QString appendQuestion = QStringLiteral("Do you really want to append page(s)?");
 const QString newQuestion = QStringLiteral("Do you really want to extract page(s) to a new file?");
+const QString rotateQuestion = QStringLiteral("Do you really want to rotate page(s)?");
 
-const QString lastPageText = QStringLiteral("You cannot delete the last page of a file.");
 const QString sourceNameText =
     QStringLiteral("You cannot overwrite the same file you have open as the source image.");
 const QString workingFileText =
@@ -220,6 +220,8 @@ std::int16_t ConfirmPageAction(Tessary& window, const bool& prompt, const QStrin
         question = appendQuestion;
     else if (action == QLatin1String("New"))
         question = newQuestion;
+    else if (action == QLatin1String("Rotate"))
+        question = rotateQuestion;
     return std::int16_t(window.messageBoxes().show(operations::boxOwner(window), question,
                                                    confirmCaption, MsgButtons::YesNo));
 }
@@ -364,7 +366,7 @@ bool DeletePages(Tessary& window, ImagingEdit& viewer, QLineEdit& pageBox, std::
     if (viewer.image().isEmpty())
         return false;
     if (viewer.pageCount() == 1) {
-        tell(window, lastPageText, MsgIcon::Exclamation);
+        tell(window, operations::lastPageText, MsgIcon::Exclamation);
         return false;
     }
     ImagingAdmin& admin = *window.imgAdmSrc;
@@ -385,6 +387,36 @@ bool DeletePages(Tessary& window, ImagingEdit& viewer, QLineEdit& pageBox, std::
     viewer.redraw();
     pageBox.setText(QString::number(viewer.page()));
     return true;
+}
+
+bool RotatePages(Tessary& window, std::int32_t first, std::int32_t count, int quarters)
+{
+    ImagingEdit& viewer = *window.imgDes;
+    if (viewer.image().isEmpty())
+        return false;
+    ImagingAdmin& admin = *window.imgAdmSrc;
+    const ImagingAdmin::Expected expected{viewer.stamp(), std::nullopt,
+                                          operations::keeping(window, PaneDes)};
+    const QString file = viewer.image();
+    const std::int32_t page = viewer.page();
+    admin.setFileName(file);
+    viewer.clearDisplay();
+    QString note;
+    const bool turned = pageOperation(window, viewer, file, [&] {
+        note = admin.rotatePages(first, count, 90 * quarters, expected);
+    });
+    if (turned) {
+        // The same page, turned.
+        viewer.setImage(admin.fileName());
+        if (page >= 1 && page <= viewer.pageCount())
+            viewer.setPage(page);
+        viewer.fitTo(ImagingEdit::FitWholePage);
+        viewer.display();
+    }
+    window.txtPageDes->setText(operations::pageText(viewer));
+    if (!note.isEmpty())
+        tell(window, note, MsgIcon::Information);
+    return turned;
 }
 
 } // namespace tessary::mdlFunctions

@@ -25,7 +25,7 @@ namespace mdlFunctions {
 inline constexpr std::int16_t NotAsked = 0;
 
 // Asks "Do you really want to ... page(s)?" (Yes/No, title "Confirm") for the action word
-// "Replace", "Insert", "Append" or "New" when prompt is set, and returns the button
+// "Replace", "Insert", "Append", "New" or "Rotate" when prompt is set, and returns the button
 // pressed (6 Yes, 7 No); returns NotAsked and shows nothing when it is not.
 std::int16_t ConfirmPageAction(Tessary& window, const bool& prompt, const QString& action);
 
@@ -74,6 +74,13 @@ bool ExtractRangeToNewFile(Tessary& window, std::int32_t from, std::int32_t to);
 // removed.
 bool DeletePages(Tessary& window, ImagingEdit& viewer, QLineEdit& pageBox, std::int32_t first,
                  std::int32_t count);
+
+// Turns count pages, from first, of the file the destination pane shows by quarters
+// quarter turns clockwise (1 right, 2 half round, 3 left) as they are seen. The pane then
+// shows the file afresh at the page it showed, its page box with it. Pages whose turn only
+// their orientation tag could take are named in a box. Nothing is done, and false
+// returned, when the pane holds no file.
+bool RotatePages(Tessary& window, std::int32_t first, std::int32_t count, int quarters);
 
 } // namespace mdlFunctions
 } // namespace tessary

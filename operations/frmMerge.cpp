@@ -2,9 +2,9 @@
 
 #include "EngineCall.h"
 #include "FileDialogService.h"
-#include "ProgramFolder.h"
 #include "ImagingEdit.h"
 #include "OperationSupport.h"
+#include "ProgramFolder.h"
 #include "ScanBatch.h"
 #include "Tessary.h"
 

@@ -123,33 +123,44 @@ void frmRange::cmdCancel_Click()
     reject();
 }
 
+std::optional<std::pair<std::int32_t, std::int32_t>> frmRange::checkRange(Tessary& window,
+                                                                          const QString& fromText,
+                                                                          const QString& toText,
+                                                                          std::int32_t pages)
+{
+    const QString count = QString::number(pages);
+    const std::optional<double> from = NumericText::read(fromText);
+    const std::optional<double> to = NumericText::read(toText);
+    if (!from || !to) {
+        tell(window, invalidRangeText + count);
+        return std::nullopt;
+    }
+    if (*from > *to) {
+        tell(window, orderText);
+        return std::nullopt;
+    }
+    if (*to > pages) {
+        tell(window, maximumText + count);
+        return std::nullopt;
+    }
+    if (*from < 1 || *to < 1) {
+        tell(window, invalidRangeText + count);
+        return std::nullopt;
+    }
+    // The checks above hold for the whole pages too: rounding keeps the order, and the
+    // bounds are whole numbers.
+    return std::pair(NumericText::toWhole(*from), NumericText::toWhole(*to));
+}
+
 void frmRange::cmdOK_Click()
 {
     Tessary& window = m_window;
     const std::int32_t pages = window.imgSrc->pageCount();
-    const QString count = QString::number(pages);
-    const std::optional<double> from = NumericText::read(txtFrom->text());
-    const std::optional<double> to = NumericText::read(txtTo->text());
-    if (!from || !to) {
-        tell(window, invalidRangeText + count);
+    const auto range = checkRange(window, txtFrom->text(), txtTo->text(), pages);
+    if (!range)
         return;
-    }
-    if (*from > *to) {
-        tell(window, orderText);
-        return;
-    }
-    if (*to > pages) {
-        tell(window, maximumText + count);
-        return;
-    }
-    if (*from < 1 || *to < 1) {
-        tell(window, invalidRangeText + count);
-        return;
-    }
-    // The checks above hold for the whole pages too: rounding keeps the order, and the
-    // bounds are whole numbers.
-    const std::int32_t first = NumericText::toWhole(*from);
-    const std::int32_t last = NumericText::toWhole(*to);
+    const std::int32_t first = range->first;
+    const std::int32_t last = range->second;
     const std::int32_t run = last - first + 1;
     // Counted in the pages that would leave the source.
     if (window.mnuMove->isChecked() && run == pages) {

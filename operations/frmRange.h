@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 class QLabel;
 class QLineEdit;
@@ -45,6 +47,12 @@ public:
         QStringLiteral("You cannot move all the pages out of a file.");
     static inline const QString replaceFitText =
         QStringLiteral("You can only replace existing pages");
+
+    // The range typed as from and to, checked against a file of pages pages as OK checks it:
+    // both numbers, in order, within the file. The first check that fails says so in a box
+    // and gives nothing; else the first and last page, rounded to whole pages.
+    static std::optional<std::pair<std::int32_t, std::int32_t>>
+    checkRange(Tessary& window, const QString& from, const QString& to, std::int32_t pages);
 
 public slots:
     void Form_Load();

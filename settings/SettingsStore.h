@@ -5,8 +5,9 @@
 
 namespace tessary {
 
-// The program's four user defaults (SrcDir, DesDir, DefaultMode, PromptActions), kept as
-// text values in the section "DefaultSettings" under the application's name:
+// The program's user defaults (SrcDir, DesDir, DefaultMode, PromptActions, and PageStrips
+// for the View menu's Page Strips), kept as text values in the section "DefaultSettings" under the
+// application's name:
 //  - on Windows in the registry key
 //    HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application name>\DefaultSettings
 //    as REG_SZ values, where earlier installations left them;
@@ -38,11 +39,13 @@ public:
     // Tessary.exe).
     static QString executableName();
 
-    // The names of the four values.
+    // The names of the values.
     static inline const QString SrcDir = QStringLiteral("SrcDir");
     static inline const QString DesDir = QStringLiteral("DesDir");
     static inline const QString DefaultMode = QStringLiteral("DefaultMode");
     static inline const QString PromptActions = QStringLiteral("PromptActions");
+    // "Yes" while the panes show their page strips.
+    static inline const QString PageStrips = QStringLiteral("PageStrips");
 
     static inline const QString organisation = QStringLiteral("VB and VBA Program Settings");
     static inline const QString section = QStringLiteral("DefaultSettings");

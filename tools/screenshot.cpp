@@ -290,8 +290,9 @@ bool writePages(const QString& path, const QList<QImage>& images)
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: tessary-screenshot BLANK.TIF OUT.png\n");
+    const bool strips = argc == 4 && QByteArray(argv[3]) == "--strips";
+    if (argc != 3 && !strips) {
+        std::fprintf(stderr, "usage: tessary-screenshot BLANK.TIF OUT.png [--strips]\n");
         return 2;
     }
     const QString blank = QString::fromLocal8Bit(argv[1]);
@@ -324,6 +325,9 @@ int main(int argc, char* argv[])
     const tessary::ProgramFolder programFolder(root.filePath(QStringLiteral("program")));
     tessary::SettingsStore settings(root.filePath(QStringLiteral("settings")),
                                     [] { return QStringLiteral("Tessary"); });
+    // With --strips, the window as View > Page Strips shows it.
+    if (strips)
+        settings.write(tessary::SettingsStore::PageStrips, QStringLiteral("Yes"));
 #ifdef Q_OS_WIN
     tessary::WindowsHelpPlatform help;
 #else

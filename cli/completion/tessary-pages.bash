@@ -39,6 +39,7 @@ _tessary_pages()
     done
     local arguments=(${usage//\[*\]/})
     case ${arguments[position]} in
+    [0-9]*'|'*) COMPREPLY=($(compgen -W "${arguments[position]//|/ }" -- "$cur")) ;; # one of these
     FILE | DEST | SRC) _filedir '@(tif|tiff|TIF|TIFF)' ;;
     *FILE | *.*) _filedir ;;
     esac # anything else is a number

@@ -150,7 +150,9 @@ private slots:
         };
         QCOMPARE(items(window->menuBar()->actions()),
                  "&File (Open (Source with Imaging, Destination with Imaging), Exit), "
-                 "Edi&t (Mode (Copy, Move), Settings, -, Undo, Redo), "
+                 "Edi&t (Mode (Copy, Move), Settings, -, Rotate Page (Right (90° clockwise), "
+                 "Left (90° anticlockwise), 180°), Rotate Pages..., -, Undo, Redo), "
+                 "&View (Page Strips), "
                  "Too&ls (Interleave Two-Sided Scan..., Split into Files..., Merge Files...), "
                  "&Help (Contents, About, Version)");
     }

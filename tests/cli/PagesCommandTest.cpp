@@ -76,6 +76,10 @@ TEST_F(PagesCommand, eachCommandSaysNothingOrOneLineAndChangesFilesOnlyOnSuccess
         {"replace dest.tif dest.tif 2 6 1", 0, "", "c1 1 2 3 4 1"},
         {"delete dest.tif 1 2", 0, "", "2 3 4 1"},
         {"extract dest.tif 2 2 new.tif", 0, "", "2 3 4 1"},
+        {"rotate dest.tif 2 2 270", 0, "", "2 3 4 1"},
+        {"rotate dest.tif 1 1 45", 2,
+         "the angle must be 90, 180 or 270 (degrees clockwise), not 45"},
+        {"rotate dest.tif 4 2 180", 1, "dest.tif has no pages 4 to 5; it has 4 page(s)."},
         {"delete dest.tif 9 1", 1, "dest.tif has no page 9; it has 4 page(s)."},
         {"append dest.tif missing.tif 1 1", 1, "missing.tif does not exist."},
         {"delete dest.tif one 1", 2, "FIRST must be a whole number, not 'one'"},
@@ -103,6 +107,7 @@ TEST_F(PagesCommand, eachCommandSaysNothingOrOneLineAndChangesFilesOnlyOnSuccess
                                          {"replace", 5},
                                          {"delete", 3},
                                          {"extract", 4},
+                                         {"rotate", 4},
                                          {"render", 3}}) {
         cases.push_back({command + std::string(" dest.tif"), 2,
                          "'" + std::string(command) + "' takes " + std::to_string(count) +
@@ -119,6 +124,13 @@ TEST_F(PagesCommand, eachCommandSaysNothingOrOneLineAndChangesFilesOnlyOnSuccess
     }
     EXPECT_EQ(pageNames(dir / "new.tif"), "3 4");
     EXPECT_FALSE(fs::exists(dir / "x.pgm"));
+    // A turn that only the orientation tag could take is said on standard output.
+    write(dir / "jpeg.tif", {jpeg});
+    EXPECT_EQ(run("rotate jpeg.tif 1 1 180"),
+              Result(0, "",
+                     "Page 1 of jpeg.tif was turned by its orientation tag only, as its JPEG data "
+                     "does not end on whole blocks at the edges the turn moves, and JPEG data is "
+                     "never compressed again; programs that ignore that tag show it as before.\n"));
 }
 
 TEST_F(PagesCommand, scannedBatchesAreInterleavedSplitAtBlanksAndMerged)
@@ -215,8 +227,8 @@ TEST_F(PagesCommand, helpPrintsTheForms)
     for (const char* form :
          {"info FILE [--json]", "append DEST SRC FIRST COUNT", "insert DEST SRC FIRST BEFORE COUNT",
           "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT", "delete FILE LIST",
-          "arrange FILE LIST...", "extract SRC FIRST COUNT NEWFILE", "render FILE PAGE OUT.pnm",
-          "--wait SECONDS"})
+          "arrange FILE LIST...", "extract SRC FIRST COUNT NEWFILE",
+          "rotate FILE FIRST COUNT 90|180|270", "render FILE PAGE OUT.pnm", "--wait SECONDS"})
         EXPECT_TRUE(contains(out, form));
 }
 

@@ -63,6 +63,8 @@ const std::vector<std::string> operations[] = {
     {"arrange dest.tif 3 source.tif:2 1 1"},
     {"deletelist dest.tif 4 2"},
     {"extractlist new.tif dest.tif:2 source.tif:1"},
+    {"rotate dest.tif 2 2 90"},
+    {"rotate dest.tif 1 1 180", "rotate dest.tif 3 1 270"},
 };
 
 struct FaultKind

@@ -243,4 +243,52 @@ TEST_F(PageOperations, progressIsReportedUpToTheTotal)
         << reports.back().first << " of " << reports.back().second;
 }
 
+TEST_F(PageOperations, aPageListInAnyOrderIsReadWholeWhereverItsDirectoriesFall)
+{
+    // Files of many small pages, their directories close together, so that the reads that
+    // take many at once end within some of them; the list runs backwards by pairs (each
+    // second page points back to the one before it) or from the middle to the end and on
+    // from the first page, back before everything read so far.
+    const TempDir work(true);
+    const int count = 200;
+    for (const std::uint32_t width : {1u, 5u, 13u, 40u}) {
+        for (const bool fromTheMiddle : {false, true}) {
+            SCOPED_TRACE(std::to_string(width) +
+                         (fromTheMiddle ? " from the middle" : " by pairs"));
+            const fs::path many = work / "many.tif";
+            write(many, numbered(count, sized({}, width, 1)));
+            std::vector<std::uint64_t> at;
+            std::vector<std::uint64_t> next;
+            for (int page = 1; page <= count; ++page) {
+                at.push_back(directoryOffset(many, page));
+                next.push_back(entryOffsets(many, page).back());
+            }
+            std::vector<int> order; // the pages as written, in their new order
+            std::string names;
+            for (int i = 0; i < count; ++i) {
+                order.push_back(fromTheMiddle ? (i + count / 2) % count : i ^ 1);
+                names += (i ? " " : "") + std::to_string(order.back() + 1);
+            }
+            patch(many, 4, std::uint32_t(at[std::size_t(order[0])]));
+            for (int i = 0; i < count; ++i) {
+                patch(many, next[std::size_t(order[std::size_t(i)])],
+                      i + 1 < count ? std::uint32_t(at[std::size_t(order[std::size_t(i + 1)])])
+                                    : 0);
+            }
+            const auto document = TiffDocument::open(many);
+            ASSERT_EQ(document->pageCount(), count);
+            EXPECT_TRUE(document->complete());
+            for (int page = 1; page <= count; ++page)
+                ASSERT_EQ(document->pageInfo(page).width, width) << page;
+            engine.extractPages(many, 1, count, work / "copy.tif");
+            EXPECT_EQ(pageNames(work / "copy.tif"), names);
+            for (int page = 1; page <= count; page += 9)
+                EXPECT_EQ(comparePages(many, page, work / "copy.tif", page), "") << page;
+            engine.deletePages(many, 1, 1);
+            EXPECT_EQ(pageNames(many), names.substr(names.find(' ') + 1));
+            fs::remove(work / "copy.tif");
+        }
+    }
+}
+
 } // namespace

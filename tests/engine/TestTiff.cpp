@@ -109,7 +109,7 @@ void writePage(TIFF* tif, const Page& p, int index, int total)
         TIFFSetField(tif, 65002, 30, raw);
     }
     // Each block (strip or tile) row by row; a tile's rows are numbered as if a strip's.
-    const std::uint32_t rows = p.tiled ? p.tile : jpeg ? 16 : std::min(p.rowsPerStrip, p.height);
+    const std::uint32_t rows = p.tiled ? p.tile : std::min(p.rowsPerStrip, p.height);
     TIFFSetField(tif, p.tiled ? TIFFTAG_TILEWIDTH : TIFFTAG_ROWSPERSTRIP, rows);
     if (p.tiled)
         TIFFSetField(tif, TIFFTAG_TILELENGTH, rows);
@@ -235,9 +235,11 @@ std::uint32_t read(const std::vector<std::uint8_t>& b, std::uint64_t at, int siz
     return v;
 }
 
+} // namespace
+
 // The same turned upright as the page's orientation says, with the upright width and height.
-std::vector<std::uint32_t> uprightRgba(const fs::path& path, int page, std::uint32_t& w,
-                                       std::uint32_t& h)
+std::vector<std::uint32_t> upright(const fs::path& path, int page, std::uint32_t& w,
+                                   std::uint32_t& h)
 {
     std::uint16_t orientation = 1;
     TIFFGetFieldDefaulted(openAt(path, page).get(), TIFFTAG_ORIENTATION, &orientation);
@@ -256,8 +258,6 @@ std::vector<std::uint32_t> uprightRgba(const fs::path& path, int page, std::uint
     std::swap(w, h);
     return out;
 }
-
-} // namespace
 
 std::uint64_t directoryOffset(const fs::path& path, int page)
 {
@@ -361,6 +361,13 @@ std::string comparePages(const fs::path& a, int pageA, const fs::path& b, int pa
     if (x == da.end() && y == db.end())
         return "";
     return (x == da.end() ? "nothing" : *x) + " became " + (y == db.end() ? "nothing" : *y);
+}
+
+std::vector<std::string> tagLines(const fs::path& path, int page)
+{
+    std::vector<std::string> lines;
+    describe(openAt(path, page).get(), "", false, 0, lines);
+    return lines;
 }
 
 std::vector<std::uint8_t> bytes(const fs::path& path)
@@ -484,7 +491,7 @@ fs::path testdata()
     std::uint32_t w = 0;
     std::uint32_t h = 0;
     std::vector<std::uint8_t> expected;
-    for (const std::uint32_t p : uprightRgba(path, page, w, h)) {
+    for (const std::uint32_t p : upright(path, page, w, h)) {
         const std::uint8_t c[4] = {std::uint8_t(p), std::uint8_t(p >> 8), std::uint8_t(p >> 16),
                                    std::uint8_t(p >> 24)};
         expected.insert(expected.end(), c, c + (grey ? 1 : 4));
@@ -536,6 +543,8 @@ void run(PageEngine& engine, const fs::path& folder, const std::string& command,
         engine.replacePages(f.at(1), f.at(2), n.at(3), n.at(4), n.at(5), options);
     else if (w[0] == "delete")
         engine.deletePages(f.at(1), n.at(2), n.at(3), options);
+    else if (w[0] == "rotate")
+        engine.rotatePages(f.at(1), n.at(2), n.at(3), n.at(4), options);
     else if (w[0] == "deletelist")
         engine.deletePages(f.at(1), std::vector<std::int32_t>(n.begin() + 2, n.end()), options);
     else if (w[0] == "arrange" || w[0] == "extractlist") {

@@ -88,6 +88,10 @@ std::string pageNames(const fs::path& path);
 std::vector<std::uint32_t> rgba(const fs::path& path, int page, std::uint32_t* width = nullptr,
                                 std::uint32_t* height = nullptr);
 
+// The same turned upright as the page's orientation says, with the upright width and height.
+std::vector<std::uint32_t> upright(const fs::path& path, int page, std::uint32_t& w,
+                                   std::uint32_t& h);
+
 // All samples of a page as libtiff decodes them, strip by strip or tile by tile, in this
 // machine's byte order.
 std::vector<std::uint8_t> samples(const fs::path& path, int page);
@@ -97,6 +101,9 @@ std::vector<std::uint8_t> samples(const fs::path& path, int page);
 // of every strip and tile, and the EXIF and GPS directories and SubIFD chains the same way.
 // Offsets may differ. Returns "" when equal, else what differs.
 std::string comparePages(const fs::path& a, int pageA, const fs::path& b, int pageB);
+
+// Every tag of a page as comparePages sees it, its image data apart.
+std::vector<std::string> tagLines(const fs::path& path, int page);
 
 // A page decodes through the engine, undamaged, to exactly the pixels libtiff's reader gives
 // (turned upright as the page's orientation says): grey one byte a pixel, else RGBA.
@@ -143,9 +150,10 @@ private:
 fs::path testdata();
 
 // Runs one page operation on files of folder: "append DEST SRC FIRST COUNT", "insert DEST
-// SRC FIRST BEFORE COUNT", "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT" or
-// "extract SRC FIRST COUNT NEWFILE", and the lists "deletelist FILE PAGE...", "arrange FILE
-// ITEM..." (an ITEM a page of FILE, or OTHER:PAGE) and "extractlist NEWFILE OTHER:PAGE...".
+// SRC FIRST BEFORE COUNT", "replace DEST SRC FIRST AT COUNT", "delete FILE FIRST COUNT",
+// "rotate FILE FIRST COUNT DEGREES" or "extract SRC FIRST COUNT NEWFILE", and the lists
+// "deletelist FILE PAGE...", "arrange FILE ITEM..." (an ITEM a page of FILE, or OTHER:PAGE)
+// and "extractlist NEWFILE OTHER:PAGE...".
 void run(PageEngine& engine, const fs::path& folder, const std::string& command,
          const tessary::OperationOptions& options = {});
 

@@ -1,9 +1,12 @@
+#include "EngineCall.h"
 #include "FileLock.h"
 #include "ImagingAdmin.h"
 #include "OperationsFixture.h"
+#include "PageEngine.h"
 #include "TestTiff.h"
 #include "frmRange.h"
 #include "frmReorder.h"
+#include "frmRotate.h"
 #include "frmSettings.h"
 
 #include <QCheckBox>
@@ -213,6 +216,26 @@ const std::tuple<const char*, const char*, bool, int, QList<int>, int, QString> 
     {"page past the last", "6,2", false, MsgYes, five, 3, invalidChoices},
     {"behind the last page", "2,6", false, MsgYes, five, 3, invalidChoices},
     {"a place below 1", "2,-1", false, MsgYes, five, 3, invalidChoices},
+};
+
+// Turns of target.tif shown at page 3: Ctrl with a key for the page shown, or the rotate
+// dialog with "from,to" and its option (0 right, 1 left, 2 half round); the answer (0:
+// prompting off); the pages turned (count 0: none) and by how many degrees clockwise; the
+// refusal that leaves the dialog open.
+const std::tuple<const char*, int, const char*, int, int, int, int, int, QString> rotations[] = {
+    {"Ctrl+R: right", Qt::Key_R, "", 0, 0, 3, 1, 90, ""},
+    {"Ctrl+L: left", Qt::Key_L, "", 0, 0, 3, 1, 270, ""},
+    {"Ctrl+U: half round, asked", Qt::Key_U, "", 0, MsgYes, 3, 1, 180, ""},
+    {"Ctrl+R answered No", Qt::Key_R, "", 0, MsgNo, 3, 0, 0, ""},
+    {"dialog: 2 to 5 left, asked", 0, "2,5", 1, MsgYes, 2, 4, 270, ""},
+    {"dialog: every page half round", 0, "1,6", 2, 0, 1, 6, 180, ""},
+    {"dialog: one page right", 0, "4,4", 0, 0, 4, 1, 90, ""},
+    {"dialog answered No", 0, "2,5", 0, MsgNo, 2, 0, 0, ""},
+    {"dialog: To beyond the file", 0, "2,7", 0, 0, 2, 0, 0,
+     QStringLiteral("Invalid range selected, maximum is: 6")},
+    {"dialog: From above To", 0, "5,2", 0, 0, 2, 0, 0, rangeOrder},
+    {"dialog: From 0", 0, "0,2", 0, 0, 2, 0, 0,
+     QStringLiteral("Invalid range selected, valid choices are between 1 and 6")},
 };
 
 const char* const faults[] = {"a damaged source page", "the destination changed since it was shown",
@@ -719,11 +742,58 @@ private slots:
         QCOMPARE(f.boxes->unexpected(), 0);
     }
 
+    void rotatingTurnsTheDestinationsPagesAndShowsTheSamePage_data() { addRows(rotations); }
+
+    void rotatingTurnsTheDestinationsPagesAndShowsTheSamePage()
+    {
+        const auto& [name, key, range, option, answer, first, count, degrees, refusal] =
+            rowOf(rotations);
+        // Pages that no turn leaves alike, and the file as the engine turns them.
+        TestTiff::Page page = TestTiff::plain(24, 16, 0);
+        page.pixel = [](std::uint32_t x, std::uint32_t y) {
+            return std::uint8_t(x * 9 + y);
+        };
+        QVERIFY(TestTiff::write(f.target, QList<TestTiff::Page>(6, page)));
+        const QString expected = f.scan(QStringLiteral("expected.tif"));
+        QVERIFY(QFile::copy(f.target, expected));
+        if (count > 0)
+            PageEngine().rotatePages(EngineCall::toPath(expected), first, count, degrees);
+        const auto window = f.open(answer != 0, false, 1, 3, 0);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        if (answer != 0)
+            f.boxes->answer(refusal.isEmpty() ? answer : MsgOk);
+        bool leftOpen = false;
+        if (key != 0) {
+            QTest::keyClick(window->windowHandle(), Qt::Key(key), Qt::ControlModifier);
+        } else {
+            const QString typed = QString::fromLatin1(range);
+            const int opt = option;
+            QCOMPARE(drive<frmRotate>([&] { window->mnuRotatePages->trigger(); },
+                                      [&](frmRotate& dialog) {
+                                          dialog.optTurn[std::size_t(opt)]->setChecked(true);
+                                          typeInto(dialog, dialog.txtFrom, dialog.txtTo, typed,
+                                                   &leftOpen);
+                                      }),
+                     1);
+        }
+        const Box question = key ? asked(QStringLiteral("Do you really want to rotate this page?"))
+                                 : Box{QStringLiteral("Do you really want to rotate page(s)?"),
+                                       QStringLiteral("Confirm"), MsgButtons::YesNo, MsgIcon::None};
+        QCOMPARE(f.boxes->boxes(), !refusal.isEmpty() ? told(refusal)
+                                   : answer           ? QList<Box>{question}
+                                                      : QList<Box>());
+        QCOMPARE(leftOpen, !refusal.isEmpty() || (key == 0 && answer == MsgNo));
+        QCOMPARE(f.bytesOf(f.target), f.bytesOf(expected));
+        QCOMPARE(f.seen(*window, false), f.showing(false, f.target, 6, 3));
+    }
+
     void withoutADestination()
     {
         const auto window = f.start(true);
-        // Delete Page does nothing, not even to the page box.
+        // Delete Page and Rotate Page do nothing, not even to the page box.
         window->txtPageDes->setText(QStringLiteral("7"));
+        window->mnuRotateRight->trigger();
         window->cmdDelPage->click();
         QCOMPARE(f.pane(*window, false), (QStringList{"", "Destination Image", "7"}));
         // Reorder lets the user choose one first: cancelled, no dialog; chosen, the dialog.

@@ -9,6 +9,7 @@
 #include "frmMerge.h"
 #include "frmRange.h"
 #include "frmReorder.h"
+#include "frmRotate.h"
 #include "frmSplit.h"
 
 #include <QAction>
@@ -68,6 +69,8 @@ private slots:
         row("range, move, new file", "range", 4, true, "Move 2 Pages to c.tif");
         row("reorder", "reorder", 0, false, "Move Page 4 of b.tif before Page 2");
         row("reorder, copy", "reorder", 1, false, "Copy Page 4 of b.tif before Page 2");
+        row("rotate", "rotate", 0, false, "Rotate Page 2 of b.tif");
+        row("rotate a range", "rotate range", 0, false, "Rotate Pages 2 to 3 of b.tif");
     }
 
     void everyOperationIsUndoneAndRedoneExactly()
@@ -82,6 +85,15 @@ private slots:
         const auto window = start(move);
         if (action == QLatin1String("delete")) {
             window->cmdDelPage->click();
+        } else if (action == QLatin1String("rotate")) {
+            window->mnuRotateRight->trigger();
+        } else if (action == QLatin1String("rotate range")) {
+            drive<frmRotate>([&] { window->mnuRotatePages->trigger(); },
+                             [&](frmRotate& dialog) {
+                                 dialog.txtFrom->setText(QStringLiteral("2"));
+                                 dialog.txtTo->setText(QStringLiteral("3"));
+                                 dialog.cmdOK->click();
+                             });
         } else if (action == QLatin1String("reorder")) {
             drive<frmReorder>([&] { window->cmdReorder->click(); },
                               [&](frmReorder& dialog) {
@@ -115,6 +127,8 @@ private slots:
         QCOMPARE(window->imgSrc->image(), files[0]);
         QCOMPARE(window->imgDes->image(),
                  mode == 4 && action != QLatin1String("reorder") ? QString() : files[1]);
+        // A turn is taken back on the page it turned.
+        QVERIFY(!action.startsWith(QLatin1String("rotate")) || window->imgDes->page() == 2);
         QCOMPARE(window->imgDes->pageCount(), window->imgDes->image().isEmpty() ? 0 : 5);
         QVERIFY(mirrored());
 

@@ -170,13 +170,16 @@ private:
                              m_root + QStringLiteral("/scans/target.tif")});
     }
 
-    // A file dialog shows only the test's folder: one that goes elsewhere comes back.
+    // A file dialog shows only the test's folder: one that goes elsewhere comes back. Nor
+    // may it make, rename or delete anything (its New Folder button, its context menu and
+    // the Delete key would, wherever it shows, as a user's answer to its question).
     void confine()
     {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog || dialog->property("confined").toBool())
             return;
         dialog->setProperty("confined", true);
+        dialog->setOption(QFileDialog::ReadOnly, true);
         const auto back = [dialog, root = m_root](const QString& folder) {
             if (!inside(root, folder))
                 dialog->setDirectory(root);
