@@ -19,6 +19,13 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+// The scratch file by its wide name; removed while open (every handle shares deletion), it
+// goes when its last handle closes.
+#define TIFFOpen TIFFOpenW
+#define unlink _wunlink
+#endif
+
 namespace tessary {
 
 namespace {

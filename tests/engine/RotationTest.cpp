@@ -9,6 +9,10 @@
 #include <jpeglib.h>
 #include <tiffio.h>
 
+#ifdef _WIN32
+#define TIFFOpen TIFFOpenW // a Windows name is UTF-16
+#endif
+
 using namespace testtiff;
 
 namespace {
@@ -148,7 +152,7 @@ TEST_P(EveryKind, turnsToItsPixelsTurnedAndKeepsEveryOtherTagAndPage)
 {
     for (const int quarters : {1, 2, 3}) {
         SCOPED_TRACE(quarters);
-        fs::copy_file(original, file, fs::copy_options::overwrite_existing);
+        copyOver(original, file);
         turn(90 * quarters);
         if (!kind.tiled) {
             std::vector<Image> expected = planes(original, 1, kind, false);
@@ -172,7 +176,7 @@ TEST_P(EveryKind, turnsToItsPixelsTurnedAndKeepsEveryOtherTagAndPage)
 TEST_P(EveryKind, fourQuarterTurnsOrTwoHalfTurnsGiveTheOriginalPixels)
 {
     for (const int degrees : {90, 180}) {
-        fs::copy_file(original, file, fs::copy_options::overwrite_existing);
+        copyOver(original, file);
         for (int turns = 0; turns < 360 / degrees; ++turns)
             turn(degrees);
         if (!kind.tiled) {
@@ -296,8 +300,7 @@ TEST(Rotation, jpegPagesKeepEveryCoefficientTurned)
         for (const int quarters : {1, 2, 3}) {
             SCOPED_TRACE(std::to_string(page) + ", " + std::to_string(quarters));
             expected = quarterTurned(expected);
-            fs::copy_file(dir / "jpeg.tif", dir / "turned.tif",
-                          fs::copy_options::overwrite_existing);
+            copyOver(dir / "jpeg.tif", dir / "turned.tif");
             EXPECT_EQ(PageEngine().rotatePages(dir / "turned.tif", page, 1, 90 * quarters).message,
                       "");
             const Coefficients turned = coefficientsOf(dir / "turned.tif", page);
@@ -367,7 +370,7 @@ TEST(Rotation, everyPageOfTheSharedSamplesTurnsAndTurnsBack)
     for (const char* folder : {"valid", "multipage"}) {
         for (const auto& entry : fs::directory_iterator(testdata() / folder)) {
             const fs::path file = dir / "turned.tif";
-            fs::copy_file(entry.path(), file, fs::copy_options::overwrite_existing);
+            copyOver(entry.path(), file);
             fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
             const std::string name = entry.path().filename().string();
             int pages = 0;

@@ -370,6 +370,16 @@ std::vector<std::string> tagLines(const fs::path& path, int page)
     return lines;
 }
 
+void copyOver(const fs::path& from, const fs::path& to)
+{
+#ifdef _WIN32
+    // libstdc++ on Windows takes every existing file for the source itself (their file
+    // numbers are all 0 there) and refuses to overwrite it.
+    fs::remove(to);
+#endif
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
 std::vector<std::uint8_t> bytes(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -114,6 +114,9 @@ std::vector<std::string> tagLines(const fs::path& path, int page);
 std::vector<std::uint8_t> averaged(const std::vector<std::uint8_t>& pixels, std::uint32_t w,
                                    std::uint32_t h, unsigned channels, std::uint32_t scale);
 
+// Copies the file at from over the one at to, as copy_file with overwrite_existing would.
+void copyOver(const fs::path& from, const fs::path& to);
+
 std::vector<std::uint8_t> bytes(const fs::path& path);
 void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes);
 // The names in a folder, sorted.
