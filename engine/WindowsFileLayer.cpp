@@ -136,7 +136,11 @@ public:
         : m_fd(fd)
         , m_path(std::move(path))
     {}
-    ~WindowsWritableFile() override { ::_close(m_fd); }
+    ~WindowsWritableFile() override
+    {
+        if (m_fd >= 0)
+            ::_close(m_fd);
+    }
 
     void write(std::uint64_t offset, const void* data, std::size_t size) override
     {
@@ -187,13 +191,30 @@ public:
     }
 
     void copyPermissionsFrom(const fs::path& path) override { copyAccessList(path, m_path); }
-    LockState tryLock() override { return m_lock.take(stamp()); }
-    FileStamp stamp() const override { return FileStamp::ofDescriptor(m_fd).value_or(FileStamp()); }
+
+    // A new file that takes the lock is a replacement about to be renamed over the locked
+    // file (FileLock::lockReplacement): it is written no more, and its handle is let go of,
+    // so that the lock it holds from then on does not keep it from being replaced in turn.
+    LockState tryLock() override
+    {
+        const LockState state = m_lock.take(stamp());
+        if (state == LockState::Held && m_fd >= 0) {
+            m_locked = stamp();
+            ::_close(m_fd);
+            m_fd = -1;
+        }
+        return state;
+    }
+    FileStamp stamp() const override
+    {
+        return m_fd >= 0 ? FileStamp::ofDescriptor(m_fd).value_or(FileStamp()) : m_locked;
+    }
 
 private:
     int m_fd;
     fs::path m_path;
     HeldLock m_lock;
+    FileStamp m_locked; // the file as it was when its handle was let go of
 };
 
 // A file opened only to hold its write lock: no handle of the file itself stays open, so

@@ -72,6 +72,18 @@ TEST(WindowsFiles, aFileThisProgramReadsIsReplacedAllTheSame)
     EXPECT_TRUE(shown->changedOnDisk());
 }
 
+TEST(WindowsFiles, aFileRewrittenAgainUnderTheLockItsFirstRewriteHoldsIsReplacedAgain)
+{
+    TempDir dir;
+    write(dir / "dest.tif", numbered(4));
+    tessary::FileLocks held({dir / "dest.tif"});
+    tessary::OperationOptions options;
+    options.held = &held;
+    PageEngine().deletePages(dir / "dest.tif", 1, 1, options);
+    PageEngine().deletePages(dir / "dest.tif", 2, 1, options);
+    EXPECT_EQ(pageNames(dir / "dest.tif"), "2 4");
+}
+
 // tessary-pages.exe, run with its arguments in UTF-16 as Windows passes them.
 ProgramRun pages(const std::vector<fs::path>& args)
 {
