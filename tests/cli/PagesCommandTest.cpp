@@ -175,6 +175,8 @@ TEST_F(PagesCommand, scannedBatchesAreInterleavedSplitAtBlanksAndMerged)
          d + "part-01.tif: pages 1-4\n" + d + "part-02.tif: pages 5-6\n", "part-02.tif", "f3 b1"},
         {"split two.tif part.tif --every 4", 2,
          "the name pattern '" + d + "part.tif' must hold %d or %03d once, for the part's number"},
+        {"split two.tif part%s.tif --every 4", 2,
+         "the name pattern '" + d + "part%s.tif' holds a % that is not %d or %0Nd"},
         {"split two.tif p%d.tif", 2,
          "'split' takes --every N or --at-blank; see tessary-pages --help"},
         // A failure half-way takes back the parts written before it.
