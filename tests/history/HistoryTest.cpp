@@ -229,20 +229,56 @@ private slots:
         QVERIFY(!history.canUndo());
     }
 
-    void aReadOnlyFileIsNotReplacedAndTheStepStays()
+    void whatCannotBeWrittenIsRefusedAndTheStepStays_data()
     {
+        QTest::addColumn<bool>("appended"); // the step: an append, or a delete (a rewrite)
+        QTest::addColumn<bool>("folder");   // the folder made read-only, or the file
+        QTest::addColumn<QString>("refused");
+        QTest::newRow("read-only file, rewrite")
+            << false << false << "Change cannot be undone: d.tif is read-only; it was not changed.";
+        QTest::newRow("read-only file, append")
+            << true << false << "Change cannot be undone: d.tif is read-only; it was not changed.";
+        QTest::newRow("read-only folder, rewrite")
+            << false << true
+            << "Change cannot be undone: The folder of d.tif is read-only; nothing was changed.";
+        // An append is taken back in place: its folder need not be writable.
+        QTest::newRow("read-only folder, append") << true << true << "";
+    }
+
+    void whatCannotBeWrittenIsRefusedAndTheStepStays()
+    {
+        QFETCH(bool, appended);
+        QFETCH(bool, folder);
+        QFETCH(QString, refused);
         UndoHistory history(path(m_history));
-        step(history, {[this](PageEngine& e, const OperationOptions& o) {
-                 e.deletePages(d(), 2, 1, o);
+        const QByteArray original = bytesOf(d());
+        step(history, {[&](PageEngine& e, const OperationOptions& o) {
+                 if (appended)
+                     e.appendPages(d(), s(), 1, 1, o);
+                 else
+                     e.deletePages(d(), 2, 1, o);
              }});
-        fs::permissions(d(),
-                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        const fs::path locked = folder ? d().parent_path() : d();
+        const fs::perms before = fs::status(locked).permissions();
+        const fs::perms readOnly =
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read |
+            (folder ? fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec
+                    : fs::perms::none);
+        fs::permissions(locked, readOnly);
         const QByteArray after = bytesOf(d());
-        QCOMPARE(refusal(history), QStringLiteral("Change cannot be undone: d.tif is read-only; it "
-                                                  "was not changed."));
-        QCOMPARE(bytesOf(d()), after);
-        QCOMPARE(fs::status(d()).permissions() & fs::perms::all, fs::perms(0444));
-        QCOMPARE(history.undoText(), QStringLiteral("Undo Change"));
+        const QString said = refusal(history);
+        const QByteArray now = bytesOf(d());
+        const fs::perms left = fs::status(locked).permissions() & fs::perms::all;
+        fs::permissions(locked, before);
+        QCOMPARE(said, refused);
+        QCOMPARE(left, readOnly);
+        if (refused.isEmpty()) {
+            QCOMPARE(now, original);
+            QCOMPARE(history.redoText(), QStringLiteral("Redo Change"));
+        } else {
+            QCOMPARE(now, after);
+            QCOMPARE(history.undoText(), QStringLiteral("Undo Change"));
+        }
     }
 
     void longNamesAndNamesOfAnyBytesAreTakenBack_data()
