@@ -1,8 +1,8 @@
 #include "frmRotate.h"
 
 #include "FormLayout.h"
-#include "MessageBoxService.h"
 #include "ImagingEdit.h"
+#include "MessageBoxService.h"
 #include "NumericText.h"
 #include "PageOperations.h"
 #include "Tessary.h"
