@@ -12,6 +12,12 @@
 #include <mutex>
 #include <tiffio.h>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace tessary {
 
 namespace {
@@ -148,6 +154,24 @@ bool LibtiffHandle::selectDirectory(std::uint64_t offset)
         return false;
     m_selected = offset;
     return true;
+}
+
+TIFF* createTiff(const std::filesystem::path& path, const char* mode)
+{
+#ifdef _WIN32
+    return TIFFOpenW(path.c_str(), mode);
+#else
+    return TIFFOpen(path.c_str(), mode);
+#endif
+}
+
+void removeScratch(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    ::_wunlink(path.c_str());
+#else
+    ::unlink(path.c_str());
+#endif
 }
 
 } // namespace tessary

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 typedef struct tiff TIFF;
@@ -62,5 +63,12 @@ private:
     std::uint64_t m_warningCount = 0;
     std::uint64_t m_selected = 0;
 };
+
+// A new TIFF file that libtiff writes at path (by its wide name on Windows), mode as
+// TIFFOpen takes it; nullptr when it cannot be made.
+TIFF* createTiff(const std::filesystem::path& path, const char* mode);
+// Removes a scratch file by its name. One still open is read on through its descriptor and
+// goes with it (on Windows, where every handle shares deletion, when its last one closes).
+void removeScratch(const std::filesystem::path& path);
 
 } // namespace tessary

@@ -17,14 +17,6 @@
 #include <optional>
 #include <thread>
 #include <tiffio.h>
-#include <unistd.h>
-
-#ifdef _WIN32
-// The scratch file by its wide name; removed while open (every handle shares deletion), it
-// goes when its last handle closes.
-#define TIFFOpen TIFFOpenW
-#define unlink _wunlink
-#endif
 
 namespace tessary {
 
@@ -438,7 +430,7 @@ struct Scratch
     {
         if (!tif) {
             path = scratchPathBeside(target);
-            tif = TIFFOpen(path.c_str(), bigEndian ? "w8b" : "w8l");
+            tif = createTiff(path, bigEndian ? "w8b" : "w8l");
             if (!tif)
                 fail();
         }
@@ -469,7 +461,7 @@ struct Scratch
     {
         close();
         if (!path.empty())
-            ::unlink(path.c_str());
+            removeScratch(path);
     }
 };
 

@@ -1,21 +1,14 @@
 #include "ReencodedPage.h"
 
 #include "EngineError.h"
+#include "LibtiffHandle.h"
 #include "Limits.h"
 #include "Messages.h"
 #include "PosixFileLayer.h"
 #include "TiffSource.h"
 
 #include <tiffio.h>
-#include <unistd.h>
 #include <vector>
-
-#ifdef _WIN32
-// A scratch file is made and read back by its wide name; removed while open (all sharing),
-// it goes when its last handle closes.
-#define TIFFOpen TIFFOpenW
-#define unlink _wunlink
-#endif
 
 namespace tessary {
 
@@ -69,10 +62,10 @@ ReencodedPage::ReencodedPage(TiffSource& source, std::int32_t page, bool bigEndi
                               quoted(target) + ". Nothing was changed.");
     }
     const std::filesystem::path scratch = scratchPathBeside(target);
-    std::unique_ptr<TIFF, TiffCloser> out(TIFFOpen(scratch.c_str(), bigEndian ? "wb" : "wl"));
+    std::unique_ptr<TIFF, TiffCloser> out(createTiff(scratch, bigEndian ? "wb" : "wl"));
     auto fail = [&](const std::string& why) {
         out.reset();
-        ::unlink(scratch.c_str());
+        removeScratch(scratch);
         return EngineError(ErrorKind::Io, what + " could not be converted to the byte order of " +
                                               quoted(target) + " (" + why +
                                               "); nothing was changed.");
@@ -129,7 +122,7 @@ ReencodedPage::ReencodedPage(TiffSource& source, std::int32_t page, bool bigEndi
                                    : TIFFReadEncodedStrip(in, block, buffer.data(), size);
         if (got < 0) {
             out.reset();
-            ::unlink(scratch.c_str());
+            removeScratch(scratch);
             throw EngineError(ErrorKind::Damaged,
                               what + " is damaged: its image data cannot be decoded.");
         }
@@ -145,12 +138,12 @@ ReencodedPage::ReencodedPage(TiffSource& source, std::int32_t page, bool bigEndi
         m_file = std::make_unique<ReadableFile>(scratch);
         m_reader = std::make_unique<tiff::Reader>(*m_file);
     } catch (...) {
-        ::unlink(scratch.c_str());
+        removeScratch(scratch);
         throw fail("the scratch file cannot be read back");
     }
     // It is read through its open descriptor from now on; without a name it cannot
     // outlive this process, however the process ends.
-    ::unlink(scratch.c_str());
+    removeScratch(scratch);
 }
 
 ReencodedPage::~ReencodedPage() = default;
