@@ -264,8 +264,12 @@ void PagePlan::addImageData(const Directory& pageDir, std::uint16_t offsetsTag,
         }
     }
 
-    // A single uncompressed strip whose count is missing, zero or too small is read by
+    // A single strip whose count is missing or zero is read on towards the end of the file
+    // (libtiff estimates its length), a single uncompressed one whose count is too small by
     // its geometry; copy what a reader would read.
+    if (!tiled && offsets.size() == 1 && compression != 1 && offsets[0] != 0 &&
+        offsets[0] < fileSize && counts[0] == 0)
+        counts[0] = fileSize - offsets[0];
     if (!tiled && offsets.size() == 1 && compression == 1 && offsets[0] != 0 &&
         offsets[0] < fileSize) {
         const std::uint64_t width = data.readFirst(dir, ImageWidth, 0);

@@ -217,6 +217,31 @@ TEST_F(PageOperations, exifGpsAndSubDirectoriesTravelWithTheirPage)
     }
 }
 
+TEST_F(PageOperations, aLoneStripOfNoStatedLengthIsCopiedAsReadersReadIt)
+{
+    // Some writers leave the length of a page's only strip at zero; readers then read on
+    // from the strip towards the end of the file. Copies hold what they read.
+    Page oneStrip = g4;
+    oneStrip.rowsPerStrip = g4.height;
+    const fs::path zero = dir / "zero.tif";
+    write(zero, {oneStrip});
+    const auto stored = bytes(zero);
+    const auto entries = entryOffsets(zero, 1);
+    const auto counts = std::find_if(entries.begin(), entries.end() - 1, [&](std::uint64_t e) {
+        return stored[e] == 279 % 256 && stored[e + 1] == 279 / 256;
+    });
+    ASSERT_NE(counts, entries.end() - 1);
+    patch(zero, *counts + 8, 0);
+    const auto expected = samples(zero, 1);
+    ASSERT_TRUE(decodesAsLibtiff(zero, 1));
+
+    engine.extractPages(zero, 1, 1, dir / "alone.tif");
+    engine.insertPages(dir / "dest.tif", zero, 1, 1, 1);
+    EXPECT_TRUE(decodesAsLibtiff(dir / "alone.tif", 1));
+    EXPECT_EQ(samples(dir / "alone.tif", 1), expected);
+    EXPECT_EQ(samples(dir / "dest.tif", 1), expected);
+}
+
 TEST_F(PageOperations, extractReplacesAnExistingFileKeepingItsPermissions)
 {
     const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
