@@ -65,6 +65,43 @@ std::uint64_t maxFor(std::uint16_t type)
     }
 }
 
+// The size of each uncompressed strip or tile as its rows make it, which is what readers
+// read whatever length is stated; empty where that is not plain (subsampled colour) or the
+// page's geometry is out of bounds. Tiles are known by their width, whichever tags list them.
+std::vector<std::uint64_t> uncompressedSizes(const Reader& data, const Directory& dir,
+                                             std::size_t blocks)
+{
+    const std::uint64_t width = data.readFirst(dir, ImageWidth, 0);
+    const std::uint64_t length = data.readFirst(dir, ImageLength, 0);
+    const std::uint64_t bits = data.readFirst(dir, BitsPerSample, 1);
+    const std::uint64_t samples = data.readFirst(dir, SamplesPerPixel, 1);
+    const bool separate = data.readFirst(dir, PlanarConfig, 1) == 2;
+    const auto within = [](std::uint64_t v) {
+        return v > 0 && v < (1u << 24);
+    };
+    if (!within(width) || !within(length) || bits == 0 || bits > 64 || samples == 0 ||
+        samples > 0xffff || (!separate && data.readFirst(dir, Photometric, 0) == 6))
+        return {};
+    const std::uint64_t pixelBits = bits * (separate ? 1 : samples);
+    if (dir.find(TileWidth)) {
+        const std::uint64_t tileWidth = data.readFirst(dir, TileWidth, 0);
+        const std::uint64_t tileLength = data.readFirst(dir, TileLength, 0);
+        if (!within(tileWidth) || !within(tileLength))
+            return {};
+        return std::vector<std::uint64_t>(blocks, (tileWidth * pixelBits + 7) / 8 * tileLength);
+    }
+    const std::uint64_t rows = std::min(data.readFirst(dir, RowsPerStrip, length), length);
+    if (rows == 0)
+        return {};
+    const std::uint64_t perPlane = (length + rows - 1) / rows;
+    std::vector<std::uint64_t> sizes;
+    for (std::size_t i = 0; i < blocks; ++i) {
+        const std::uint64_t first = i % perPlane * rows;
+        sizes.push_back((width * pixelBits + 7) / 8 * std::min(rows, length - first));
+    }
+    return sizes;
+}
+
 } // namespace
 
 PagePlan::PagePlan(const Reader& source, std::uint64_t directoryOffset, std::uint64_t start,
@@ -264,23 +301,22 @@ void PagePlan::addImageData(const Directory& pageDir, std::uint16_t offsetsTag,
         }
     }
 
-    // A single strip whose count is missing or zero is read on towards the end of the file
-    // (libtiff estimates its length), a single uncompressed one whose count is too small by
-    // its geometry; copy what a reader would read.
-    if (!tiled && offsets.size() == 1 && compression != 1 && offsets[0] != 0 &&
-        offsets[0] < fileSize && counts[0] == 0)
+    // A single compressed strip whose count is missing or zero is read on towards the end
+    // of the file (libtiff estimates its length); uncompressed blocks are read by the size
+    // their rows make, and so is a single strip whose count is missing, zero or too large.
+    // Copy what a reader would read.
+    const bool lone = !tiled && !dir.find(TileWidth) && offsets.size() == 1;
+    if (lone && compression != 1 && offsets[0] != 0 && offsets[0] < fileSize && counts[0] == 0)
         counts[0] = fileSize - offsets[0];
-    if (!tiled && offsets.size() == 1 && compression == 1 && offsets[0] != 0 &&
-        offsets[0] < fileSize) {
-        const std::uint64_t width = data.readFirst(dir, ImageWidth, 0);
-        const std::uint64_t length = data.readFirst(dir, ImageLength, 0);
-        const std::uint64_t bits = data.readFirst(dir, BitsPerSample, 1);
-        const std::uint64_t samples = data.readFirst(dir, SamplesPerPixel, 1);
-        if (width < (1u << 24) && bits <= 64 && samples <= 0xffff && length < (1u << 24)) {
-            const std::uint64_t expected = (width * bits * samples + 7) / 8 * length;
-            const std::uint64_t available = fileSize - offsets[0];
-            if (counts[0] == 0 || counts[0] > available || counts[0] < expected)
-                counts[0] = std::min(expected, available);
+    if (compression == 1) {
+        const auto sizes = uncompressedSizes(data, dir, offsets.size());
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            if (offsets[i] == 0 || offsets[i] >= fileSize)
+                continue;
+            const std::uint64_t available = fileSize - offsets[i];
+            if ((counts[i] < sizes[i] && (counts[i] > 0 || lone)) ||
+                (lone && counts[i] > available))
+                counts[i] = std::min(sizes[i], available);
         }
     }
 

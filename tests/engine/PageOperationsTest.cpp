@@ -217,29 +217,62 @@ TEST_F(PageOperations, exifGpsAndSubDirectoriesTravelWithTheirPage)
     }
 }
 
-TEST_F(PageOperations, aLoneStripOfNoStatedLengthIsCopiedAsReadersReadIt)
+// Sets every value of a tag of page 1 (SHORT or LONG, classic little-endian TIFF).
+void setEvery(const fs::path& path, std::uint16_t tag, std::uint32_t value)
 {
-    // Some writers leave the length of a page's only strip at zero; readers then read on
-    // from the strip towards the end of the file. Copies hold what they read.
-    Page oneStrip = g4;
-    oneStrip.rowsPerStrip = g4.height;
-    const fs::path zero = dir / "zero.tif";
-    write(zero, {oneStrip});
-    const auto stored = bytes(zero);
-    const auto entries = entryOffsets(zero, 1);
-    const auto counts = std::find_if(entries.begin(), entries.end() - 1, [&](std::uint64_t e) {
-        return stored[e] == 279 % 256 && stored[e + 1] == 279 / 256;
-    });
-    ASSERT_NE(counts, entries.end() - 1);
-    patch(zero, *counts + 8, 0);
-    const auto expected = samples(zero, 1);
-    ASSERT_TRUE(decodesAsLibtiff(zero, 1));
+    const auto stored = bytes(path);
+    const auto at = [&](std::uint64_t offset, int size) {
+        std::uint32_t v = 0;
+        for (int i = size - 1; i >= 0; --i)
+            v = v << 8 | stored.at(offset + std::uint64_t(i));
+        return v;
+    };
+    const auto entries = entryOffsets(path, 1);
+    for (auto e = entries.begin(); e + 1 != entries.end(); ++e) {
+        if (at(*e, 2) != tag)
+            continue;
+        const int size = at(*e + 2, 2) == 3 ? 2 : 4;
+        const std::uint32_t count = at(*e + 4, 4);
+        const std::uint64_t values = count * std::uint32_t(size) <= 4 ? *e + 8 : at(*e + 8, 4);
+        for (std::uint32_t i = 0; i < count; ++i)
+            patch(path, values + i * std::uint32_t(size), value, size);
+        return;
+    }
+    FAIL() << "no tag " << tag;
+}
 
-    engine.extractPages(zero, 1, 1, dir / "alone.tif");
-    engine.insertPages(dir / "dest.tif", zero, 1, 1, 1);
-    EXPECT_TRUE(decodesAsLibtiff(dir / "alone.tif", 1));
-    EXPECT_EQ(samples(dir / "alone.tif", 1), expected);
-    EXPECT_EQ(samples(dir / "dest.tif", 1), expected);
+TEST_F(PageOperations, blocksOfAWrongStatedLengthAreCopiedAsReadersReadThem)
+{
+    // Some writers state no length or too short a one for a page's strips or tiles: the
+    // only strip of compressed data is then read on towards the end of the file, and
+    // uncompressed blocks by the size their rows make. Copies hold what is read.
+    struct Case
+    {
+        Page page;
+        std::uint16_t countsTag;
+        std::uint32_t stated;
+    };
+    const Case cases[] = {{sized(g4, 120, 8), 279, 0},
+                          {Page{.rowsPerStrip = 7}, 279, 3},
+                          {Page{.tiled = true}, 325, 17}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.countsTag);
+        const fs::path odd = dir / "odd.tif";
+        write(odd, {c.page});
+        setEvery(odd, c.countsTag, c.stated);
+        std::string damage;
+        const PageImage original = TiffDocument::open(odd)->decode(1, {}, &damage);
+        ASSERT_EQ(damage, "");
+
+        engine.extractPages(odd, 1, 1, dir / "alone.tif");
+        copyOver(origin / "dest.tif", dir / "dest.tif");
+        engine.insertPages(dir / "dest.tif", odd, 1, 2, 1);
+        for (const auto& [file, page] : {std::pair{dir / "alone.tif", 1}, {dir / "dest.tif", 2}}) {
+            PageImage copied;
+            EXPECT_TRUE(decodesAsLibtiff(file, page, &copied));
+            EXPECT_TRUE(copied.pixels == original.pixels) << file.filename();
+        }
+    }
 }
 
 TEST_F(PageOperations, extractReplacesAnExistingFileKeepingItsPermissions)
