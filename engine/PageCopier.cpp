@@ -66,8 +66,9 @@ std::uint64_t maxFor(std::uint16_t type)
 }
 
 // The size of each uncompressed strip or tile as its rows make it, which is what readers
-// read whatever length is stated; empty where that is not plain (subsampled colour) or the
-// page's geometry is out of bounds. Tiles are known by their width, whichever tags list them.
+// read whatever length is stated; empty where the page's geometry is out of bounds. Tiles
+// are known by their width, whichever tags list them; YCbCr colour subsampled in units of
+// h by v pixels stores each unit as h * v luma samples and two chroma samples.
 std::vector<std::uint64_t> uncompressedSizes(const Reader& data, const Directory& dir,
                                              std::size_t blocks)
 {
@@ -80,25 +81,49 @@ std::vector<std::uint64_t> uncompressedSizes(const Reader& data, const Directory
         return v > 0 && v < (1u << 24);
     };
     if (!within(width) || !within(length) || bits == 0 || bits > 64 || samples == 0 ||
-        samples > 0xffff || (!separate && data.readFirst(dir, Photometric, 0) == 6))
+        samples > 0xffff)
         return {};
-    const std::uint64_t pixelBits = bits * (separate ? 1 : samples);
+    std::uint64_t unitWidth = 1;
+    std::uint64_t unitHeight = 1;
+    std::uint64_t unitSamples = separate ? 1 : samples;
+    if (!separate && samples == 3 && data.readFirst(dir, Photometric, 0) == 6) {
+        std::vector<std::uint64_t> units{2, 2};
+        if (const Entry* entry = dir.find(YCbCrSubsampling); entry && entry->count == 2) {
+            try {
+                units = data.readUnsigned(*entry);
+            } catch (const StructureError&) {
+                return {};
+            }
+        }
+        const auto valid = [](std::uint64_t u) {
+            return u == 1 || u == 2 || u == 4;
+        };
+        if (!valid(units[0]) || !valid(units[1]))
+            return {};
+        unitWidth = units[0];
+        unitHeight = units[1];
+        unitSamples = unitWidth * unitHeight + 2;
+    }
+    // Bytes of rows rows of blocks width pixels wide.
+    const auto size = [&](std::uint64_t across, std::uint64_t rows) {
+        const std::uint64_t unitRow =
+            ((across + unitWidth - 1) / unitWidth * unitSamples * bits + 7) / 8;
+        return unitRow * ((rows + unitHeight - 1) / unitHeight);
+    };
     if (dir.find(TileWidth)) {
         const std::uint64_t tileWidth = data.readFirst(dir, TileWidth, 0);
         const std::uint64_t tileLength = data.readFirst(dir, TileLength, 0);
         if (!within(tileWidth) || !within(tileLength))
             return {};
-        return std::vector<std::uint64_t>(blocks, (tileWidth * pixelBits + 7) / 8 * tileLength);
+        return std::vector<std::uint64_t>(blocks, size(tileWidth, tileLength));
     }
     const std::uint64_t rows = std::min(data.readFirst(dir, RowsPerStrip, length), length);
     if (rows == 0)
         return {};
     const std::uint64_t perPlane = (length + rows - 1) / rows;
     std::vector<std::uint64_t> sizes;
-    for (std::size_t i = 0; i < blocks; ++i) {
-        const std::uint64_t first = i % perPlane * rows;
-        sizes.push_back((width * pixelBits + 7) / 8 * std::min(rows, length - first));
-    }
+    for (std::size_t i = 0; i < blocks; ++i)
+        sizes.push_back(size(width, std::min(rows, length - i % perPlane * rows)));
     return sizes;
 }
 

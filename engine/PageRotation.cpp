@@ -637,8 +637,10 @@ void Turner::turn(std::int32_t page)
             if (facts.photometric == PHOTOMETRIC_YCBCR &&
                 (turned->horizontalSampling != facts.subsampling[0] ||
                  turned->verticalSampling != facts.subsampling[1]))
-                edit.changes.push_back(
-                    {530, tiff::Short, {turned->horizontalSampling, turned->verticalSampling}, 0});
+                edit.changes.push_back({tiff::YCbCrSubsampling,
+                                        tiff::Short,
+                                        {turned->horizontalSampling, turned->verticalSampling},
+                                        0});
             m_written.push_back({page, scratch.pages - 1, std::nullopt, done});
         }
     } else if (!rewritable(facts.compression, in)) {

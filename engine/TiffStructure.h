@@ -107,6 +107,7 @@ enum Tag : std::uint16_t
     JpegQTables = 519,
     JpegDcTables = 520,
     JpegAcTables = 521,
+    YCbCrSubsampling = 530,
     Iptc = 33723,
     ExifIfd = 34665,
     GpsIfd = 34853,
