@@ -87,12 +87,13 @@ std::vector<std::uint64_t> uncompressedSizes(const Reader& data, const Directory
     std::uint64_t unitHeight = 1;
     std::uint64_t unitSamples = separate ? 1 : samples;
     if (!separate && samples == 3 && data.readFirst(dir, Photometric, 0) == 6) {
+        // Units of two by two pixels unless stated otherwise; readers pass over a statement
+        // they cannot read.
         std::vector<std::uint64_t> units{2, 2};
         if (const Entry* entry = dir.find(YCbCrSubsampling); entry && entry->count == 2) {
             try {
                 units = data.readUnsigned(*entry);
             } catch (const StructureError&) {
-                return {};
             }
         }
         const auto valid = [](std::uint64_t u) {
