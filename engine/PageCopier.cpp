@@ -105,11 +105,12 @@ std::vector<std::uint64_t> uncompressedSizes(const Reader& data, const Directory
         unitHeight = units[1];
         unitSamples = unitWidth * unitHeight + 2;
     }
-    // Bytes of rows rows of blocks width pixels wide.
+    // Bytes of a row of units across pixels wide, and of rows rows of them.
+    const auto unitRow = [&](std::uint64_t across) {
+        return ((across + unitWidth - 1) / unitWidth * unitSamples * bits + 7) / 8;
+    };
     const auto size = [&](std::uint64_t across, std::uint64_t rows) {
-        const std::uint64_t unitRow =
-            ((across + unitWidth - 1) / unitWidth * unitSamples * bits + 7) / 8;
-        return unitRow * ((rows + unitHeight - 1) / unitHeight);
+        return unitRow(across) * ((rows + unitHeight - 1) / unitHeight);
     };
     if (dir.find(TileWidth)) {
         const std::uint64_t tileWidth = data.readFirst(dir, TileWidth, 0);
@@ -121,6 +122,9 @@ std::vector<std::uint64_t> uncompressedSizes(const Reader& data, const Directory
     const std::uint64_t rows = std::min(data.readFirst(dir, RowsPerStrip, length), length);
     if (rows == 0)
         return {};
+    // A lone strip stated too short libtiff sizes by its lines: a row of units shared out.
+    if (blocks == 1)
+        return {unitRow(width) / unitHeight * length};
     const std::uint64_t perPlane = (length + rows - 1) / rows;
     std::vector<std::uint64_t> sizes;
     for (std::size_t i = 0; i < blocks; ++i)
