@@ -429,6 +429,23 @@ void breakStripOffset(const fs::path& path, int page)
     }
 }
 
+void setEvery(const fs::path& path, int page, std::uint16_t tag, std::uint32_t value)
+{
+    const auto b = bytes(path);
+    for (const std::uint64_t entry : entryOffsets(path, page)) {
+        if (read(b, entry, 2) != tag)
+            continue;
+        const int size = read(b, entry + 2, 2) == TIFF_SHORT ? 2 : 4;
+        const std::uint32_t count = read(b, entry + 4, 4);
+        const std::uint64_t values =
+            count * std::uint32_t(size) <= 4 ? entry + 8 : read(b, entry + 8, 4);
+        for (std::uint32_t i = 0; i < count; ++i)
+            patch(path, values + i * std::uint32_t(size), value, size);
+        return;
+    }
+    ADD_FAILURE() << "no tag " << tag;
+}
+
 void setNextPage(const fs::path& path, int page, std::uint64_t offset)
 {
     patch(path, entryOffsets(path, page).back(), std::uint32_t(offset));

@@ -125,6 +125,8 @@ std::vector<std::string> listing(const fs::path& folder);
 // Damages a file in place: the first strip offset of page (one strip a page) then points
 // far past the end of the file.
 void breakStripOffset(const fs::path& path, int page);
+// Sets every value of a tag of page (SHORT or LONG) in a classic TIFF file.
+void setEvery(const fs::path& path, int page, std::uint16_t tag, std::uint32_t value);
 // Where page's directory lies; sets page's next-page pointer (classic TIFF) to offset.
 std::uint64_t directoryOffset(const fs::path& path, int page);
 void setNextPage(const fs::path& path, int page, std::uint64_t offset);
